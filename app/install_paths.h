@@ -1,0 +1,30 @@
+// Every install path of the suite, formed from the Program Files folder and a
+// version text with the same printf-style patterns everywhere, so that a path
+// written by one step is found again by the next.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace install_paths {
+
+// The fixed token the suite expects on every launch by this program.
+extern const char* const kSuiteLaunchToken;
+
+// The Program Files folder as the shell gave it, cleaned: leading white space,
+// then trailing backslashes, then trailing white space removed.
+std::string CleanProgramFilesPath(const std::string& raw);
+
+// The folders of one version's tree in creation order, parents first.
+std::vector<std::string> FolderTree(const std::string& programFiles, const std::string& version);
+
+std::string ProductFolder(const std::string& programFiles);
+std::string VersionFolder(const std::string& programFiles, const std::string& version);
+std::string LauncherPath(const std::string& programFiles, const std::string& version);
+// The suite's main executable and its token. The path is deliberately not quoted:
+// the suite has always been started this way and it is what its shortcuts expect.
+std::string SuiteCommand(const std::string& programFiles, const std::string& version);
+std::string PackagePath(const std::string& programFiles, const std::string& version);
+std::string UninstallerPath(const std::string& programFiles);
+
+}  // namespace install_paths

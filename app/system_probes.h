@@ -1,0 +1,19 @@
+// Small questions to the operating system. None keeps state; each reports failure
+// by its result only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// 0: Windows 95 family, unknown platform or failed query; 1: Win32s; 2: NT family.
+int GetOsClass();
+// 1 when Windows Sockets 1.1 started, else 0.
+int InitSockets();
+// 1 when the system says the machine is connected, else 0.
+int IsInternetConnected();
+// The first address of the host entry of this machine's name, or "" when none.
+std::string GetLocalIp();
+// Starts a program; the command line is the program path, a blank and its
+// arguments. Returns 1 when the process was created. The child is not waited for.
+int LaunchProgram(DWORD creationFlags, const std::string& commandLine);

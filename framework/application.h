@@ -1,0 +1,25 @@
+// The application object: one global instance per program, started from WinMain.
+// InitInstance decides what the run does; returning false ends the program without
+// a message loop, which is how both programs end once their dialog has closed.
+#pragma once
+
+#include <windows.h>
+
+class Application {
+ public:
+    Application();
+    virtual ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    virtual BOOL InitInstance() { return FALSE; }
+    virtual int ExitInstance() { return 0; }
+
+    // Runs InitInstance, a message loop when it returned TRUE, then ExitInstance.
+    int Run(HINSTANCE instance);
+
+    static Application* Current();
+
+    HINSTANCE instance = nullptr;
+    HWND mainWindow = nullptr;
+};

@@ -1,0 +1,75 @@
+// A plain file object and the few file-system calls the archive reader and the
+// installer need. Paths are ANSI texts with backslash separators, as on Windows;
+// the POSIX side maps the separators so that the same code runs natively.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/exceptions.h"
+
+class File {
+ public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareDenyWrite = 0x0020,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+    };
+    enum SeekOrigin { begin = 0, current = 1, end = 2 };
+
+    File();
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Throws FileException when the file cannot be opened.
+    void Open(const std::string& path, unsigned flags);
+    bool IsOpen() const;
+    const std::string& GetFilePath() const { return path_; }
+
+    // Returns the number of bytes read (less at the end of the file).
+    unsigned Read(void* buffer, unsigned count);
+    // Writes everything or throws (a short write is a full disk).
+    void Write(const void* buffer, unsigned count);
+    uint64_t Seek(int64_t offset, SeekOrigin origin);
+    uint64_t GetPosition();
+    uint64_t GetLength();
+    void Close();
+    // Closes without throwing, for clean-up after a failure.
+    void Abort();
+
+ private:
+    [[noreturn]] void ThrowLastError();
+#if defined(_WIN32)
+    void* handle_;
+#else
+    int fd_;
+#endif
+    std::string path_;
+};
+
+namespace file_system {
+
+// The path as the operating system takes it (separators mapped on POSIX).
+std::string NativePath(const std::string& path);
+
+bool IsFolder(const std::string& path);
+bool Exists(const std::string& path);
+bool CreateFolder(const std::string& path);
+bool RemoveFile(const std::string& path);
+// The longest path the platform accepts, terminator excluded.
+size_t MaxPathLength();
+
+// Last-write time from an MS-DOS date and time read as local time; creation and
+// last-access time become "now". Returns false when the times cannot be set.
+bool SetTimesFromDos(const std::string& path, uint16_t dosDate, uint16_t dosTime);
+// The Windows file attributes; on POSIX only the read-only bit has a meaning.
+bool SetAttributes(const std::string& path, uint32_t attributes);
+
+// Converts a name stored in the OEM code page to the ANSI code page, in place.
+void OemToAnsi(std::string& name);
+
+}  // namespace file_system

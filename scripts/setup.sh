@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12: the MinGW-w64 cross
+# compiler and zlib, 32-bit Wine, an X server for the windowed tests, image tools,
+# a Korean font, clang for the sanitizer and fuzz builds, and the tools the
+# benchmarks compare against. Safe to run again; quiet when nothing is missing.
+set -euo pipefail
+
+packages=(
+    cmake make g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
+    wine wine32:i386 wine64 xvfb xauth x11-apps xdotool imagemagick fonts-nanum
+    clang libclang-rt-14-dev python3 python3-pil unzip libarchive-tools file
+)
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "setup: installing ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,83 @@
+"""Shared set-up of the Windows integration tests: paths of the build, a private
+Wine prefix per test, an optional X display, and artefacts kept for people."""
+import os
+import struct
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winenv  # noqa: E402
+
+BUILD_DIR = Path(os.environ.get("VL2_BUILD_DIR", Path(__file__).resolve().parents[2] / "build" / "win32"))
+SOURCE_DIR = Path(os.environ.get("VL2_SOURCE_DIR", Path(__file__).resolve().parents[2]))
+TEMPLATE = Path(os.environ.get("VL2_WINE_TEMPLATE", BUILD_DIR / "wine-template"))
+ARTEFACTS = BUILD_DIR / "test-artefacts"
+SUITE_TOKEN = "kqvwtzrnbpxyjdgfh"
+PROGRAM_FILES = "C:\\Program Files"
+
+
+def build_file(name):
+    return BUILD_DIR / name
+
+
+def pe_machine(path):
+    data = Path(path).read_bytes()
+    offset = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[offset:offset + 4] == b"PE\0\0"
+    return struct.unpack_from("<H", data, offset + 4)[0]
+
+
+class WineTestCase(unittest.TestCase):
+    needs_display = False
+
+    def setUp(self):
+        winenv.make_template(TEMPLATE)
+        self.display = winenv.Display() if self.needs_display else None
+        self.prefix = winenv.Prefix(TEMPLATE, display=self.display.name if self.display else None)
+
+    def tearDown(self):
+        self.prefix.close()
+        if self.display:
+            self.display.close()
+
+    def artefact(self, name):
+        ARTEFACTS.mkdir(parents=True, exist_ok=True)
+        return ARTEFACTS / ("%s.%s" % (self.id().split(".")[-1], name))
+
+    # The installed suite as a test lays it out: launcher and stand-in suite in BIN.
+    def version_bin(self, version):
+        return self.prefix.program_files() / "Corvalen" / "Velmora2" / version / "BIN"
+
+    def place_suite(self, version):
+        bin_folder = self.version_bin(version)
+        bin_folder.mkdir(parents=True, exist_ok=True)
+        (bin_folder / "Cubelet.exe").write_bytes(build_file("Cubelet.exe").read_bytes())
+        return bin_folder
+
+    def suite_log(self, version):
+        log = self.version_bin(version) / "Cubelet.log"
+        return log.read_text(encoding="cp949", errors="replace") if log.exists() else ""
+
+    def wait_for_suite_log(self, version, timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            text = self.suite_log(version)
+            if text:
+                return text
+            time.sleep(0.2)
+        return ""
+
+    def installer(self):
+        """The installer copied into the prefix, as a user would start it."""
+        target = self.prefix.drive_c / "Downloads"
+        target.mkdir(exist_ok=True)
+        exe = target / "InitVL2.exe"
+        exe.write_bytes(build_file("InitVL2.exe").read_bytes())
+        return "C:\\Downloads\\InitVL2.exe"
+
+    def run_installer(self, timeout=90):
+        started = time.time()
+        result = self.prefix.run([self.installer()], timeout=timeout)
+        return result, time.time() - started

@@ -1,0 +1,315 @@
+"""Throw-away Wine prefixes, an X display and registry reading for the Windows tests.
+
+A template prefix is made once per build (32-bit, Korean code pages, real folders in
+place of the links to $HOME, a Quick Launch folder); every test works in its own copy
+of it, so no test sees another's registry or files.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+WINE_BIN = "/usr/lib/wine"
+USER = os.environ.get("USER") or "root"
+
+
+def base_env(prefix, home, display=None):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": str(prefix),
+        "WINEARCH": "win32",
+        "WINEDEBUG": "-all",
+        "LC_ALL": "ko_KR.UTF-8",
+        "HOME": str(home),
+        "PATH": WINE_BIN + os.pathsep + env.get("PATH", ""),
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+    })
+    if display:
+        env["DISPLAY"] = display
+    else:
+        env.pop("DISPLAY", None)
+    return env
+
+
+def user_folder(prefix):
+    users = Path(prefix) / "drive_c" / "users"
+    for entry in users.iterdir():
+        if entry.name not in ("Public",) and entry.is_dir():
+            return entry
+    raise RuntimeError("no user folder in the Wine prefix")
+
+
+def make_template(path):
+    path = Path(path)
+    if (path / "ready").exists():
+        return
+    if path.exists():
+        shutil.rmtree(path)
+    home = Path(tempfile.mkdtemp(prefix="vl2home-"))
+    env = base_env(path, home)
+    subprocess.run(["wine", "wineboot", "-i"], env=env, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    # wineboot links Desktop, Documents and the like to $HOME; tests need real folders.
+    for link in list(user_folder(path).rglob("*")):
+        if link.is_symlink():
+            link.unlink()
+            link.mkdir()
+    quick_launch = user_folder(path) / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch"
+    quick_launch.mkdir(parents=True, exist_ok=True)
+    shutil.rmtree(home, ignore_errors=True)
+    (path / "ready").write_text("ok\n")
+
+
+def _escape_reg_string(value):
+    return value.replace("\\", "\\\\").replace('"', '\\"')
+
+
+class Prefix:
+    """A private copy of the template prefix with its own HOME."""
+
+    def __init__(self, template, display=None, keep=False):
+        self.root = Path(tempfile.mkdtemp(prefix="vl2wine-"))
+        self.path = self.root / "prefix"
+        self.home = self.root / "home"
+        self.home.mkdir()
+        subprocess.run(["cp", "-a", str(template), str(self.path)], check=True)
+        self.display = display
+        self.keep = keep
+        self.env = base_env(self.path, self.home, display)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        self.kill()
+        if not self.keep:
+            shutil.rmtree(self.root, ignore_errors=True)
+
+    # --- paths -------------------------------------------------------------
+    @property
+    def drive_c(self):
+        return self.path / "drive_c"
+
+    def program_files(self):
+        return self.drive_c / "Program Files"
+
+    def unix_path(self, windows_path):
+        assert windows_path[1:3] == ":\\", windows_path
+        return self.drive_c / windows_path[3:].replace("\\", "/")
+
+    def user(self):
+        return user_folder(self.path)
+
+    def desktop(self):
+        return self.user() / "Desktop"
+
+    def start_menu_programs(self):
+        return self.user() / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" / "Programs"
+
+    def quick_launch(self):
+        return self.user() / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch"
+
+    # --- processes ---------------------------------------------------------
+    def run(self, args, timeout=60, check=False, **kwargs):
+        return subprocess.run(["wine"] + [str(a) for a in args], env=self.env, timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=check, **kwargs)
+
+    def start(self, args, **kwargs):
+        return subprocess.Popen(["wine"] + [str(a) for a in args], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
+
+    def wait_idle(self, timeout=60):
+        """Waits until every process of the prefix has ended."""
+        try:
+            subprocess.run(["wineserver", "-w"], env=self.env, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return False
+        return True
+
+    def kill(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        time.sleep(0.2)
+
+    def set_windows_version(self, version):
+        self.add_registry("user", "Software\\Wine", {"Version": version})
+
+    # --- registry ----------------------------------------------------------
+    def add_registry(self, hive, key, values):
+        """Adds string values to user.reg or system.reg; only while no process runs."""
+        reg = self.path / ("user.reg" if hive == "user" else "system.reg")
+        lines = ["", "[%s] %d" % (key.replace("\\", "\\\\"), int(time.time()))]
+        for name, value in values.items():
+            left = "@" if name == "" else '"%s"' % _escape_reg_string(name)
+            lines.append('%s="%s"' % (left, _escape_reg_string(value)))
+        with open(reg, "a", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+
+    def registry(self):
+        """Reads both hives as {key (lower case): {value name: text}}; kills the prefix first."""
+        self.kill()
+        values = {}
+        for hive, root in (("user.reg", "HKCU\\"), ("system.reg", "HKLM\\")):
+            values.update(parse_reg_file(self.path / hive, root))
+        return values
+
+
+def _decode_reg_string(body):
+    out = []
+    i = 0
+    while i < len(body):
+        c = body[i]
+        if c == "\\" and i + 1 < len(body):
+            n = body[i + 1]
+            if n == "x":
+                m = re.match(r"[0-9a-fA-F]{1,4}", body[i + 2:])
+                out.append(chr(int(m.group(0), 16)))
+                i += 2 + len(m.group(0))
+                continue
+            out.append({"n": "\n", "r": "\r", "t": "\t", "0": "\0"}.get(n, n))
+            i += 2
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def parse_reg_file(path, root):
+    """Parses a Wine registry file. String-like values come back as text, with
+    data stored without a terminating zero decoded the same way."""
+    result = {}
+    current = None
+    text = Path(path).read_text(encoding="utf-8", errors="replace")
+    # Join continuation lines of hex data.
+    text = re.sub(r"\\\n\s*", "", text)
+    for line in text.splitlines():
+        if line.startswith("["):
+            m = re.match(r"\[(.*)\]", line)
+            key = m.group(1).replace("\\\\", "\\")
+            current = result.setdefault((root + key).lower(), {})
+            continue
+        if current is None or not line or line[0] not in '"@':
+            continue
+        if line.startswith("@="):
+            name, rest = "", line[2:]
+        else:
+            m = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)', line)
+            if not m:
+                continue
+            name, rest = _decode_reg_string(m.group(1)), m.group(2)
+        current[name] = _decode_reg_value(rest)
+    return result
+
+
+def _decode_reg_value(rest):
+    if rest.startswith('"'):
+        return _decode_reg_string(rest[1:-1])
+    if rest.startswith("str:") or rest.startswith("str(2):") or rest.startswith("str(7):"):
+        return _decode_reg_string(rest[rest.index('"') + 1:-1])
+    m = re.match(r"hex(?:\((\d+)\))?:(.*)", rest)
+    if m:
+        data = bytes(int(b, 16) for b in m.group(2).split(",") if b.strip())
+        kind = int(m.group(1) or "3", 16)
+        if kind in (1, 2, 7):
+            return data.decode("utf-16-le", errors="replace")
+        return data
+    if rest.startswith("dword:"):
+        return int(rest[6:], 16)
+    return rest
+
+
+class Display:
+    """An Xvfb server of its own for windowed tests."""
+
+    def __init__(self, width=1024, height=768):
+        read_fd, write_fd = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
+             "-nolisten", "tcp", "-ac"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        self.name = ":" + number.decode().strip()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+    def env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.name
+        return env
+
+    def screenshot(self, path):
+        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.name], stdout=subprocess.PIPE,
+                             check=True, timeout=30).stdout
+        subprocess.run(["convert", "xwd:-", "png:" + str(path)], input=xwd, check=True, timeout=30)
+        return path
+
+    def xdotool(self, *args, check=True):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env(), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, timeout=30, text=True)
+        if check and result.returncode != 0:
+            raise RuntimeError("xdotool %s failed: %s" % (args, result.stderr))
+        return result.stdout.strip()
+
+    def window_name(self, window):
+        return self.xdotool("getwindowname", window, check=False)
+
+    def find_windows(self, name=None, class_name=None, only_visible=True):
+        """Windows whose title equals `name` (all titled ones for None). xdotool's
+        own --name matching cannot take non-ASCII text, so titles compare here."""
+        args = ["search", "--onlyvisible"] if only_visible else ["search"]
+        if class_name is not None:
+            args += ["--class", class_name]
+        else:
+            args += ["--name", "."]
+        out = self.xdotool(*args, check=False)
+        found = [w for w in out.split() if w]
+        if name is not None:
+            found = [w for w in found if self.window_name(w) == name]
+        return found
+
+    def wait_window(self, name, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            found = self.find_windows(name=name, only_visible=False)
+            if found:
+                return found[0]
+            time.sleep(0.3)
+        return None
+
+
+def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "make-template":
+        make_template(sys.argv[2])
+        return 0
+    print("usage: winenv.py make-template PATH", file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,68 @@
+#include "app/install_paths.h"
+#include "app/version_text.h"
+#include "tests/check.h"
+
+TEST_CASE(install_paths, program_files_path_is_cleaned_in_the_documented_order) {
+    CHECK_EQ(install_paths::CleanProgramFilesPath("  C:\\Program Files\\\\"), std::string("C:\\Program Files"));
+    // Trailing blanks go after the backslashes, so a backslash before a blank stays.
+    CHECK_EQ(install_paths::CleanProgramFilesPath("C:\\PF\\ "), std::string("C:\\PF\\"));
+    CHECK_EQ(install_paths::CleanProgramFilesPath(""), std::string(""));
+}
+
+TEST_CASE(install_paths, folder_tree_has_the_21_rows_in_creation_order) {
+    std::vector<std::string> tree = install_paths::FolderTree("C:\\PF", "2.01");
+    CHECK_EQ(tree.size(), size_t(21));
+    CHECK_EQ(tree[0], std::string("C:\\PF\\Corvalen"));
+    CHECK_EQ(tree[1], std::string("C:\\PF\\Corvalen\\Velmora2"));
+    CHECK_EQ(tree[4], std::string("C:\\PF\\Corvalen\\Velmora2\\MYLINK"));
+    CHECK_EQ(tree[5], std::string("C:\\PF\\Corvalen\\Velmora2\\2.01"));
+    CHECK_EQ(tree[11], std::string("C:\\PF\\Corvalen\\Velmora2\\2.01\\TEMP"));
+    CHECK_EQ(tree[12], std::string("C:\\PF\\Corvalen\\Velmora2\\2.01\\SKIN\\CORE"));
+    CHECK_EQ(tree[20], std::string("C:\\PF\\Corvalen\\Velmora2\\2.01\\SKIN\\PINBAR"));
+    // Every row's parent comes before it.
+    for (size_t i = 1; i < tree.size(); ++i) {
+        std::string parent = tree[i].substr(0, tree[i].rfind('\\'));
+        bool found = false;
+        for (size_t j = 0; j < i; ++j) found = found || tree[j] == parent;
+        CHECK(found || parent == "C:\\PF");
+    }
+}
+
+TEST_CASE(install_paths, empty_program_files_puts_the_tree_at_the_drive_root) {
+    CHECK_EQ(install_paths::FolderTree("", "2.01")[0], std::string("\\Corvalen"));
+}
+
+TEST_CASE(install_paths, suite_command_is_unquoted_with_the_token) {
+    CHECK_EQ(install_paths::SuiteCommand("C:\\Program Files", "2.09"),
+             std::string("C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\Cubelet.exe kqvwtzrnbpxyjdgfh"));
+    CHECK_EQ(install_paths::PackagePath("C:\\P", "2.01a"),
+             std::string("C:\\P\\Corvalen\\Velmora2\\2.01a\\TEMP\\2.01a.cvz"));
+    CHECK_EQ(install_paths::LauncherPath("C:\\P", "2.01"), std::string("C:\\P\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"));
+    CHECK_EQ(install_paths::UninstallerPath("C:\\P"), std::string("C:\\P\\Corvalen\\VL2Del.exe"));
+}
+
+TEST_CASE(version_text, older_compares_the_first_four_characters_as_text) {
+    CHECK(version_text::IsOlder("1.10", "1.9"));
+    CHECK(!version_text::IsOlder("2.10", "2.09"));
+    CHECK(!version_text::IsOlder("2.01", "2.01"));
+    CHECK(version_text::IsOlder("2.00", "2.01a"));
+    // Only four characters count: 2.01b is not newer than 2.01a.
+    CHECK(!version_text::IsOlder("2.01a", "2.01b"));
+}
+
+TEST_CASE(version_text, a_version_that_could_leave_the_product_folder_is_refused) {
+    CHECK(version_text::IsPlainFileName("2.01"));
+    CHECK(version_text::IsPlainFileName("2.01a"));
+    CHECK(version_text::IsPlainFileName("2.0 beta"));
+    CHECK(!version_text::IsPlainFileName(""));
+    CHECK(!version_text::IsPlainFileName(".."));
+    CHECK(!version_text::IsPlainFileName("."));
+    CHECK(!version_text::IsPlainFileName("..\\..\\Windows"));
+    CHECK(!version_text::IsPlainFileName("2/../x"));
+    CHECK(!version_text::IsPlainFileName("C:x"));
+    CHECK(!version_text::IsPlainFileName("2.0*"));
+    CHECK(!version_text::IsPlainFileName("2.0|x"));
+    CHECK(!version_text::IsPlainFileName("2.0\t"));
+    CHECK(!version_text::IsPlainFileName(" 2.0"));
+    CHECK(!version_text::IsPlainFileName("2.0\x01"));
+}
