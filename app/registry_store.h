@@ -1,0 +1,39 @@
+// All registry access of the installer: each setting is named by a kind, and one
+// table holds the root, key and fixed value name of every kind.
+#pragma once
+
+#include <string>
+
+enum class SettingKind : int {
+    CompanyKey = 11,
+    ProductKey = 12,
+    InstallPath = 21,
+    InstalledVersion = 22,
+    AutoRun = 23,
+    UpdateDate = 24,
+    ModuleGrabit = 25,
+    ModuleWireup = 26,
+    ModuleTalkpad = 27,
+    ModuleDials = 28,
+    ModuleSkycast = 29,
+    ModuleSweepkit = 30,
+    ModulePinbar = 31,
+    ModuleLookup = 32,
+    ModuleCore = 33,
+    Uninstall = 35,
+    AxCancel = 36,
+};
+
+// Defined for InstallPath, InstalledVersion and UpdateDate; any other kind, a
+// missing key or value, or a value too long for the 260-byte buffer reads as "".
+std::string ReadSetting(SettingKind kind);
+
+// Stores `value` as REG_SZ of exactly its length (no terminating zero). `name` is
+// used only by kinds without a fixed value name. Failures are silent.
+void WriteSetting(SettingKind kind, const std::string& name, const std::string& value);
+
+// Today's local date as eight digits, year first.
+std::string TodayAsDigits();
+
+// The fresh-install settings of every widget module, keyed by the version prefix.
+void WriteWidgetDefaults(const std::string& programFilesPath, const std::string& version);

@@ -1,0 +1,125 @@
+#include <windows.h>
+
+#include "app/registry_store.h"
+#include "app/setup_app.h"
+#include "tests/check.h"
+
+namespace {
+
+struct StoredValue {
+    bool present = false;
+    DWORD type = 0;
+    std::string bytes;
+};
+
+// The text of a value up to its terminating zero. Wine's query calls add a zero to
+// the count of a text stored without one, so the exact stored byte count is
+// checked from the registry files by the start-up tests instead.
+StoredValue Query(HKEY root, const char* key, const char* name) {
+    StoredValue value;
+    HKEY h;
+    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS) return value;
+    wchar_t wideName[256];
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, 256);
+    wchar_t buffer[1024];
+    DWORD size = sizeof(buffer);
+    if (RegQueryValueExW(h, wideName, nullptr, &value.type, reinterpret_cast<BYTE*>(buffer), &size) ==
+        ERROR_SUCCESS) {
+        value.present = true;
+        char ansi[2048];
+        int n = WideCharToMultiByte(CP_ACP, 0, buffer, static_cast<int>(size / sizeof(wchar_t)), ansi,
+                                    sizeof(ansi), nullptr, nullptr);
+        value.bytes.assign(ansi, n > 0 ? n : 0);
+        value.bytes = value.bytes.c_str();
+    }
+    RegCloseKey(h);
+    return value;
+}
+
+void CheckString(const char* key, const char* name, const std::string& expected) {
+    StoredValue v = Query(HKEY_CURRENT_USER, key, name);
+    if (!v.present) std::printf("    missing %s\\%s\n", key, name);
+    CHECK(v.present);
+    CHECK_EQ(v.type, DWORD(REG_SZ));
+    CHECK_EQ(v.bytes, expected);
+}
+
+}  // namespace
+
+TEST_CASE(registry_store, fresh_install_defaults_of_all_nine_modules) {
+    WriteWidgetDefaults("C:\\Program Files", "2.01");
+    CheckString("Software\\CORVALEN", "", "");
+    CheckString("Software\\CORVALEN\\VELMORA2", "", "");
+    CheckString("Software\\CORVALEN\\VELMORA2\\INFO", "INSTALLPATH", "C:\\Program Files\\Corvalen\\Velmora2");
+    CheckString("Software\\CORVALEN\\VELMORA2\\INFO", "UPDATEDATE", TodayAsDigits());
+    CHECK_EQ(TodayAsDigits().size(), size_t(8));
+    struct Row {
+        const char* module;
+        const char* current;
+        const char* x;
+        const char* y;
+        const char* skin;
+    };
+    const Row rows[] = {
+        {"CORE", "", "0", "0", ""},          {"GRABIT", "31", "100", "100", "0"}, {"WIREUP", "31", "100", "300", "0"},
+        {"TALKPAD", "31", "100", "500", "0"}, {"DIALS", "0", "300", "100", "0"},   {"SKYCAST", "5", "300", "300", "0"},
+        {"SWEEPKIT", "31", "100", "100", "0"}, {"PINBAR", "0", "500", "100", "0"}, {"LOOKUP", "31", "500", "300", "0"},
+    };
+    for (const Row& row : rows) {
+        std::string key = std::string("Software\\CORVALEN\\VELMORA2\\") + row.module;
+        CheckString(key.c_str(), "VERSION", "2.01");
+        CheckString(key.c_str(), "CURRENT", row.current);
+        CheckString(key.c_str(), "LOCATION_X", row.x);
+        CheckString(key.c_str(), "LOCATION_Y", row.y);
+        CheckString(key.c_str(), "SKIN", row.skin);
+        CheckString(key.c_str(), "ZORDER", "0");
+        CheckString(key.c_str(), "TRANSPARENT", "255");
+        CheckString(key.c_str(), "SKINPATH", "");
+    }
+    CheckString("Software\\CORVALEN\\VELMORA2\\CORE", "LASTACTIVE", "");
+    CheckString("Software\\CORVALEN\\VELMORA2\\PINBAR", "LASTUSER", "");
+    CHECK(!Query(HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\GRABIT", "LASTUSER").present);
+    CHECK(!Query(HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\INFO", "VERSION").present);
+}
+
+TEST_CASE(registry_store, an_empty_text_is_a_present_value_of_length_zero) {
+    WriteSetting(SettingKind::AxCancel, "ignored", "");
+    StoredValue v = Query(HKEY_CURRENT_USER, "Software\\CORVALEN", "VL2AXCANCEL");
+    CHECK(v.present);
+    CHECK_EQ(v.bytes.size(), size_t(0));
+    CHECK(!Query(HKEY_CURRENT_USER, "Software\\CORVALEN", "ignored").present);
+}
+
+TEST_CASE(registry_store, reads_trim_nothing_but_load_install_info_trims_the_version) {
+    WriteSetting(SettingKind::InstalledVersion, "", "  2.01 \t");
+    CHECK_EQ(ReadSetting(SettingKind::InstalledVersion), std::string("  2.01 \t"));
+    SetupApp app;
+    app.LoadInstallInfo();
+    CHECK_EQ(app.installedVersion, std::string("2.01"));
+}
+
+TEST_CASE(registry_store, a_value_too_long_for_the_buffer_reads_as_empty) {
+    WriteSetting(SettingKind::InstallPath, "", std::string(300, 'p'));
+    CHECK_EQ(ReadSetting(SettingKind::InstallPath), std::string(""));
+    WriteSetting(SettingKind::InstallPath, "", std::string(260, 'p'));
+    CHECK_EQ(ReadSetting(SettingKind::InstallPath), std::string(""));
+    WriteSetting(SettingKind::InstallPath, "", std::string(259, 'p'));
+    CHECK_EQ(ReadSetting(SettingKind::InstallPath), std::string(259, 'p'));
+}
+
+TEST_CASE(registry_store, only_the_three_readable_kinds_are_read) {
+    WriteSetting(SettingKind::AutoRun, "", "C:\\x\\InitVL2.exe");
+    CHECK_EQ(ReadSetting(SettingKind::AutoRun), std::string(""));
+    WriteSetting(SettingKind::UpdateDate, "", "20061231");
+    CHECK_EQ(ReadSetting(SettingKind::UpdateDate), std::string("20061231"));
+}
+
+TEST_CASE(registry_store, a_module_value_takes_the_callers_name_and_the_uninstall_key_is_machine_wide) {
+    WriteSetting(SettingKind::ModuleDials, "CUSTOM", "7");
+    CheckString("Software\\CORVALEN\\VELMORA2\\DIALS", "CUSTOM", "7");
+    WriteSetting(SettingKind::Uninstall, "DisplayName", "x");
+    StoredValue v = Query(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2",
+                          "DisplayName");
+    CHECK(v.present);
+    CHECK_EQ(v.bytes, std::string("x"));
+}
