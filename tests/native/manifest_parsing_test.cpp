@@ -1,0 +1,94 @@
+#include "net/manifest.h"
+#include "tests/check.h"
+
+namespace {
+
+UpdateManifest Parse(const std::string& body, bool* ok = nullptr) {
+    UpdateManifest fields;
+    bool accepted = ParseManifest(body, fields);
+    if (ok) *ok = accepted;
+    return fields;
+}
+
+}  // namespace
+
+TEST_CASE(manifest_parsing, a_complete_manifest_fills_every_field) {
+    bool ok = false;
+    UpdateManifest m = Parse("version=2.01\ndate=20061231\ncomment=new skins\ndownload=http://h/v/2.01.cvz\n", &ok);
+    CHECK(ok);
+    CHECK_EQ(m.version, std::string("2.01"));
+    CHECK_EQ(m.date, std::string("20061231"));
+    CHECK_EQ(m.comment, std::string("new skins"));
+    CHECK_EQ(m.downloadUrl, std::string("http://h/v/2.01.cvz"));
+}
+
+TEST_CASE(manifest_parsing, the_last_line_without_a_line_break_is_not_read) {
+    UpdateManifest m = Parse("version=2.01\ndownload=http://h/p.cvz");
+    CHECK_EQ(m.version, std::string("2.01"));
+    CHECK_EQ(m.downloadUrl, std::string(""));
+    bool ok = false;
+    CHECK_EQ(Parse("version=2.01", &ok).version, std::string(""));
+    CHECK(ok);
+}
+
+TEST_CASE(manifest_parsing, leading_blank_lines_are_accepted) {
+    bool ok = false;
+    UpdateManifest m = Parse("\n\r\n  \nversion=2.01\ndownload=http://h/p\n", &ok);
+    CHECK(ok);
+    CHECK_EQ(m.version, std::string("2.01"));
+    CHECK_EQ(m.downloadUrl, std::string("http://h/p"));
+}
+
+TEST_CASE(manifest_parsing, blanks_around_the_equals_sign_keep_the_whole_line_as_the_version) {
+    CHECK_EQ(Parse("version = 2.01\n").version, std::string("version = 2.01"));
+}
+
+TEST_CASE(manifest_parsing, the_key_text_is_removed_wherever_it_occurs) {
+    CHECK_EQ(Parse("version=2\ndownload=http://h/download=x/p\n").downloadUrl, std::string("http://h/x/p"));
+}
+
+TEST_CASE(manifest_parsing, a_section_header_first_fails_and_in_the_middle_is_skipped) {
+    bool ok = true;
+    Parse("[update]\nversion=2.01\n", &ok);
+    CHECK(!ok);
+    UpdateManifest m = Parse("version=2.01\n[files]\ndownload=http://h/p\n", &ok);
+    CHECK(ok);
+    CHECK_EQ(m.downloadUrl, std::string("http://h/p"));
+}
+
+TEST_CASE(manifest_parsing, any_line_starting_with_vers_is_a_version_line) {
+    CHECK_EQ(Parse("version=2.01\nversioning=on\n").version, std::string("versioning=on"));
+}
+
+TEST_CASE(manifest_parsing, crlf_line_ends_give_the_same_values) {
+    UpdateManifest lf = Parse("version=2.01\ndate=1\ncomment=c\ndownload=http://h/p\n");
+    UpdateManifest crlf = Parse("version=2.01\r\ndate=1\r\ncomment=c\r\ndownload=http://h/p\r\n");
+    CHECK_EQ(crlf.version, lf.version);
+    CHECK_EQ(crlf.date, lf.date);
+    CHECK_EQ(crlf.comment, lf.comment);
+    CHECK_EQ(crlf.downloadUrl, lf.downloadUrl);
+}
+
+TEST_CASE(manifest_parsing, a_later_line_overwrites_and_a_missing_kind_keeps_its_value) {
+    UpdateManifest fields;
+    fields.comment = "kept";
+    CHECK(ParseManifest("version=1\nversion=2\n", fields));
+    CHECK_EQ(fields.version, std::string("2"));
+    CHECK_EQ(fields.comment, std::string("kept"));
+}
+
+TEST_CASE(manifest_parsing, a_body_that_is_not_a_manifest_changes_nothing) {
+    UpdateManifest fields;
+    fields.version = "old";
+    CHECK(!ParseManifest("", fields));
+    CHECK(!ParseManifest("   \r\n ", fields));
+    CHECK(!ParseManifest("<html>not found</html>\nversion=9\n", fields));
+    CHECK(!ParseManifest("Version=2.01\n", fields));
+    CHECK_EQ(fields.version, std::string("old"));
+}
+
+TEST_CASE(manifest_parsing, unknown_and_short_lines_are_ignored) {
+    UpdateManifest m = Parse("version=2.01\nver\nx=1\n\ndown\ndownload=http://h/p\n");
+    CHECK_EQ(m.version, std::string("2.01"));
+    CHECK_EQ(m.downloadUrl, std::string("http://h/p"));
+}
