@@ -1,0 +1,117 @@
+#include "install/process_finder.h"
+
+#include <tlhelp32.h>
+
+#include "framework/text.h"
+
+namespace {
+
+using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
+using Process32Fn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+
+}  // namespace
+
+ProcessEnumerator::ProcessEnumerator() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    GetVersionExA(&info);
+    useProcessStatusApi = info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion <= 5;
+}
+
+ProcessEnumerator::~ProcessEnumerator() {
+    if (useProcessStatusApi) {
+        if (vdmdbgModule) FreeLibrary(vdmdbgModule);
+        if (psapiModule) FreeLibrary(psapiModule);
+    }
+}
+
+void ProcessEnumerator::LoadLibraries() {
+    if (!useProcessStatusApi) return;
+    psapiModule = LoadLibraryA("PSAPI.DLL");
+    vdmdbgModule = LoadLibraryA("VDMDBG.DLL");
+}
+
+void ProcessEnumerator::Enumerate() {
+    if (useProcessStatusApi)
+        EnumerateWithProcessStatusApi();
+    else
+        EnumerateWithToolHelp();
+}
+
+void ProcessEnumerator::EnumerateWithProcessStatusApi() {
+    if (!psapiModule || !vdmdbgModule) return;
+    // 16-bit tasks are not listed; the entry point only has to be there.
+    if (!GetProcAddress(vdmdbgModule, "VDMEnumTaskWOWEx")) return;
+    auto enumProcesses = reinterpret_cast<EnumProcessesFn>(GetProcAddress(psapiModule, "EnumProcesses"));
+    auto moduleFileName = reinterpret_cast<GetModuleFileNameExFn>(GetProcAddress(psapiModule, "GetModuleFileNameExA"));
+    auto moduleBaseName = GetProcAddress(psapiModule, "GetModuleBaseNameA");
+    auto enumModules = reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(psapiModule, "EnumProcessModules"));
+    if (!enumProcesses || !moduleFileName || !moduleBaseName || !enumModules) return;
+
+    DWORD ids[1024];
+    DWORD bytes = 0;
+    if (!enumProcesses(ids, sizeof(ids), &bytes)) return;
+    DWORD count = bytes / sizeof(DWORD);
+    for (DWORD i = 0; i < count; ++i) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
+        if (!process) continue;
+        HMODULE modules[1024];
+        DWORD needed = 0;
+        enumModules(process, modules, sizeof(modules), &needed);
+        char path[MAX_PATH] = "";
+        bool goOn = true;
+        if (moduleFileName(process, modules[0], path, MAX_PATH) != 0) goOn = OnProcess(path, ids[i]);
+        CloseHandle(process);
+        if (!goOn) break;
+    }
+}
+
+void ProcessEnumerator::EnumerateWithToolHelp() {
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    auto createSnapshot = reinterpret_cast<CreateSnapshotFn>(GetProcAddress(kernel, "CreateToolhelp32Snapshot"));
+    auto first = reinterpret_cast<Process32Fn>(GetProcAddress(kernel, "Process32First"));
+    auto next = reinterpret_cast<Process32Fn>(GetProcAddress(kernel, "Process32Next"));
+    if (!createSnapshot || !first || !next) return;
+    HANDLE snapshot = createSnapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);  // 296 bytes in this 32-bit build
+    if (first(snapshot, &entry)) {
+        while (OnProcess(entry.szExeFile, entry.th32ProcessID) && next(snapshot, &entry)) {
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+ProcessFinder::ProcessFinder() {
+    LoadLibraries();
+    Enumerate();
+}
+
+bool ProcessFinder::OnProcess(const char* name, DWORD processId) {
+    if (nameFilter.empty() || text::MbsUpper(name).find(nameFilter) != std::string::npos) {
+        processNames.push_back(name);
+        processIds.push_back(processId);
+    }
+    return true;
+}
+
+DWORD ProcessFinder::FindProcessId(const std::string& name) const {
+    if (processNames.empty()) return 0;
+    std::string target = text::MbsUpper(name) + ".EXE";
+    for (size_t i = 0; i < processNames.size(); ++i) {
+        const std::string& full = processNames[i];
+        size_t slash = full.rfind('\\');
+        std::string fileName = slash == std::string::npos ? full : full.substr(slash + 1);
+        if (text::MbsCompare(text::MbsUpper(fileName), target) == 0) return processIds[i];
+    }
+    return 0;
+}
+
+void ProcessFinder::Clear() {
+    std::vector<std::string>().swap(processNames);
+    std::vector<DWORD>().swap(processIds);
+}

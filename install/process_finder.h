@@ -1,0 +1,51 @@
+// Lists the running processes by executable name. The process-status functions
+// (NT 4 to Server 2003) and the Tool Help functions (everything else) are looked up
+// at run time, so a system that lacks one set simply yields an empty list.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class ProcessEnumerator {
+ public:
+    ProcessEnumerator();
+    virtual ~ProcessEnumerator();
+    ProcessEnumerator(const ProcessEnumerator&) = delete;
+    ProcessEnumerator& operator=(const ProcessEnumerator&) = delete;
+
+    virtual bool OnModule(const char*) { return true; }
+    // Called once per process found; false stops the enumeration.
+    virtual bool OnProcess(const char* name, DWORD processId) { return true; }
+    virtual bool OnTask(const char*, DWORD, WORD) { return true; }
+
+ protected:
+    void LoadLibraries();
+    void Enumerate();
+
+    bool useProcessStatusApi;
+    HMODULE psapiModule = nullptr;
+    HMODULE vdmdbgModule = nullptr;
+
+ private:
+    void EnumerateWithProcessStatusApi();
+    void EnumerateWithToolHelp();
+};
+
+class ProcessFinder : public ProcessEnumerator {
+ public:
+    // Takes the snapshot at once; there is no refresh.
+    ProcessFinder();
+
+    bool OnProcess(const char* name, DWORD processId) override;
+
+    // `name` is a bare program name without extension ("InitVL2"). Returns the id of
+    // the first listed process whose file name is that name plus ".EXE", or 0.
+    DWORD FindProcessId(const std::string& name) const;
+    void Clear();
+
+    std::string nameFilter;
+    std::vector<std::string> processNames;
+    std::vector<DWORD> processIds;
+};

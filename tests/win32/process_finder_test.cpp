@@ -1,0 +1,56 @@
+#include <windows.h>
+
+#include "install/process_finder.h"
+#include "tests/check.h"
+
+namespace {
+
+// A finder over a list the test chooses, to check the name rules alone.
+struct ListedProcesses : ProcessFinder {
+    void Set(std::vector<std::string> names) {
+        Clear();
+        for (size_t i = 0; i < names.size(); ++i) {
+            processNames.push_back(names[i]);
+            processIds.push_back(static_cast<DWORD>(100 + i));
+        }
+    }
+};
+
+}  // namespace
+
+TEST_CASE(process_finder, the_running_test_program_is_listed_with_its_own_id) {
+    ProcessFinder finder;
+    CHECK(!finder.processNames.empty());
+    CHECK_EQ(finder.processNames.size(), finder.processIds.size());
+    CHECK_EQ(finder.FindProcessId("windows_tests"), GetCurrentProcessId());
+}
+
+TEST_CASE(process_finder, the_whole_file_name_must_match_without_regard_to_case) {
+    ListedProcesses finder;
+    finder.Set({"C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\initvl2.exe"});
+    CHECK_EQ(finder.FindProcessId("InitVL2"), DWORD(100));
+    finder.Set({"InitVL2.exe"});
+    CHECK_EQ(finder.FindProcessId("InitVL2"), DWORD(100));
+    finder.Set({"InitVL2Setup.exe", "C:\\x\\MyInitVL2.exe"});
+    CHECK_EQ(finder.FindProcessId("InitVL2"), DWORD(0));
+    finder.Set({"InitVL2.exe"});
+    CHECK_EQ(finder.FindProcessId("InitVL2.exe"), DWORD(0));
+}
+
+TEST_CASE(process_finder, the_first_match_wins_and_an_empty_list_finds_nothing) {
+    ListedProcesses finder;
+    finder.Set({"a.exe", "INITVL2.EXE", "C:\\b\\initvl2.exe"});
+    CHECK_EQ(finder.FindProcessId("InitVL2"), DWORD(101));
+    finder.Set({});
+    CHECK_EQ(finder.FindProcessId("InitVL2"), DWORD(0));
+}
+
+TEST_CASE(process_finder, a_name_filter_keeps_only_matching_processes_as_reported) {
+    ListedProcesses finder;
+    finder.Clear();
+    finder.nameFilter = "CUBE";
+    finder.OnProcess("C:\\x\\Cubelet.exe", 7);
+    finder.OnProcess("C:\\x\\other.exe", 8);
+    CHECK_EQ(finder.processNames.size(), size_t(1));
+    CHECK_EQ(finder.processNames[0], std::string("C:\\x\\Cubelet.exe"));
+}
