@@ -14,6 +14,8 @@ class Bitmap;
 class CachedBitmap;
 }  // namespace Gdiplus
 
+class SetupDialog;
+
 class SetupApp : public Application {
  public:
     BOOL InitInstance() override;
@@ -23,6 +25,10 @@ class SetupApp : public Application {
 
     void ResolveSpecialFolders();
     void CreateFolderTree(const std::string& version);
+    void LoadInstallInfo();
+    // Reads the vendor's update manifest into the manifest fields; 1 when a
+    // manifest was read and applied, 0 otherwise (no field changes then).
+    int FetchManifest();
 
     ULONG_PTR gdiplusToken = 0;
     HMODULE user32Module = nullptr;
@@ -38,8 +44,11 @@ class SetupApp : public Application {
     std::string downloadUrl;
     std::string manifestDate;
     std::string manifestComment;
+    // The setup window while its modal loop runs (the application's main window).
+    SetupDialog* setupDialog = nullptr;
 
  private:
     void LaunchInstalledSuite(const std::string& version);
+    void RunSetupWindow();
     bool socketsStarted_ = false;
 };

@@ -14,8 +14,14 @@ def main():
         print("VL2_WINE_TEMPLATE is not set", file=sys.stderr)
         return 2
     winenv.make_template(template)
+    args = sys.argv[1:]
+    version = None
+    if args[:1] == ["--windows-version"]:
+        version, args = args[1], args[2:]
     with winenv.Prefix(template) as prefix:
-        result = prefix.run(sys.argv[1:], timeout=900)
+        if version:
+            prefix.set_windows_version(version)
+        result = prefix.run(args, timeout=900)
         sys.stdout.write(result.stdout.decode("cp949", errors="replace"))
         sys.stderr.write(result.stderr.decode("cp949", errors="replace"))
         return result.returncode

@@ -6,7 +6,172 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import vl2test  # noqa: E402
-from vl2test import WineTestCase, build_file  # noqa: E402
+from vl2test import PROGRAM_FILES, SUITE_TOKEN, WineTestCase, build_file  # noqa: E402
+from vendor_server import Route, VendorServer  # noqa: E402
+
+INFO_KEY = "Software\\CORVALEN\\VELMORA2\\INFO"
+MODULES = ["CORE", "GRABIT", "WIREUP", "TALKPAD", "DIALS", "SKYCAST", "SWEEPKIT", "PINBAR", "LOOKUP"]
+
+
+def manifest(version, url=None, extra=""):
+    url = url if url is not None else "http://127.0.0.1:18480/velmora2/files/%s.cvz" % version
+    return "version=%s\ndate=20061231\ncomment=test\n%sdownload=%s\n" % (version, extra, url)
+
+
+class StartUpDecision(WineTestCase):
+    """Every start passes this decision: launch, hand over, fresh install or update."""
+    needs_display = True
+
+    def setUp(self):
+        super().setUp()
+        self.server = VendorServer().__enter__()
+
+    def tearDown(self):
+        self.server.stop()
+        super().tearDown()
+
+    def install_record(self, version):
+        self.prefix.add_registry("user", INFO_KEY, {"VERSION": version})
+
+    def start_and_wait(self, timeout=60):
+        process = self.prefix.start([self.installer()])
+        try:
+            process.wait(timeout=timeout)
+        except Exception:
+            process.kill()
+            raise
+        return process
+
+    def assert_launched_from(self, version):
+        log = self.wait_for_suite_log(version)
+        self.assertIn(SUITE_TOKEN, log, "the suite in %s was not started with its token" % version)
+        expected = "%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe" % (PROGRAM_FILES, version)
+        self.assertIn(expected, log)
+
+    def version_folder(self, version):
+        return self.prefix.program_files() / "Corvalen" / "Velmora2" / version
+
+    def test_current_version_launches_the_suite_and_opens_no_window(self):
+        self.install_record("2.01")
+        self.place_suite("2.01")
+        self.server.manifest(manifest("2.01"))
+        self.start_and_wait()
+        self.assert_launched_from("2.01")
+        self.assertEqual(len(self.server.requests_for("/velmora2/update/update.inf")), 1)
+
+    def test_newer_installed_version_launches_from_the_manifests_folder(self):
+        self.install_record("2.10")
+        self.place_suite("2.09")
+        self.place_suite("2.10")
+        self.server.manifest(manifest("2.09"))
+        self.start_and_wait()
+        self.assert_launched_from("2.09")
+        self.assertEqual(self.suite_log("2.10"), "")
+
+    def test_older_version_updates_with_the_tree_of_the_four_character_prefix(self):
+        self.install_record("2.00")
+        self.server.manifest(manifest("2.01a"))
+        self.start_and_wait()
+        self.assertTrue((self.version_folder("2.01") / "SKIN" / "PINBAR").is_dir())
+        self.assertFalse(self.version_folder("2.01a").exists())
+        registry = self.prefix.registry()
+        self.assertNotIn("hkcu\\software\\corvalen\\velmora2\\core", registry, "an update wrote defaults")
+
+    def test_versions_compare_as_text_so_1_10_is_older_than_1_9(self):
+        self.install_record("1.10")
+        self.place_suite("1.10")
+        self.server.manifest(manifest("1.9"))
+        self.start_and_wait()
+        self.assertTrue((self.version_folder("1.9") / "TEMP").is_dir())
+        self.assertEqual(self.suite_log("1.10"), "")
+
+    def test_nothing_installed_creates_the_tree_and_the_defaults(self):
+        self.server.manifest(manifest("2.01"))
+        self.start_and_wait()
+        self.assertTrue((self.version_folder("2.01") / "BIN").is_dir())
+        registry = self.prefix.registry()
+        info = registry["hkcu\\software\\corvalen\\velmora2\\info"]
+        self.assertEqual(info["INSTALLPATH"], PROGRAM_FILES + "\\Corvalen\\Velmora2")
+        self.assertNotIn("VERSION", info)
+        for module in MODULES:
+            values = registry["hkcu\\software\\corvalen\\velmora2\\" + module.lower()]
+            self.assertEqual(values["VERSION"], "2.01")
+            self.assertEqual(values["TRANSPARENT"], "255")
+            self.assertEqual(values["SKINPATH"], "")
+        # Texts are stored without a terminating zero, so an empty one is present
+        # with no bytes at all (Wine itself terminates the non-empty ones).
+        user_reg = (self.prefix.path / "user.reg").read_text(encoding="utf-8")
+        start = user_reg.index("[Software\\\\CORVALEN\\\\VELMORA2\\\\CORE]")
+        core = user_reg[start:user_reg.index("\n\n", start)]
+        self.assertTrue('"SKINPATH"=hex(1):\n' in core + "\n", core)
+
+    def test_an_ftp_download_launches_the_installed_suite(self):
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        self.server.manifest(manifest("2.01", url="ftp://127.0.0.1/2.01.cvz"))
+        self.start_and_wait()
+        self.assert_launched_from("2.00")
+        self.assertFalse(self.version_folder("2.01").exists())
+
+    def test_an_error_page_instead_of_a_manifest_launches_the_installed_suite(self):
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        self.start_and_wait()  # the server answers 404 with a body
+        self.assert_launched_from("2.00")
+
+    def test_no_server_at_all_launches_the_installed_suite(self):
+        self.server.stop()
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        self.start_and_wait()
+        self.assert_launched_from("2.00")
+
+    def test_a_version_that_names_a_path_is_refused(self):
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        for hostile in ("..\\..\\..\\Windows", "2/../../x", "C:x"):
+            self.server.manifest(manifest(hostile))
+            self.start_and_wait()
+        self.assertEqual(self.suite_log("2.00").count(SUITE_TOKEN), 3)
+        self.assertEqual(sorted(p.name for p in (self.prefix.program_files() / "Corvalen" / "Velmora2").iterdir()),
+                         ["2.00"])
+
+    def test_a_manifest_delivered_in_pieces_is_read_whole(self):
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        self.server.manifest(manifest("2.01"), pieces=6, piece_delay=0.3)
+        self.start_and_wait()
+        # Read whole, the download line at the end is seen and an update starts.
+        self.assertTrue(self.version_folder("2.01").is_dir())
+        self.assertEqual(self.suite_log("2.00"), "")
+
+    def test_a_server_that_never_answers_delays_the_start_by_at_most_about_ten_seconds(self):
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        self.server.manifest("", silent=True)
+        started = time.time()
+        process = self.prefix.start([self.installer()])
+        log = self.wait_for_suite_log("2.00", timeout=40)
+        elapsed = time.time() - started
+        process.wait(timeout=30)
+        self.assertIn(SUITE_TOKEN, log)
+        self.assertLess(elapsed, 15, "the suite started only after %.1f s" % elapsed)
+
+    def test_a_second_start_hands_over_to_the_open_setup_window_and_ends(self):
+        self.server.manifest(manifest("2.01"))
+        first = self.prefix.start([self.installer()])
+        try:
+            deadline = time.time() + 30
+            while time.time() < deadline and not self.version_folder("2.01").exists():
+                time.sleep(0.2)
+            time.sleep(1.0)
+            second = self.prefix.start([self.installer()])
+            second.wait(timeout=30)
+            self.assertIsNone(first.poll(), "the first setup window should still be open")
+            self.assertEqual(len(self.server.requests_for("/velmora2/update/update.inf")), 1,
+                             "the second start went on to fetch the manifest")
+        finally:
+            first.wait(timeout=60)
 
 
 class Executables(unittest.TestCase):
