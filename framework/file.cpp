@@ -164,7 +164,7 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
     return SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
-void OemToAnsi(std::string& name) {
+void ConvertOemToAnsi(std::string& name) {
     if (!name.empty()) OemToCharBuffA(&name[0], &name[0], static_cast<DWORD>(name.size()));
 }
 
@@ -327,7 +327,7 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
 }
 
 // The native build serves tests and tools on text already in one code page.
-void OemToAnsi(std::string&) {}
+void ConvertOemToAnsi(std::string&) {}
 
 }  // namespace file_system
 

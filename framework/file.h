@@ -70,6 +70,6 @@ bool SetTimesFromDos(const std::string& path, uint16_t dosDate, uint16_t dosTime
 bool SetAttributes(const std::string& path, uint32_t attributes);
 
 // Converts a name stored in the OEM code page to the ANSI code page, in place.
-void OemToAnsi(std::string& name);
+void ConvertOemToAnsi(std::string& name);
 
 }  // namespace file_system

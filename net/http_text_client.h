@@ -11,9 +11,9 @@ class HttpTextClient {
  public:
     // Connect, send and receive limits; a server that accepts and never answers
     // holds a fetch for about this long, not for WinInet's default minutes.
-    static const unsigned kTimeoutMilliseconds = 4000;
+    static constexpr unsigned kTimeoutMilliseconds = 4000;
     // A body larger than this is not taken as text.
-    static const unsigned kMaxBodyBytes = 1u << 20;
+    static constexpr unsigned kMaxBodyBytes = 1u << 20;
 
     HttpTextClient();
     ~HttpTextClient() = default;

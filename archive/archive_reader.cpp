@@ -1,0 +1,263 @@
+#include "archive/archive_reader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/archive_paths.h"
+#include "framework/file.h"
+
+ArchiveReader::ArchiveReader() { std::memset(&stream_, 0, sizeof(stream_)); }
+
+ArchiveReader::~ArchiveReader() { Close(true); }
+
+voidpf ArchiveReader::Allocate(voidpf context, uInt items, uInt size) {
+    void* block = std::calloc(items, size);
+    if (block && context) static_cast<ArchiveReader*>(context)->zlibBlocks_.push_back(block);
+    return block;
+}
+
+void ArchiveReader::Free(voidpf context, voidpf block) {
+    if (context) {
+        std::vector<void*>& blocks = static_cast<ArchiveReader*>(context)->zlibBlocks_;
+        auto it = std::find(blocks.begin(), blocks.end(), block);
+        if (it != blocks.end()) blocks.erase(it);
+    }
+    std::free(block);
+}
+
+void ArchiveReader::Open(const char* path, int mode, int volumeSize) {
+    if (!storage_.IsClosed()) return;
+    password_.clear();
+    entryState_ = 0;
+    directory_.Reset();
+    if (mode != OpenExisting && mode != OpenReadOnly)
+        throw CZipException(CZipException::ZipCauseGeneric, path ? path : "");
+    unsigned flags = (mode == OpenExisting ? File::modeReadWrite : File::modeRead) | File::modeNoTruncate |
+                     File::shareDenyWrite;
+    storage_.Open(path ? path : "", flags,
+                  volumeSize != 0 ? ArchiveStorage::kExistingFixedSize : ArchiveStorage::kExistingUnknown);
+    directory_.Read(storage_, storage_.spanningMode);
+}
+
+int ArchiveReader::GetCount() const { return static_cast<int>(directory_.entries.size()); }
+
+bool ArchiveReader::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
+    if (storage_.IsClosed()) return false;
+    uint16_t position = static_cast<uint16_t>(index);
+    if (position >= directory_.entries.size()) return false;
+    info = *directory_.entries[position];
+    if (!directory_.convertNames) {
+        file_system::ConvertOemToAnsi(info.fileName);
+        for (char& c : info.fileName)
+            if (c == '/') c = '\\';
+    }
+    return true;
+}
+
+void ArchiveReader::CheckZlib(int result) {
+    if (result != Z_OK && result != Z_NEED_DICT) CZipException::Raise(result, ArchivePath());
+}
+
+bool ArchiveReader::OpenEntry(int index) {
+    if (index < 0 || index >= GetCount() || entryState_ != 0) return false;
+    readBuffer_.resize(kReadBufferSize);
+    dataStart_ = directory_.OpenLocalHeader(storage_, index);
+    const ArchiveEntryInfo& entry = *directory_.currentEntry;
+    compressedLeft_ = entry.compressedSize;
+    cipher_.reset();
+    if (entry.IsEncrypted()) {
+        if (password_.empty()) {
+            directory_.currentEntry = nullptr;
+            return false;
+        }
+        if (compressedLeft_ < 12) CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
+        cipher_.reset(new PkwareCipher(password_));
+        unsigned char header[12];
+        storage_.ReadExactly(header, sizeof(header), true);
+        cipher_->Decrypt(header, sizeof(header));
+        unsigned char expected = entry.HasDataDescriptor() ? static_cast<unsigned char>(entry.modTime >> 8)
+                                                           : static_cast<unsigned char>(entry.crc32 >> 24);
+        if (header[11] != expected) CZipException::Raise(CZipException::kBadPassword, ArchivePath());
+        compressedLeft_ -= 12;
+    }
+    std::memset(&stream_, 0, sizeof(stream_));
+    if (entry.method == 8) {
+        stream_.zalloc = Allocate;
+        stream_.zfree = Free;
+        stream_.opaque = trackAllocations_ ? this : nullptr;
+        CheckZlib(inflateInit2(&stream_, -MAX_WBITS));
+        streamInitialised_ = true;
+    } else if (entry.method != 0) {
+        CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
+    }
+    uncompressedLeft_ = entry.uncompressedSize;
+    crc_ = 0;
+    entryState_ = -1;
+    return true;
+}
+
+unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
+    if (entryState_ != -1 || !buffer || length == 0) return 0;
+    const ArchiveEntryInfo& entry = *directory_.currentEntry;
+    unsigned char* out = static_cast<unsigned char*>(buffer);
+    unsigned space = std::min<uint32_t>(length, uncompressedLeft_);
+    bool force = space == 0 && compressedLeft_ > 0;
+    unsigned produced = 0;
+    stream_.next_out = out;
+    stream_.avail_out = space;
+    while (stream_.avail_out > 0 || (force && compressedLeft_ > 0)) {
+        if (stream_.avail_in == 0 && compressedLeft_ > 0) {
+            unsigned chunk = std::min<uint32_t>(compressedLeft_, kReadBufferSize);
+            storage_.ReadExactly(readBuffer_.data(), chunk, true);
+            if (cipher_) cipher_->Decrypt(readBuffer_.data(), chunk);
+            compressedLeft_ -= chunk;
+            stream_.next_in = readBuffer_.data();
+            stream_.avail_in = chunk;
+        }
+        if (entry.method == 8) {
+            uLong before = stream_.total_out;
+            unsigned char* start = stream_.next_out;
+            int result = inflate(&stream_, Z_SYNC_FLUSH);
+            unsigned made = static_cast<unsigned>(stream_.total_out - before);
+            crc_ = static_cast<uint32_t>(crc32(crc_, start, made));
+            uncompressedLeft_ -= made;
+            produced += made;
+            if (result == Z_STREAM_END) break;
+            CheckZlib(result);
+        } else {
+            unsigned copy = std::min(stream_.avail_out, stream_.avail_in);
+            std::memcpy(stream_.next_out, stream_.next_in, copy);
+            crc_ = static_cast<uint32_t>(crc32(crc_, stream_.next_out, copy));
+            stream_.next_out += copy;
+            stream_.avail_out -= copy;
+            stream_.next_in += copy;
+            stream_.avail_in -= copy;
+            uncompressedLeft_ -= copy;
+            produced += copy;
+            if (stream_.avail_in == 0 && compressedLeft_ == 0) break;
+        }
+    }
+    return produced;
+}
+
+void ArchiveReader::ReleaseEntryState() {
+    // Whatever zlib still holds (an entry abandoned after an error) goes here; the
+    // stream itself is then unusable and is forgotten.
+    for (void* block : zlibBlocks_) std::free(block);
+    zlibBlocks_.clear();
+    streamInitialised_ = false;
+    std::memset(&stream_, 0, sizeof(stream_));
+    std::vector<unsigned char>().swap(readBuffer_);
+    cipher_.reset();
+    entryState_ = 0;
+}
+
+int ArchiveReader::CloseEntry(const char* path, bool afterException) {
+    if (entryState_ != -1) return 0;
+    int result = 1;
+    if (!afterException) {
+        if (uncompressedLeft_ > 0)
+            result = -1;
+        else if (crc_ != directory_.currentEntry->crc32)
+            CZipException::Raise(CZipException::kCrcMismatch, ArchivePath());
+        if (streamInitialised_) {
+            inflateEnd(&stream_);
+            streamInitialised_ = false;
+        }
+        if (path) {
+            const ArchiveEntryInfo& entry = *directory_.currentEntry;
+            if (!file_system::SetTimesFromDos(path, entry.modDate, entry.modTime)) {
+                // The data is whole; only its time could not be set. The entry is
+                // reset all the same, so that later entries can still be extracted.
+                directory_.CheckDataDescriptor(storage_, dataStart_);
+                ReleaseEntryState();
+                return 0;
+            }
+            if (!file_system::SetAttributes(path, entry.externalAttributes)) result = -2;
+        }
+    }
+    directory_.CheckDataDescriptor(storage_, dataStart_);
+    ReleaseEntryState();
+    return result;
+}
+
+bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPath, const char* newName,
+                                ProgressCallback callback, void* userData, unsigned bufferSize) {
+    if (bufferSize == 0 || !targetFolder) return false;
+    ArchiveEntryInfo info;
+    if (!GetEntryInfo(index, info)) return false;
+
+    std::string folder = archive_paths::StripTrailingSeparators(targetFolder);
+    archive_paths::PathParts parts = archive_paths::SplitPath(newName ? std::string(newName) : info.GetFileName());
+    std::string namePart;
+    if (fullPath) {
+        size_t skip = parts.directory.find_first_not_of("\\/");
+        namePart = skip == std::string::npos ? std::string() : parts.directory.substr(skip);
+    }
+    namePart += parts.fileName + parts.extension;
+    // Stored names are untrusted: nothing may be written outside the target folder.
+    if (archive_paths::ClimbsOut(namePart)) return false;
+    std::string targetPath = folder + "\\" + namePart;
+    if (targetPath.size() > file_system::MaxPathLength()) return false;
+
+    if (info.IsFolder()) {
+        archive_paths::CreateFolderChain(targetPath);
+        file_system::SetAttributes(targetPath, info.externalAttributes);
+        return true;
+    }
+    if (!OpenEntry(index)) return false;
+    archive_paths::PathParts target = archive_paths::SplitPath(targetPath);
+    archive_paths::CreateFolderChain(target.drive + target.directory);
+
+    File file;
+    file.Open(targetPath, File::modeCreate | File::modeWrite | File::shareDenyWrite);
+    int result = 0;
+    try {
+        std::vector<unsigned char> buffer(bufferSize);
+        unsigned total = callback ? info.HeaderSize() : 0;
+        unsigned done = 0;
+        unsigned n;
+        do {
+            n = ReadEntryData(buffer.data(), bufferSize);
+            if (n) {
+                file.Write(buffer.data(), n);
+                done += n;
+                if (callback && !callback(total, done, userData)) break;
+            }
+        } while (n == bufferSize);
+        file.Close();
+        result = CloseEntry(targetPath.c_str(), false);
+    } catch (...) {
+        // A file whose data failed its checks must not stay where it would be run.
+        file.Abort();
+        file_system::RemoveFile(targetPath);
+        throw;
+    }
+    if (result == -1) file_system::RemoveFile(targetPath);  // short data or a stopped copy
+    return result == 1;
+}
+
+bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
+    ArchiveEntryInfo info;
+    if (bufferSize == 0 || !GetEntryInfo(index, info)) return false;
+    if (info.IsFolder()) return true;
+    if (!OpenEntry(index)) return false;
+    std::vector<unsigned char> buffer(bufferSize);
+    while (ReadEntryData(buffer.data(), bufferSize) == bufferSize) {
+    }
+    return CloseEntry(nullptr, false) == 1;
+}
+
+void ArchiveReader::Close(bool afterException) {
+    if (afterException) {
+        ReleaseEntryState();
+        directory_.Reset();
+        storage_.Close(true);
+        return;
+    }
+    if (storage_.IsClosed()) return;
+    if (entryState_ == -1) CloseEntry(nullptr, false);
+    directory_.Reset();
+    storage_.Close(false);
+}

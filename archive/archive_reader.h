@@ -1,0 +1,76 @@
+// Reads a PKZIP archive (the ".cvz" package) and extracts its entries: stored or
+// deflated data through zlib, CRC-32 and length checks, folders, times and
+// attributes. Format errors raise CZipException, file errors FileException; after
+// either, Close(true) resets the reader.
+//
+// The archive comes over plain HTTP and is untrusted: names that climb out of the
+// target folder are refused, paths longer than the platform allows fail their entry,
+// and a file whose data fails a check does not stay on disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+#include "archive/archive_entry_info.h"
+#include "archive/archive_storage.h"
+#include "archive/central_directory.h"
+#include "archive/pkware_cipher.h"
+#include "archive/zip_exception.h"
+
+// Told the total and the bytes written so far; false stops the copy.
+typedef bool (*ProgressCallback)(unsigned total, unsigned doneSoFar, void* userData);
+
+class ArchiveReader {
+ public:
+    enum OpenMode { OpenExisting = 0, OpenReadOnly = 1, Create = 2, CreateSpanned = 3 };
+    static constexpr unsigned kReadBufferSize = 16384;
+
+    ArchiveReader();
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    // Only the reading modes are provided. A non-zero volumeSize declares a split
+    // archive to be made of fixed-size files.
+    void Open(const char* path, int mode, int volumeSize);
+    void Close(bool afterException = false);
+    int GetCount() const;
+    bool GetEntryInfo(int index, ArchiveEntryInfo& info) const;
+    bool ExtractFile(int index, const char* targetFolder, bool fullPath = true, const char* newName = nullptr,
+                     ProgressCallback callback = nullptr, void* userData = nullptr, unsigned bufferSize = 65535);
+    // Reads and checks an entry's data without writing it anywhere.
+    bool TestFile(int index, unsigned bufferSize = 65535);
+
+    void SetPassword(const std::string& password) { password_ = password; }
+    bool IsClosed() const { return storage_.IsClosed(); }
+
+ private:
+    bool OpenEntry(int index);
+    unsigned ReadEntryData(void* buffer, unsigned length);
+    int CloseEntry(const char* path, bool afterException);
+    void CheckZlib(int result);
+    void ReleaseEntryState();
+    std::string ArchivePath() const { return storage_.IsClosed() ? std::string() : storage_.Path(); }
+
+    static voidpf Allocate(voidpf context, uInt items, uInt size);
+    static void Free(voidpf context, voidpf block);
+
+    std::string password_;
+    z_stream stream_;
+    bool streamInitialised_ = false;
+    std::vector<unsigned char> readBuffer_;
+    uint32_t compressedLeft_ = 0;
+    uint32_t uncompressedLeft_ = 0;
+    uint32_t crc_ = 0;
+    uint64_t dataStart_ = 0;
+    std::unique_ptr<PkwareCipher> cipher_;
+    std::vector<void*> zlibBlocks_;
+    bool trackAllocations_ = true;
+    signed char entryState_ = 0;  // 0 idle, -1 open for reading
+    ArchiveStorage storage_;
+    CentralDirectory directory_;
+};
