@@ -1,0 +1,172 @@
+#include "setup_ui/terms_dialog.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstring>
+
+#include "app/setup_app.h"
+#include "framework/scoped.h"
+#include "resources/resource_ids.h"
+#include "setup_ui/setup_dialog.h"
+#include "setup_ui/terms_text.h"
+
+namespace {
+const UINT_PTR kPlacementTimer = 2006;
+}
+
+const MessageEntry<TermsDialog> TermsDialog::kMessageMap[] = {
+    {WM_TIMER, 0, 0, &TermsDialog::OnTimer},
+    {WM_SIZE, 0, 0, &TermsDialog::OnSize},
+    {WM_ERASEBKGND, 0, 0, &TermsDialog::OnEraseBackground},
+    {WM_PAINT, 0, 0, &TermsDialog::OnPaint},
+    {WM_CTLCOLORSTATIC, 0, 0, &TermsDialog::OnControlColor},
+    {WM_SYSCOMMAND, 0, 0, &TermsDialog::OnSystemCommand},
+    {WM_CLOSE, 0, 0, &TermsDialog::OnClose},
+    {WM_DESTROY, 0, 0, &TermsDialog::OnDestroy},
+};
+
+TermsDialog::TermsDialog(HWND parent)
+    : Dialog(IDD_TERMS, parent), parentWindow(parent), hollowBrush(static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))) {}
+
+TermsDialog::~TermsDialog() {
+    deleting_ = true;
+    DestroyWindow();
+    delete snapshot;
+    snapshot = nullptr;
+}
+
+BOOL TermsDialog::Create(HWND parent) {
+    parentWindow = parent;
+    return CreateModeless(parent);
+}
+
+void TermsDialog::OnCreate() {
+    LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
+    SetWindowLongA(hwnd_, GWL_STYLE, style & ~WS_CAPTION);
+    LONG exStyle = GetWindowLongA(hwnd_, GWL_EXSTYLE);
+    SetWindowLongA(hwnd_, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+}
+
+BOOL TermsDialog::OnInitDialog() {
+    edit = GetDlgItem(hwnd_, IDC_TERMS_EDIT);
+    // Shown at zero size, just below the setup window, until it is placed.
+    SetWindowPos(hwnd_, parentWindow, 0, 0, 0, 0, SWP_SHOWWINDOW);
+    return TRUE;
+}
+
+void TermsDialog::FillAndPlace(int x, int y, int width, int height) {
+    placeRect = {x, y, width, height};
+    std::string terms = BuildTermsText();
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    MoveWindow(edit, 0, 0, client.right, client.bottom, TRUE);
+    SetWindowTextA(edit, terms.c_str());
+    placementTimer = SetTimer(hwnd_, kPlacementTimer, 10, nullptr);
+}
+
+void TermsDialog::PlaceAt(int x, int y, int width, int height) {
+    SetWindowPos(hwnd_, parentWindow, x, y, width, height, SWP_SHOWWINDOW);
+}
+
+void TermsDialog::Capture() {
+    delete snapshot;
+    snapshot = nullptr;
+    RECT rect;
+    GetWindowRect(hwnd_, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return;
+    HBITMAP picture;
+    {
+        ScopedWindowDc window(hwnd_);
+        ScopedMemoryDc memory(CreateCompatibleDC(window.Get()));
+        picture = CreateCompatibleBitmap(window.Get(), width, height);
+        HGDIOBJ old = SelectObject(memory.Get(), picture);
+        BitBlt(memory.Get(), 0, 0, width, height, window.Get(), 0, 0, SRCPAINT);
+        SelectObject(memory.Get(), old);
+    }
+    ScopedGdiObject owned(picture);
+    snapshot = Gdiplus::Bitmap::FromHBITMAP(picture, nullptr);
+}
+
+BOOL TermsDialog::PreTranslateMessage(MSG* msg) {
+    // Enter and Escape must neither close this window nor reach the setup window.
+    if ((msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
+        (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
+        return TRUE;
+    return Dialog::PreTranslateMessage(msg);
+}
+
+bool TermsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return DispatchMessageMap(this, kMessageMap, message, wParam, lParam, result);
+}
+
+bool TermsDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
+    if (id == kPlacementTimer) {
+        KillTimer(hwnd_, kPlacementTimer);
+        placementTimer = 0;
+        PlaceAt(placeRect.left, placeRect.top, placeRect.right, placeRect.bottom);
+    }
+    return false;
+}
+
+bool TermsDialog::OnSize(WPARAM, LPARAM lParam, LRESULT&) {
+    if (edit) MoveWindow(edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+    return false;
+}
+
+bool TermsDialog::OnEraseBackground(WPARAM, LPARAM, LRESULT& result) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    HDC dc = GetDC(hwnd_);
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(dc, &client, white);
+    DeleteObject(white);
+    ReleaseDC(hwnd_, dc);
+    result = 1;
+    return true;
+}
+
+bool TermsDialog::OnPaint(WPARAM, LPARAM, LRESULT& result) {
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd_, &ps);
+    EndPaint(hwnd_, &ps);
+    result = 0;
+    return true;
+}
+
+bool TermsDialog::OnControlColor(WPARAM dc, LPARAM control, LRESULT& result) {
+    char className[256] = "";
+    GetClassNameA(reinterpret_cast<HWND>(control), className, 255);
+    if (std::strcmp(className, "msctls_trackbar32") == 0) return false;
+    SetBkMode(reinterpret_cast<HDC>(dc), TRANSPARENT);
+    result = reinterpret_cast<LRESULT>(hollowBrush);
+    return true;
+}
+
+bool TermsDialog::OnSystemCommand(WPARAM id, LPARAM, LRESULT& result) {
+    if ((id & 0xFFF0) == 0x10 || (id & 0xFFF0) == SC_CLOSE) {
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+bool TermsDialog::OnClose(WPARAM, LPARAM, LRESULT& result) {
+    ::DestroyWindow(hwnd_);
+    result = 0;
+    return true;
+}
+
+bool TermsDialog::OnDestroy(WPARAM, LPARAM, LRESULT&) {
+    delete snapshot;
+    snapshot = nullptr;
+    return false;
+}
+
+void TermsDialog::PostNcDestroy() {
+    // Destroyed by any route: the setup window must not keep a stale pointer.
+    SetupDialog* owner = SetupApp::Get().setupDialog;
+    if (owner && owner->termsWindow == this) owner->termsWindow = nullptr;
+    if (!deleting_) delete this;
+}
