@@ -71,4 +71,13 @@ std::string UninstallerPath(const std::string& programFiles) {
     return text::Format("%s\\Corvalen\\VL2Del.exe", programFiles.c_str());
 }
 
+bool IsProductFolder(const std::string& path) {
+    std::string trimmed = text::TrimRightAny(path, "\\");
+    bool absolute = (trimmed.size() >= 3 && trimmed[1] == ':' && trimmed[2] == '\\') ||
+                    (trimmed.size() >= 2 && trimmed[0] == '\\' && trimmed[1] == '\\');
+    const std::string tail = "\\CORVALEN\\VELMORA2";
+    if (!absolute || trimmed.size() <= tail.size()) return false;
+    return text::MbsUpper(trimmed.substr(trimmed.size() - tail.size())) == tail;
+}
+
 }  // namespace install_paths

@@ -27,4 +27,8 @@ std::string SuiteCommand(const std::string& programFiles, const std::string& ver
 std::string PackagePath(const std::string& programFiles, const std::string& version);
 std::string UninstallerPath(const std::string& programFiles);
 
+// True for an absolute path whose last two components are Corvalen and Velmora2 (in
+// any letter case): the only folder form the installer records as INSTALLPATH.
+bool IsProductFolder(const std::string& path);
+
 }  // namespace install_paths

@@ -37,6 +37,10 @@ class SetupDialog : public Dialog {
     BOOL StartDownload(const std::string& url);
     void UnpackPackage();
     void RunInstallSequence(InstallVariant variant);
+    // Writes one shell shortcut; reports failures in message boxes of its own.
+    HRESULT CreateShortcut(const std::string& targetPath, const std::string& linkPath,
+                           const std::string& description);
+    void PruneOldVersions();
 
     TermsDialog* termsWindow = nullptr;
     int frameWidth = 0;

@@ -1,0 +1,15 @@
+// Deleting a folder tree and testing for a file at an exact path. Used to prune old
+// version folders and by the uninstaller.
+#pragma once
+
+#include <string>
+
+// Deletes `path` with everything below it, read-only and hidden items included.
+// Returns 0, touching nothing, for a path shorter than 10 characters (so drive
+// roots and other short paths are never emptied), else 1, whatever could not be
+// removed. Links (junctions, symbolic links) are removed themselves and never
+// followed, and entries whose paths the ANSI file calls cannot hold are left.
+int RemoveFolderTree(const std::string& path);
+
+// True when a file (not a folder) exists with exactly this path, letter case included.
+bool FileExists(const std::string& path);

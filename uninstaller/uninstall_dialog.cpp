@@ -1,0 +1,184 @@
+#include <winsock2.h>  // before windows.h
+
+#include "uninstaller/uninstall_dialog.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "app/install_paths.h"
+#include "app/system_probes.h"
+#include "build_settings.h"
+#include "framework/scoped.h"
+#include "framework/text.h"
+#include "install/folder_removal.h"
+#include "net/http_text_client.h"
+#include "net/install_report.h"
+#include "uninstaller/uninstaller_resources.h"
+
+namespace {
+
+const char* const kProductKey = "SOFTWARE\\CORVALEN\\VELMORA2";
+const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2";
+const char* const kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kCaption = "Velmora2삭제";
+const UINT_PTR kRemovalTimer = 1000;
+const UINT kSuiteQuitRequest = 10652;
+const UINT kAboutCommand = 0x10;
+
+// Deletes a key with all its subkeys: subkey 0 again and again until none is left.
+void DeleteKeyTree(HKEY parent, const std::string& path) {
+    {
+        ScopedRegKey key;
+        if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS) return;
+        char name[260];
+        for (;;) {
+            DWORD length = sizeof(name);
+            if (RegEnumKeyExA(key.Get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            std::string child = path + "\\" + name;
+            DeleteKeyTree(parent, child);
+            // A subkey that cannot be deleted would be found again at index 0.
+            ScopedRegKey check;
+            if (RegOpenKeyExA(parent, child.c_str(), 0, KEY_READ, check.Receive()) == ERROR_SUCCESS) break;
+        }
+    }
+    RegDeleteKeyA(parent, path.c_str());
+}
+
+std::string ShellFolder(int csidl) {
+    LPITEMIDLIST items = nullptr;
+    char path[MAX_PATH] = "";
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) && items) {
+        if (!SHGetPathFromIDListA(items, path)) path[0] = '\0';
+        CoTaskMemFree(items);
+    }
+    return path;
+}
+
+class AboutDialog : public Dialog {
+ public:
+    explicit AboutDialog(HWND parent) : Dialog(IDD_UNINSTALL_ABOUT, parent) {}
+
+ protected:
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+        if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+            EndDialog(LOWORD(wParam));
+            result = 0;
+            return true;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+UninstallDialog::UninstallDialog() : Dialog(IDD_UNINSTALL, nullptr) {}
+
+BOOL UninstallDialog::OnInitDialog() {
+    HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
+    if (systemMenu) {
+        char about[256] = "";
+        LoadStringA(GetModuleHandleA(nullptr), IDS_UNINSTALL_ABOUT, about, sizeof(about));
+        AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(systemMenu, MF_STRING, kAboutCommand, about);
+    }
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_UNINSTALL));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    if (MessageBoxA(hwnd_, "컴퓨터에서 Velmora2를 제거하시겠습니까?", kCaption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+    if (SuiteStillRunsAfterQuitRequests()) {
+        MessageBoxA(hwnd_, "Velmora2 프로그램을 종료 후 삭제하세요!", kCaption, MB_OK | MB_ICONINFORMATION);
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+    FindInstallRecord();
+    SetTimer(hwnd_, kRemovalTimer, 10, nullptr);
+    ShowWindow(hwnd_, SW_HIDE);
+    return TRUE;
+}
+
+bool UninstallDialog::SuiteStillRunsAfterQuitRequests() {
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        HWND suite = FindWindowA("Cubelet", nullptr);
+        if (!suite) return false;
+        SendMessageA(suite, kSuiteQuitRequest, 0, 0);
+        Sleep(2000);
+        if (attempt == 3) return true;
+    }
+    return false;
+}
+
+void UninstallDialog::FindInstallRecord() {
+    ScopedRegKey product;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_READ, product.Receive()) != ERROR_SUCCESS) return;
+    std::vector<char> name(4096);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(product.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        ScopedRegKey subkey;
+        std::string path = text::Format("%s\\%s", kProductKey, name.data());
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, subkey.Receive()) != ERROR_SUCCESS)
+            continue;
+        std::vector<char> folder(4096, '\0'), version(4096, '\0');
+        DWORD folderSize = static_cast<DWORD>(folder.size() - 1), versionSize = static_cast<DWORD>(version.size() - 1);
+        if (RegQueryValueExA(subkey.Get(), "INSTALLPATH", nullptr, nullptr, reinterpret_cast<BYTE*>(folder.data()),
+                             &folderSize) != ERROR_SUCCESS)
+            continue;
+        RegQueryValueExA(subkey.Get(), "VERSION", nullptr, nullptr, reinterpret_cast<BYTE*>(version.data()),
+                         &versionSize);
+        installPath = folder.data();
+        installedVersion = version.data();
+        return;
+    }
+}
+
+void UninstallDialog::RemoveEverything() {
+    DeleteKeyTree(HKEY_CURRENT_USER, kProductKey);
+    // Only the product folder this suite was installed to is ever deleted: a
+    // damaged or foreign INSTALLPATH must not empty a folder of the user's.
+    if (installPath.size() >= 10 && install_paths::IsProductFolder(installPath)) RemoveFolderTree(installPath);
+    DeleteFileA((ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk").c_str());
+    DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Velmora2.lnk").c_str());
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+    {
+        ScopedRegKey run;
+        if (RegOpenKeyA(HKEY_CURRENT_USER, kRunKey, run.Receive()) == ERROR_SUCCESS)
+            RegDeleteValueA(run.Get(), "Velmora2");
+    }
+    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    DeleteFileA((quickLaunch + "\\Velmora.LNK").c_str());
+    // The installer names its Quick Launch shortcut Velmora2.lnk; it goes as well.
+    DeleteFileA((quickLaunch + "\\Velmora2.lnk").c_str());
+
+    HttpTextClient client;
+    client.SetDefaultText("");
+    text::Trim(client.Fetch(FormatRemovalReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(),
+                                                installedVersion)));
+}
+
+bool UninstallDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message == WM_TIMER && wParam == kRemovalTimer) {
+        KillTimer(hwnd_, kRemovalTimer);
+        RemoveEverything();
+        ShowWindow(hwnd_, SW_HIDE);
+        MessageBoxA(hwnd_, "삭제 완료!", "알림", MB_OK | MB_ICONINFORMATION);
+        EndDialog(IDOK);
+        result = 0;
+        return true;
+    }
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == kAboutCommand) {
+        AboutDialog about(hwnd_);
+        about.DoModal();
+        result = 0;
+        return true;
+    }
+    return false;
+}
