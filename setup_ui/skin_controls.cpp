@@ -75,18 +75,20 @@ void SkinControl::DrawInto(const char* type, int width, bool tinted) const {
     if (imageName.empty() || !frame) return;
     WithSkinImage(imageName.c_str(), type, [&](Gdiplus::Image& image) {
         Gdiplus::Graphics graphics(frame);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         Gdiplus::Rect destination(x, y, width, cy);
-        if (!tinted) {
-            graphics.DrawImage(&image, destination, 0, 0, cx, cy, Gdiplus::UnitPixel, nullptr);
-            return;
-        }
-        Gdiplus::ColorMatrix matrix = {{{1.0f, 0, 0, 0, 0},
-                                        {0, 0.5f, 0, 0, 0},
-                                        {0, 0, 0.5f, 0, 0},
-                                        {0, 0, 0, 1.0f, 0},
-                                        {0, 0, 0, 0, 1.0f}}};
+        // Edge pixels sample the image itself rather than the transparent space
+        // around it, so a stretched tile stays a solid bar to its edges.
         Gdiplus::ImageAttributes attributes;
-        attributes.SetColorMatrix(&matrix, Gdiplus::ColorMatrixFlagsDefault, Gdiplus::ColorAdjustTypeBitmap);
+        attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+        if (tinted) {
+            Gdiplus::ColorMatrix matrix = {{{1.0f, 0, 0, 0, 0},
+                                            {0, 0.5f, 0, 0, 0},
+                                            {0, 0, 0.5f, 0, 0},
+                                            {0, 0, 0, 1.0f, 0},
+                                            {0, 0, 0, 0, 1.0f}}};
+            attributes.SetColorMatrix(&matrix, Gdiplus::ColorMatrixFlagsDefault, Gdiplus::ColorAdjustTypeBitmap);
+        }
         graphics.DrawImage(&image, destination, 0, 0, cx, cy, Gdiplus::UnitPixel, &attributes);
     });
 }

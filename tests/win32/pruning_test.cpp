@@ -1,0 +1,87 @@
+#include <windows.h>
+
+#include "app/setup_app.h"
+#include "setup_ui/setup_dialog.h"
+#include "tests/check.h"
+#include "tests/win32/test_support.h"
+
+namespace {
+
+// A product folder with the given version folders (and the shared ones), pruned
+// once as an install of `version` would.
+struct Pruned {
+    Pruned(const char* root, std::initializer_list<const char*> folders, const char* version) : base(root) {
+        SetupApp& app = SetupApp::Get();
+        CreateDirectoryA(base.c_str(), nullptr);
+        CreateDirectoryA((base + "\\Corvalen").c_str(), nullptr);
+        CreateDirectoryA((base + "\\Corvalen\\Velmora2").c_str(), nullptr);
+        for (const char* shared : {"IMAGE", "MEMO", "MYLINK"}) Make(shared);
+        for (const char* folder : folders) Make(folder);
+        test_support::WriteFile(base + "\\Corvalen\\Velmora2\\2000", "a file named like a version");
+        app.programFilesPath = base;
+        app.manifestVersion = version;
+        SetupDialog dialog(nullptr);
+        dialog.PruneOldVersions();
+    }
+    void Make(const char* name) {
+        std::string path = base + "\\Corvalen\\Velmora2\\" + name;
+        CreateDirectoryA(path.c_str(), nullptr);
+        test_support::WriteFile(path + "\\file.txt", name);
+    }
+    bool Has(const char* name) const { return test_support::FolderExists(base + "\\Corvalen\\Velmora2\\" + name); }
+    bool SharedIntact() const { return Has("IMAGE") && Has("MEMO") && Has("MYLINK"); }
+    std::string base;
+};
+
+SetupApp& App() {
+    static SetupApp app;
+    return app;
+}
+
+}  // namespace
+
+TEST_CASE(pruning, two_version_folders_are_kept) {
+    App();
+    Pruned p("C:\\prune two", {"2.00", "2.01"}, "2.01");
+    CHECK(p.Has("2.00") && p.Has("2.01"));
+    CHECK(p.SharedIntact());
+}
+
+TEST_CASE(pruning, with_three_the_lowest_goes) {
+    App();
+    Pruned p("C:\\prune three", {"2.00", "2.01", "2.02"}, "2.02");
+    CHECK(!p.Has("2.00"));
+    CHECK(p.Has("2.01") && p.Has("2.02"));
+    CHECK(p.SharedIntact());
+}
+
+TEST_CASE(pruning, with_four_only_the_lowest_goes) {
+    App();
+    Pruned p("C:\\prune four", {"2.00", "2.01", "2.02", "2.03"}, "2.03");
+    CHECK(!p.Has("2.00"));
+    CHECK(p.Has("2.01") && p.Has("2.02") && p.Has("2.03"));
+}
+
+TEST_CASE(pruning, reinstalling_the_oldest_removes_nothing) {
+    App();
+    Pruned p("C:\\prune oldest", {"2.00", "2.01", "2.02"}, "2.00");
+    CHECK(p.Has("2.00") && p.Has("2.01") && p.Has("2.02"));
+}
+
+TEST_CASE(pruning, the_oldest_is_named_by_its_four_character_prefix) {
+    App();
+    // The oldest folder is "2.00a": its prefix "2.00" names the folder removed, which
+    // exists here, and the longer-named one stays.
+    Pruned p("C:\\prune prefix", {"2.00a", "2.00", "2.01", "2.02"}, "2.02");
+    CHECK(!p.Has("2.00"));
+    CHECK(p.Has("2.00a"));
+    Pruned q("C:\\prune prefix2", {"2.00a", "2.01", "2.02"}, "2.02");
+    CHECK(q.Has("2.00a") && q.Has("2.01") && q.Has("2.02"));
+}
+
+TEST_CASE(pruning, folders_not_starting_with_2_never_count) {
+    App();
+    Pruned p("C:\\prune other", {"1.90", "2.01", "2.02", "backup"}, "2.02");
+    CHECK(p.Has("1.90") && p.Has("2.01") && p.Has("2.02") && p.Has("backup"));
+    CHECK(p.SharedIntact());
+}
