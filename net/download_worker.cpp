@@ -56,6 +56,11 @@ BOOL SetupDialog::StartDownload(const std::string& url) {
     job.cancelEvent = cancelEvent;
     job.url = url;
     job.targetPath = install_paths::PackagePath(app.programFilesPath, app.manifestVersion);
+    // The tree was made for the version's first four characters; a longer version
+    // text downloads into a folder of its own, which has to exist first.
+    std::string versionFolder = install_paths::VersionFolder(app.programFilesPath, app.manifestVersion);
+    CreateDirectoryA(versionFolder.c_str(), nullptr);
+    CreateDirectoryA((versionFolder + "\\TEMP").c_str(), nullptr);
     DeleteFileA(job.targetPath.c_str());  // a left-over of an earlier attempt
     cancelRequested = false;
     workerThread = CreateThread(nullptr, 0, RunDownload, &job, CREATE_SUSPENDED, nullptr);

@@ -122,7 +122,6 @@ BOOL SetupDialog::OnInitDialog() {
     SetupApp& app = SetupApp::Get();
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    SetWindowTextA(hwnd_, kCaption);
     if (app.setupMode == 0 || app.setupMode == 1) {
         SkinSize base = LoadBaseImage(hwnd_);
         frameWidth = base.width;

@@ -7,6 +7,7 @@ of it, so no test sees another's registry or files.
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -263,10 +264,30 @@ class Display:
         env["DISPLAY"] = self.name
         return env
 
+    def grab(self):
+        """The whole screen as an RGB image, read straight from xwd's output."""
+        from PIL import Image
+        for attempt in range(5):
+            # xwd now and then fails while windows come and go; a moment later it works.
+            result = subprocess.run(["xwd", "-root", "-silent", "-display", self.name], stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, timeout=30)
+            if result.returncode == 0:
+                break
+            time.sleep(0.1)
+        result.check_returncode()
+        xwd = result.stdout
+        fields = struct.unpack(">25I", xwd[:100])
+        header_size, width, height = fields[0], fields[4], fields[5]
+        bits_per_pixel, bytes_per_line, colours = fields[11], fields[12], fields[19]
+        layouts = {32: "BGRX", 24: "BGR"}
+        if bits_per_pixel not in layouts:
+            raise RuntimeError("unexpected screen depth %d" % bits_per_pixel)
+        start = header_size + colours * 12
+        return Image.frombuffer("RGB", (width, height), xwd[start:start + bytes_per_line * height], "raw",
+                                layouts[bits_per_pixel], bytes_per_line, 1)
+
     def screenshot(self, path):
-        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.name], stdout=subprocess.PIPE,
-                             check=True, timeout=30).stdout
-        subprocess.run(["convert", "xwd:-", "png:" + str(path)], input=xwd, check=True, timeout=30)
+        self.grab().save(str(path))
         return path
 
     def xdotool(self, *args, check=True):

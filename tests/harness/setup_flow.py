@@ -1,0 +1,172 @@
+"""Driving the setup window like a person: a vendor server with a manifest and a
+package of the stand-in suite, the installer started in a private prefix on its own
+X display, and clicks at places of the 454x304 window."""
+import io
+import time
+import zipfile
+
+import vl2test
+from vendor_server import Route, VendorServer
+
+PACKAGE_PATH = "/velmora2/files/%s.cvz"
+REPORT_PATH = "/installax.asp"
+
+# Places of the setup window's controls (window coordinates).
+BOX = (25 + 6, 231 + 6)
+OK = (286 + 30, 223 + 22)
+CANCEL = (358 + 50, 223 + 22)
+FINISH = (180 + 51, 225 + 24)
+PANEL_POINT = (120, 20)  # on the title band: no control there
+
+
+def package(entries=3, extra=None, corrupt=False):
+    """A package with the stand-in suite and the launcher in BIN and `entries`
+    entries in all, in the vendor's layout."""
+    buffer = io.BytesIO()
+    stamp = (2006, 12, 31, 12, 0, 0)
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
+        files = [("BIN/Cubelet.exe", vl2test.build_file("Cubelet.exe").read_bytes()),
+                 ("BIN/InitVL2.exe", vl2test.build_file("InitVL2.exe").read_bytes())]
+        for i in range(max(0, entries - len(files))):
+            files.append(("SKIN/CORE/part%03d.txt" % i, ("skin part %d\n" % i).encode() * 20))
+        for name, data in (extra or []) + files[:entries]:
+            info = zipfile.ZipInfo(name, stamp)
+            info.external_attr = 0x20
+            info.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(info, data)
+    data = bytearray(buffer.getvalue())
+    if corrupt:
+        # Damage the deflated data of the first entry.
+        name_length = int.from_bytes(data[26:28], "little")
+        data[30 + name_length + 300] ^= 0xFF
+    return bytes(data)
+
+
+def manifest_for(version):
+    return "version=%s\ndate=20061231\ncomment=demo\ndownload=http://127.0.0.1:18480%s\n" % (
+        version, PACKAGE_PATH % version)
+
+
+class SetupRun:
+    """One start of the installer against the vendor server, with helpers."""
+
+    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None):
+        self.test = test
+        self.prefix = test.prefix
+        self.display = test.display
+        self.server = test.server
+        self.version = version
+        self.server.manifest(manifest_for(version))
+        route = package_route or Route(package_bytes if package_bytes is not None else package(),
+                                       pieces=pieces, piece_delay=piece_delay)
+        self.server.serve(PACKAGE_PATH % version, route)
+        self.server.serve(REPORT_PATH, Route(b"OK", content_type="text/plain"))
+        self.process = None
+        self.origin = None
+
+    def start(self, wait_window=True):
+        self.process = self.prefix.start([self.test.installer()])
+        if wait_window:
+            self.origin = self.wait_geometry(454, 304)
+            self.test.assertIsNotNone(self.origin, "the setup window did not appear")
+            time.sleep(0.5)
+        return self
+
+    def windows(self):
+        """(window id, x, y, width, height) of every shown window of the installer."""
+        out = self.display.xdotool("search", "--onlyvisible", "--class", "initvl2", check=False)
+        found = []
+        for window in out.split():
+            geometry = self.display.xdotool("getwindowgeometry", "--shell", window, check=False)
+            values = dict(line.split("=", 1) for line in geometry.splitlines() if "=" in line)
+            try:
+                found.append((window, int(values["X"]), int(values["Y"]), int(values["WIDTH"]),
+                              int(values["HEIGHT"])))
+            except KeyError:
+                continue
+        return found
+
+    def wait_geometry(self, width, height, timeout=40):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for window, x, y, w, h in self.windows():
+                if (w, h) == (width, height):
+                    return (x, y)
+            time.sleep(0.2)
+        return None
+
+    def terms_window(self):
+        for window, x, y, w, h in self.windows():
+            if (w, h) == (405, 130):
+                return (x, y, w, h)
+        return None
+
+    def at(self, point):
+        return (self.origin[0] + point[0], self.origin[1] + point[1])
+
+    def click(self, point, settle=0.8):
+        x, y = self.at(point)
+        self.display.xdotool("mousemove", x, y)
+        self.display.xdotool("click", "1")
+        time.sleep(settle)
+
+    def frame(self):
+        """The window's 454x304 area of the screen."""
+        x, y = self.origin
+        return self.display.grab().crop((x, y, x + 454, y + 304))
+
+    def wait_ended(self, timeout=60):
+        try:
+            self.process.wait(timeout=timeout)
+        except Exception:
+            self.process.kill()
+            raise
+        return self.process.returncode
+
+    def finish_fresh_install(self):
+        """Tick, OK, wait for the completion page, Finish."""
+        self.click(BOX)
+        self.click(OK)
+        self.test.assertTrue(self.wait_for_page(is_completion_page, 90), "no completion page")
+        self.click(FINISH, settle=0.2)
+        return self.wait_ended()
+
+    def wait_for_page(self, predicate, timeout=60):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if predicate(self.frame()):
+                return True
+            time.sleep(0.2)
+        return False
+
+
+TILE = (0x29, 0x42, 0x62)
+
+
+def fill_width(frame):
+    """The progress fill's width on the progress page, or None on another page: the
+    opaque dark tile in row 87, from x 26."""
+    if not is_progress_page(frame):
+        return None
+    width = 0
+    for x in range(26, 430):
+        if all(abs(a - b) <= 3 for a, b in zip(frame.getpixel((x, 87)), TILE)):
+            width = x - 26 + 1
+    return width
+
+
+def is_progress_page(frame):
+    # The outline of the progress bar at its top-left corner, which the fill (from
+    # 26,79) never covers.
+    return all(abs(a - b) <= 6 for a, b in zip(frame.getpixel((25, 78)), (0xA9, 0xB9, 0xD0)))
+
+
+def is_terms_page(frame):
+    # The white text area (or the terms window over it).
+    return frame.getpixel((220, 150)) == (255, 255, 255) and not is_progress_page(frame)
+
+
+def is_completion_page(frame):
+    # The suite's main bar: the first (orange) widget button.
+    r, g, b = frame.getpixel((60, 150))
+    return r > 180 and 120 < g < 200 and b < 120

@@ -1,0 +1,272 @@
+"""The setup window under Wine and Xvfb, driven by real input through the X server,
+against a real HTTP server on 127.0.0.1. Screenshots of each page are kept in
+build/win32/test-artefacts/."""
+import datetime
+import os
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import setup_flow  # noqa: E402
+from setup_flow import BOX, CANCEL, OK, PANEL_POINT, SetupRun  # noqa: E402
+from vendor_server import Route, VendorServer  # noqa: E402
+from vl2test import WineTestCase  # noqa: E402
+
+INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
+ALLOWED_WIDTHS = {40 * n for n in range(1, 9)} | {400}
+PANEL_COLOUR = (0x1E, 0x33, 0x55)
+
+
+def close(a, b, tolerance=4):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
+def black_pixels(frame, left, top, size=13):
+    return sum(1 for x in range(left, left + size) for y in range(top, top + size)
+               if max(frame.getpixel((x, y))) < 40)
+
+
+class SetupWindowCase(WineTestCase):
+    needs_display = True
+
+    def setUp(self):
+        super().setUp()
+        self.server = VendorServer().__enter__()
+
+    def tearDown(self):
+        self.server.stop()
+        super().tearDown()
+
+    def message_box(self, caption, timeout=20):
+        return self.display.wait_window(caption, timeout=timeout)
+
+    def dismiss(self, window):
+        self.display.xdotool("windowactivate", "--sync", window, check=False)
+        self.display.xdotool("key", "--window", window, "Return")
+        time.sleep(2)  # clicks reach the owner only a moment after its box has closed
+
+    def watch_widths(self, run, until, timeout=90, times=None):
+        """Progress widths seen, in order, until `until(frame)` holds; `times`, when
+        given, receives the moment each width was first seen."""
+        seen = []
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            frame = run.frame()
+            if until(frame):
+                return seen, frame
+            width = setup_flow.fill_width(frame)
+            if width and (not seen or seen[-1] != width):
+                seen.append(width)
+                if times is not None:
+                    times.setdefault(width, time.time())
+        self.fail("the page did not arrive; widths seen: %s" % seen)
+
+
+class FreshInstallWindow(SetupWindowCase):
+    def test_terms_tick_ok_progress_and_completion_pages(self):
+        run = SetupRun(self, pieces=12, piece_delay=0.25).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        terms = run.frame()
+        terms.save(self.artefact("1-terms.png"))
+        # The frame's own alpha: nothing outside the rounded panel, about 230 on it.
+        self.assertEqual(terms.getpixel((0, 0)), (0, 0, 0))
+        self.assertEqual(terms.getpixel((453, 303)), (0, 0, 0))
+        expected = tuple(c * 230 // 255 for c in PANEL_COLOUR)
+        self.assertTrue(close(terms.getpixel((200, 290)), expected), terms.getpixel((200, 290)))
+        self.assertEqual(run.terms_window(), (run.origin[0] + 25, run.origin[1] + 90, 405, 130))
+        self.assertEqual(black_pixels(terms, 25, 231), 0, "the box is ticked before any click")
+
+        run.click(BOX)
+        ticked = run.frame()
+        ticked.save(self.artefact("2-ticked.png"))
+        self.assertGreater(black_pixels(ticked, 25, 231), 10, "no tick after the click")
+
+        run.click(OK, settle=0.1)
+        widths, completion = self.watch_widths(run, setup_flow.is_completion_page)
+        completion.save(self.artefact("4-completion.png"))
+        self.assertIn(40, widths)
+        self.assertIn(400, widths)
+        self.assertTrue(set(widths) <= ALLOWED_WIDTHS, widths)
+        self.assertEqual(widths, sorted(widths))
+        self.assertIsNone(run.terms_window(), "the terms window outlived the start")
+        bin_folder = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"
+        self.assertTrue((bin_folder / "Cubelet.exe").exists())
+        self.assertFalse((bin_folder.parent / "TEMP" / "2.01.cvz").exists(), "the package was not deleted")
+
+    def test_progress_page_shows_the_first_slide_during_the_download(self):
+        run = SetupRun(self, pieces=20, piece_delay=0.3).start()
+        run.click(BOX)
+        run.click(OK, settle=0.1)
+        self.assertTrue(run.wait_for_page(lambda f: setup_flow.fill_width(f) == 40, 20))
+        time.sleep(0.3)
+        frame = run.frame()
+        frame.save(self.artefact("3-progress.png"))
+        self.assertEqual(setup_flow.fill_width(frame), 40)
+
+    def test_enter_escape_and_alt_f4_change_nothing(self):
+        run = SetupRun(self).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        target = next((w for w, _, _, width, height in run.windows() if (width, height) == (454, 304)), None)
+        run.click(PANEL_POINT)
+        for keys in ("Return", "Escape", "alt+F4"):
+            if target:
+                self.display.xdotool("key", "--window", target, keys, check=False)
+            self.display.xdotool("key", keys, check=False)
+            time.sleep(0.5)
+        time.sleep(1)
+        self.assertIsNone(run.process.poll(), "setup ended")
+        self.assertTrue(setup_flow.is_terms_page(run.frame()))
+        self.assertIsNotNone(run.terms_window())
+        self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [])
+
+    def test_ok_before_ticking_shows_the_agreement_message_and_starts_nothing(self):
+        run = SetupRun(self).start()
+        run.click(OK)
+        box = self.message_box("사용 약관 동의")
+        self.assertIsNotNone(box, "no agreement message")
+        self.display.screenshot(self.artefact("png"))
+        self.dismiss(box)
+        self.assertTrue(setup_flow.is_terms_page(run.frame()))
+        self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [])
+
+    def test_declining_stores_todays_date_and_ends(self):
+        run = SetupRun(self).start()
+        run.click(CANCEL, settle=0.2)
+        self.assertEqual(run.wait_ended(), 0)
+        registry = self.prefix.registry()
+        self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], datetime.date.today().strftime("%Y%m%d"))
+        self.assertNotIn("VERSION", registry.get(INFO_KEY, {}))
+        # The folder tree and the defaults were written before the window opened.
+        self.assertIn("INSTALLPATH", registry[INFO_KEY])
+
+    def test_a_pressed_button_shows_the_tint_and_sliding_off_sends_no_click(self):
+        run = SetupRun(self).start()
+        before = run.frame().getpixel((286 + 20, 223 + 35))
+        x, y = run.at(OK)
+        self.display.xdotool("mousemove", x, y)
+        time.sleep(0.3)
+        self.display.xdotool("mousedown", "1")
+        time.sleep(0.8)
+        pressed = run.frame()
+        pressed.save(self.artefact("png"))
+        tinted = pressed.getpixel((286 + 20, 223 + 35))
+        self.assertTrue(close(tinted, (before[0], before[1] // 2, before[2] // 2), 3), (before, tinted))
+        self.display.xdotool("mousemove", x - 200, y - 150)
+        time.sleep(0.5)
+        self.display.xdotool("mousemove", x - 210, y - 150)
+        time.sleep(0.5)
+        self.display.xdotool("mouseup", "1")
+        time.sleep(1)
+        self.assertTrue(close(run.frame().getpixel((286 + 20, 223 + 35)), before, 3))
+        self.assertIsNone(self.display.find_windows(name="사용 약관 동의", only_visible=False) or None)
+
+    def test_dragging_carries_the_terms_text_and_replaces_the_window(self):
+        run = SetupRun(self).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        x, y = run.at(PANEL_POINT)
+        self.display.xdotool("mousemove", x, y)
+        time.sleep(0.3)
+        self.display.xdotool("mousedown", "1")
+        time.sleep(0.3)
+        for step in range(1, 9):
+            self.display.xdotool("mousemove", x + 10 * step, y + 6 * step)
+            time.sleep(0.15)
+        time.sleep(0.5)
+        moved = run.wait_geometry(454, 304)
+        self.assertEqual(moved, (run.origin[0] + 80, run.origin[1] + 48))
+        screen = self.display.grab()
+        screen.save(self.artefact("dragging.png"))
+        # The terms window is hidden; its picture is drawn in the frame instead.
+        self.assertIsNone(run.terms_window())
+        self.assertEqual(screen.getpixel((moved[0] + 220, moved[1] + 150)), (255, 255, 255))
+        self.display.xdotool("mouseup", "1")
+        time.sleep(1)
+        self.assertEqual(run.terms_window(), (moved[0] + 25, moved[1] + 90, 405, 130))
+
+
+class DownloadAndUnpacking(SetupWindowCase):
+    def start_download(self, **kwargs):
+        run = SetupRun(self, **kwargs).start()
+        run.click(BOX)
+        run.click(OK, settle=0.1)
+        return run
+
+    def assert_nothing_installed(self):
+        registry = self.prefix.registry()
+        self.assertNotIn("VERSION", registry.get(INFO_KEY, {}))
+
+    def test_a_failed_download_tells_the_user_and_installs_nothing(self):
+        run = self.start_download(package_route=Route(b"gone", status=404))
+        box = self.message_box("Velmora 2.0 설치", timeout=30)
+        self.assertIsNotNone(box, "no message about the failed download")
+        self.display.screenshot(self.artefact("png"))
+        self.dismiss(box)
+        self.assertEqual(run.wait_ended(30), 0)
+        self.assert_nothing_installed()
+
+    def test_a_second_start_cancels_the_transfer_and_a_third_downloads_afresh(self):
+        run = self.start_download(pieces=40, piece_delay=0.25)
+        time.sleep(2)
+        run.click(OK, settle=0.2)  # live though not drawn: asks the worker to stop
+        time.sleep(3)
+        self.assertIsNone(run.process.poll())
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN" / "Cubelet.exe")
+                         .exists(), "a cancelled download was unpacked")
+        self.assertEqual(self.display.find_windows(name="Velmora 2.0 설치", only_visible=True), [])
+        self.server.routes[setup_flow.PACKAGE_PATH % "2.01"] = Route(setup_flow.package())
+        run.click(OK, settle=0.2)
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
+        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 2)
+
+    def test_51_entries_advance_the_counter_at_entries_20_and_50(self):
+        run = self.start_download(package_bytes=setup_flow.package(51), pieces=8, piece_delay=0.3)
+        times = {}
+        widths, _ = self.watch_widths(run, setup_flow.is_completion_page, timeout=120, times=times)
+        self.assertEqual(widths[0], 40)
+        self.assertIn(80, times)
+        self.assertIn(120, times)
+        # Step 2 comes at entry 20 and step 3 thirty paced entries (100 ms each) later;
+        # a count driven by the completion timer alone would be 100 ms apart.
+        self.assertGreater(times[120] - times[80], 2.5, times)
+
+    def test_an_empty_archive_hands_over_at_once(self):
+        run = self.start_download(package_bytes=setup_flow.package(0))
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 30))
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "TEMP" / "2.01.cvz")
+                         .exists())
+
+    def test_a_corrupt_archive_tells_the_user_and_leaves_no_broken_install(self):
+        run = self.start_download(package_bytes=setup_flow.package(5, corrupt=True))
+        box = self.message_box("Velmora 2.0 설치", timeout=30)
+        self.assertIsNotNone(box, "no message about the damaged package")
+        self.display.screenshot(self.artefact("png"))
+        self.dismiss(box)
+        self.assertEqual(run.wait_ended(30), 0)
+        version = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01"
+        self.assertFalse((version / "BIN" / "Cubelet.exe").exists(), "the damaged entry stayed on disk")
+        self.assertFalse((version / "TEMP" / "2.01.cvz").exists(), "the damaged package stayed in the way")
+        self.assert_nothing_installed()
+
+
+class UpdateWithoutWindow(SetupWindowCase):
+    def test_an_update_downloads_and_unpacks_into_the_whole_versions_folder_without_input(self):
+        self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.00"})
+        self.place_suite("2.00")
+        run = SetupRun(self, version="2.01a")
+        run.start(wait_window=False)
+        drawn = False
+        deadline = time.time() + 90
+        while run.process.poll() is None and time.time() < deadline:
+            drawn = drawn or any((w, h) == (454, 304) for _, _, _, w, h in run.windows())
+            time.sleep(0.3)
+        self.assertIsNotNone(run.process.poll(), "the update did not end by itself")
+        self.assertFalse(drawn, "an update drew the setup window")
+        folder = self.prefix.program_files() / "Corvalen" / "Velmora2"
+        self.assertTrue((folder / "2.01a" / "BIN" / "Cubelet.exe").exists())
+        self.assertTrue((folder / "2.01" / "TEMP").is_dir(), "the tree is made for the four-character prefix")
+        self.assertFalse((folder / "2.01a" / "TEMP" / "2.01a.cvz").exists())
+
+
+if __name__ == "__main__":
+    unittest.main()
