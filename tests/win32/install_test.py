@@ -1,0 +1,162 @@
+"""The whole install under Wine: a fresh install driven by real input to Finish, and
+updates with no input, each checked item by item against what a user's machine
+should be left with."""
+import os
+import re
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import setup_flow  # noqa: E402
+from setup_flow import SetupRun  # noqa: E402
+from vendor_server import VendorServer  # noqa: E402
+from vl2test import PROGRAM_FILES, SUITE_TOKEN, WineTestCase, build_file  # noqa: E402
+
+UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
+RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
+INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
+
+
+def launcher(version):
+    return "%s\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe" % (PROGRAM_FILES, version)
+
+
+def first_physical_address():
+    """The first non-loopback interface's address, from the kernel, as the report
+    writes it."""
+    interfaces = []
+    for entry in Path("/sys/class/net").iterdir():
+        if (entry / "type").read_text().strip() == "772":  # loopback
+            continue
+        address = (entry / "address").read_text().strip()
+        if address and address != "00:00:00:00:00:00":
+            interfaces.append((int((entry / "ifindex").read_text()), address))
+    return min(interfaces)[1].upper().replace(":", "-") if interfaces else ""
+
+
+def machine_ipv4_addresses():
+    out = subprocess.run(["ip", "-4", "-o", "addr", "show"], stdout=subprocess.PIPE, text=True).stdout
+    return set(re.findall(r"inet (\d+\.\d+\.\d+\.\d+)/", out))
+
+
+class InstallCase(WineTestCase):
+    needs_display = True
+
+    def setUp(self):
+        super().setUp()
+        self.server = VendorServer().__enter__()
+
+    def tearDown(self):
+        self.server.stop()
+        super().tearDown()
+
+    def read_shortcut(self, path):
+        windows_path = "C:\\" + str(path.relative_to(self.prefix.drive_c)).replace("/", "\\")
+        result = self.prefix.run([build_file("tests/lnk_reader.exe"), windows_path], timeout=60)
+        self.assertEqual(result.returncode, 0, "unreadable shortcut %s" % path)
+        target, description = result.stdout.decode("cp949").rstrip("\r\n").split("\t")
+        return target, description
+
+    def reports(self):
+        return [r for r in self.server.requests if r.startswith(setup_flow.REPORT_PATH)]
+
+    def install_record(self, version):
+        self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
+                                 {"VERSION": version, "INSTALLPATH": PROGRAM_FILES + "\\Corvalen\\Velmora2"})
+
+    def run_update(self, version="2.01"):
+        run = SetupRun(self, version=version)
+        run.start(wait_window=False)
+        self.assertEqual(run.wait_ended(120), 0)
+        return run
+
+    def version_folders(self):
+        product = self.prefix.program_files() / "Corvalen" / "Velmora2"
+        return sorted(p.name for p in product.iterdir() if p.is_dir())
+
+
+class FreshInstall(InstallCase):
+    def test_a_fresh_install_leaves_the_documented_state(self):
+        run = SetupRun(self).start()
+        self.assertEqual(run.finish_fresh_install(), 0)
+        registry = self.prefix.registry()
+
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], launcher("2.01"))
+        uninstaller = PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"
+        self.assertEqual(registry[UNINSTALL_KEY], {
+            "": "", "DisplayName": "Velmora 2.0 제거", "DisplayIcon": uninstaller, "UninstallString": uninstaller,
+            "URLInfoAbout": "http://127.0.0.1:18480/"})
+        self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], "")
+
+        for link in (self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk",
+                     self.prefix.desktop() / "Velmora2.lnk",
+                     self.prefix.quick_launch() / "Velmora2.lnk"):
+            self.assertEqual(self.read_shortcut(link), (launcher("2.01"), "Velmora2"), link)
+        self.assertFalse((self.prefix.quick_launch() / "Velmora.lnk").exists())
+
+        dropped = self.prefix.program_files() / "Corvalen" / "VL2Del.exe"
+        self.assertEqual(dropped.read_bytes(), build_file("VL2Del.exe").read_bytes())
+
+        log = self.wait_for_suite_log("2.01")
+        self.assertIn(SUITE_TOKEN, log)
+        self.assertIn("Velmora2\\2.01\\BIN\\Cubelet.exe", log)
+
+        self.assertEqual(len(self.reports()), 1)
+        query = self.reports()[0].split("?", 1)[1]
+        match = re.fullmatch(r"ma=([0-9A-F-]*)&inip=([0-9.]*)&jaehuid=VL2B2\.01CORVALEN", query)
+        self.assertIsNotNone(match, query)
+        self.assertEqual(match.group(1), first_physical_address())
+        self.assertIn(match.group(2), machine_ipv4_addresses() | {"127.0.0.1"})
+
+    def test_an_existing_start_menu_folder_is_kept_and_its_shortcut_replaced(self):
+        folder = self.prefix.start_menu_programs() / "Corvalen"
+        folder.mkdir(parents=True)
+        (folder / "Velmora2.lnk").write_bytes(b"an old, broken shortcut")
+        (folder / "other.txt").write_text("the user's")
+        run = SetupRun(self).start()
+        self.assertEqual(run.finish_fresh_install(), 0)
+        self.assertEqual(self.read_shortcut(folder / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
+        self.assertTrue((folder / "other.txt").exists())
+
+
+class UpdateInstall(InstallCase):
+    def test_an_update_renews_only_the_shortcuts_that_exist(self):
+        self.install_record("2.00")
+        self.place_suite("2.00")
+        (self.prefix.quick_launch() / "Velmora.lnk").write_bytes(b"old name")
+        self.run_update()
+        registry = self.prefix.registry()
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], launcher("2.01"))
+        self.assertFalse((self.prefix.desktop() / "Velmora2.lnk").exists(), "a removed desktop shortcut came back")
+        self.assertFalse((self.prefix.quick_launch() / "Velmora.lnk").exists())
+        self.assertEqual(self.read_shortcut(self.prefix.quick_launch() / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
+        self.assertEqual(self.read_shortcut(self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk"),
+                         (launcher("2.01"), "Velmora2"))
+        self.assertEqual(len(self.reports()), 1)
+        self.assertTrue(self.reports()[0].endswith("&jaehuid=VL2U2.01CORVALEN"), self.reports())
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+
+    def test_an_update_renews_an_existing_desktop_shortcut_and_skips_absent_quick_launch(self):
+        self.install_record("2.00")
+        (self.prefix.desktop() / "Velmora2.lnk").write_bytes(b"points at 2.00")
+        self.run_update()
+        self.assertEqual(self.read_shortcut(self.prefix.desktop() / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
+        self.assertFalse((self.prefix.quick_launch() / "Velmora2.lnk").exists())
+
+    def test_an_update_prunes_the_oldest_of_three_version_folders_and_nothing_shared(self):
+        self.install_record("2.01")
+        for version in ("2.00", "2.01"):
+            self.place_suite(version)
+        self.run_update("2.02")
+        self.assertEqual(self.version_folders(), ["2.01", "2.02", "IMAGE", "MEMO", "MYLINK"])
+        for shared in ("IMAGE", "MEMO", "MYLINK"):
+            self.assertTrue((self.prefix.program_files() / "Corvalen" / "Velmora2" / shared).is_dir())
+
+
+if __name__ == "__main__":
+    unittest.main()
