@@ -42,6 +42,19 @@ class StartUpDecision(WineTestCase):
             raise
         return process
 
+    def start_and_wait_for(self, condition, timeout=60):
+        """Starts the installer and waits until `condition()` holds (the setup window
+        then stays open for a person, so the prefix is stopped afterwards)."""
+        process = self.prefix.start([self.installer()])
+        deadline = time.time() + timeout
+        while time.time() < deadline and not condition():
+            time.sleep(0.2)
+        held = condition()
+        time.sleep(0.5)
+        self.prefix.kill()
+        process.wait(timeout=30)
+        self.assertTrue(held, "the installer never got there")
+
     def assert_launched_from(self, version):
         log = self.wait_for_suite_log(version)
         self.assertIn(SUITE_TOKEN, log, "the suite in %s was not started with its token" % version)
@@ -71,9 +84,9 @@ class StartUpDecision(WineTestCase):
     def test_older_version_updates_with_the_tree_of_the_four_character_prefix(self):
         self.install_record("2.00")
         self.server.manifest(manifest("2.01a"))
-        self.start_and_wait()
-        self.assertTrue((self.version_folder("2.01") / "SKIN" / "PINBAR").is_dir())
-        self.assertFalse(self.version_folder("2.01a").exists())
+        self.start_and_wait_for(lambda: (self.version_folder("2.01") / "SKIN" / "PINBAR").is_dir())
+        # The whole text only names the download's folder, made when the download starts.
+        self.assertFalse((self.version_folder("2.01a") / "SKIN").exists())
         registry = self.prefix.registry()
         self.assertNotIn("hkcu\\software\\corvalen\\velmora2\\core", registry, "an update wrote defaults")
 
@@ -81,14 +94,14 @@ class StartUpDecision(WineTestCase):
         self.install_record("1.10")
         self.place_suite("1.10")
         self.server.manifest(manifest("1.9"))
-        self.start_and_wait()
-        self.assertTrue((self.version_folder("1.9") / "TEMP").is_dir())
+        self.start_and_wait_for(lambda: (self.version_folder("1.9") / "TEMP").is_dir())
         self.assertEqual(self.suite_log("1.10"), "")
 
     def test_nothing_installed_creates_the_tree_and_the_defaults(self):
         self.server.manifest(manifest("2.01"))
-        self.start_and_wait()
-        self.assertTrue((self.version_folder("2.01") / "BIN").is_dir())
+        # The defaults are written before the setup window opens.
+        self.start_and_wait_for(lambda: bool(self.display.find_windows(class_name="initvl2")) and
+                                (self.version_folder("2.01") / "BIN").is_dir())
         registry = self.prefix.registry()
         info = registry["hkcu\\software\\corvalen\\velmora2\\info"]
         self.assertEqual(info["INSTALLPATH"], PROGRAM_FILES + "\\Corvalen\\Velmora2")
@@ -129,10 +142,13 @@ class StartUpDecision(WineTestCase):
     def test_a_version_that_names_a_path_is_refused(self):
         self.install_record("2.00")
         self.place_suite("2.00")
-        for hostile in ("..\\..\\..\\Windows", "2/../../x", "C:x"):
+        for count, hostile in enumerate(("..\\..\\..\\Windows", "2/../../x", "C:x"), 1):
             self.server.manifest(manifest(hostile))
             self.start_and_wait()
-        self.assertEqual(self.suite_log("2.00").count(SUITE_TOKEN), 3)
+            deadline = time.time() + 15
+            while time.time() < deadline and self.suite_log("2.00").count(SUITE_TOKEN) < count:
+                time.sleep(0.2)
+            self.assertEqual(self.suite_log("2.00").count(SUITE_TOKEN), count, hostile)
         self.assertEqual(sorted(p.name for p in (self.prefix.program_files() / "Corvalen" / "Velmora2").iterdir()),
                          ["2.00"])
 
@@ -140,9 +156,8 @@ class StartUpDecision(WineTestCase):
         self.install_record("2.00")
         self.place_suite("2.00")
         self.server.manifest(manifest("2.01"), pieces=6, piece_delay=0.3)
-        self.start_and_wait()
         # Read whole, the download line at the end is seen and an update starts.
-        self.assertTrue(self.version_folder("2.01").is_dir())
+        self.start_and_wait_for(lambda: self.version_folder("2.01").is_dir())
         self.assertEqual(self.suite_log("2.00"), "")
 
     def test_a_server_that_never_answers_delays_the_start_by_at_most_about_ten_seconds(self):
@@ -171,6 +186,7 @@ class StartUpDecision(WineTestCase):
             self.assertEqual(len(self.server.requests_for("/velmora2/update/update.inf")), 1,
                              "the second start went on to fetch the manifest")
         finally:
+            self.prefix.kill()
             first.wait(timeout=60)
 
 
