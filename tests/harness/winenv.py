@@ -44,16 +44,31 @@ def user_folder(prefix):
     raise RuntimeError("no user folder in the Wine prefix")
 
 
+# Bumped whenever the template's contents change, so that old ones are made anew.
+TEMPLATE_VERSION = "2"
+
+
 def make_template(path):
-    path = Path(path)
-    if (path / "ready").exists():
+    path = Path(path).resolve()
+    if (path / "ready").exists() and (path / "ready").read_text().strip() == TEMPLATE_VERSION:
         return
     if path.exists():
         shutil.rmtree(path)
     home = Path(tempfile.mkdtemp(prefix="vl2home-"))
     env = base_env(path, home)
-    subprocess.run(["wine", "wineboot", "-i"], env=env, check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    # A server left over from an earlier template at this path would refuse the boot.
+    subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    for attempt in range(3):
+        boot = subprocess.run(["wine", "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, timeout=300)
+        if boot.returncode == 0:
+            break
+        # Seen now and then right after an earlier prefix at this path went away.
+        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(2)
+        shutil.rmtree(path, ignore_errors=True)
+    else:
+        raise RuntimeError("wineboot failed: %s" % boot.stderr.decode(errors="replace")[-2000:])
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
     # wineboot links Desktop, Documents and the like to $HOME; tests need real folders.
     for link in list(user_folder(path).rglob("*")):
@@ -63,7 +78,11 @@ def make_template(path):
     quick_launch = user_folder(path) / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch"
     quick_launch.mkdir(parents=True, exist_ok=True)
     shutil.rmtree(home, ignore_errors=True)
-    (path / "ready").write_text("ok\n")
+    # There is no window manager on the test displays: windows must not wait for one
+    # (Wine would wait two seconds for every hide of a window it thinks is managed).
+    with open(path / "user.reg", "a", encoding="utf-8") as f:
+        f.write('\n[Software\\\\Wine\\\\X11 Driver] %d\n"Managed"="N"\n' % int(time.time()))
+    (path / "ready").write_text(TEMPLATE_VERSION + "\n")
 
 
 def _escape_reg_string(value):

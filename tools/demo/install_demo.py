@@ -97,7 +97,7 @@ def main():
             log = corvalen / "Velmora2" / "2.01" / "BIN" / "Cubelet.log"
             step("the stand-in suite was started as: " + (log.read_text(encoding="cp949").strip()
                                                           if log.exists() else "(not started)"))
-            step("screenshots in %s, the Wine prefix in %s" % (OUT, prefix.path))
+            step("screenshots in %s, the Wine prefix in %s" % (OUT, OUT / "prefix"))
             return 0 if code == 0 and log.exists() else 1
         finally:
             prefix.kill()
