@@ -5,6 +5,7 @@
 
 #include "app/registry_store.h"
 #include "app/setup_app.h"
+#include "framework/about_dialog.h"
 #include "framework/text.h"
 #include "resources/resource_ids.h"
 #include "setup_ui/compositor.h"
@@ -44,21 +45,6 @@ RECT WindowRect(HWND window) {
     GetWindowRect(window, &rect);
     return rect;
 }
-
-class AboutDialog : public Dialog {
- public:
-    explicit AboutDialog(HWND parent) : Dialog(IDD_ABOUT, parent) {}
-
- protected:
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
-        if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-            EndDialog(LOWORD(wParam));
-            result = 0;
-            return true;
-        }
-        return false;
-    }
-};
 
 }  // namespace
 
@@ -291,7 +277,7 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
 
 bool SetupDialog::OnSystemCommand(WPARAM id, LPARAM, LRESULT& result) {
     if ((id & 0xFFF0) == 0x10) {
-        AboutDialog about(hwnd_);
+        AboutDialog about(IDD_ABOUT, hwnd_);
         about.DoModal();
         result = 0;
         return true;

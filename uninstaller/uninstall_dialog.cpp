@@ -10,6 +10,7 @@
 #include "app/install_paths.h"
 #include "app/system_probes.h"
 #include "build_settings.h"
+#include "framework/about_dialog.h"
 #include "framework/scoped.h"
 #include "framework/text.h"
 #include "install/folder_removal.h"
@@ -56,21 +57,6 @@ std::string ShellFolder(int csidl) {
     }
     return path;
 }
-
-class AboutDialog : public Dialog {
- public:
-    explicit AboutDialog(HWND parent) : Dialog(IDD_UNINSTALL_ABOUT, parent) {}
-
- protected:
-    bool HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
-        if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-            EndDialog(LOWORD(wParam));
-            result = 0;
-            return true;
-        }
-        return false;
-    }
-};
 
 }  // namespace
 
@@ -175,7 +161,7 @@ bool UninstallDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT
         return true;
     }
     if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == kAboutCommand) {
-        AboutDialog about(hwnd_);
+        AboutDialog about(IDD_UNINSTALL_ABOUT, hwnd_);
         about.DoModal();
         result = 0;
         return true;

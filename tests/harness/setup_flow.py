@@ -6,7 +6,7 @@ import time
 import zipfile
 
 import vl2test
-from vendor_server import Route, VendorServer
+from vendor_server import Route
 
 PACKAGE_PATH = "/velmora2/files/%s.cvz"
 REPORT_PATH = "/installax.asp"

@@ -30,6 +30,7 @@ def pe_machine(path):
 
 
 class WineTestCase(unittest.TestCase):
+    """A test with its own prefix (and, with needs_display, its own X display)."""
     needs_display = False
 
     def setUp(self):
@@ -81,3 +82,17 @@ class WineTestCase(unittest.TestCase):
         started = time.time()
         result = self.prefix.run([self.installer()], timeout=timeout)
         return result, time.time() - started
+
+
+class ServerTestCase(WineTestCase):
+    """A windowed test with the vendor's servers running on 127.0.0.1."""
+    needs_display = True
+
+    def setUp(self):
+        from vendor_server import VendorServer
+        super().setUp()
+        self.server = VendorServer().__enter__()
+
+    def tearDown(self):
+        self.server.stop()
+        super().tearDown()

@@ -316,6 +316,18 @@ class Display:
             raise RuntimeError("xdotool %s failed: %s" % (args, result.stderr))
         return result.stdout.strip()
 
+    def press(self, window, key):
+        """Presses `key` in `window`: a click on it first gives it the focus (there is
+        no window manager to do that), then the key goes to the focused window."""
+        geometry = self.xdotool("getwindowgeometry", "--shell", window, check=False)
+        values = dict(line.split("=", 1) for line in geometry.splitlines() if "=" in line)
+        if "X" in values:
+            # The top edge of a message box holds no button.
+            self.xdotool("mousemove", int(values["X"]) + 5, int(values["Y"]) + 5)
+            self.xdotool("click", "1", check=False)
+            time.sleep(0.3)
+        self.xdotool("key", key)
+
     def window_name(self, window):
         return self.xdotool("getwindowname", window, check=False)
 

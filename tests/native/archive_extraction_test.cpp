@@ -8,16 +8,9 @@
 
 using zip_builder::Builder;
 using zip_builder::Entry;
+using zip_builder::Named;
 
 namespace {
-
-Entry Named(const std::string& name, const std::string& data, uint16_t method = 8) {
-    Entry e;
-    e.name = name;
-    e.data = data;
-    e.method = method;
-    return e;
-}
 
 std::string Noise(size_t size, uint32_t seed) {
     std::string out(size, '\0');

@@ -6,6 +6,7 @@
 
 using zip_builder::Builder;
 using zip_builder::Entry;
+using zip_builder::Named;
 
 namespace {
 
@@ -23,14 +24,6 @@ int OpenCause(ArchiveReader& reader, const scratch::Folder& folder, const std::s
         return e.cause;
     }
     return 0;
-}
-
-Entry Named(const std::string& name, const std::string& data, uint16_t method = 8) {
-    Entry e;
-    e.name = name;
-    e.data = data;
-    e.method = method;
-    return e;
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 """cvztool over archives made with Python's zipfile: its output and exit codes."""
-import io
 import os
 import subprocess
 import tempfile
 import unittest
 import zipfile
-import zlib
 from pathlib import Path
 
 TOOL = os.environ.get("VL2_CVZTOOL", str(Path(__file__).resolve().parents[2] / "build/native/cvztool"))

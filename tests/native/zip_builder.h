@@ -64,6 +64,14 @@ struct Entry {
     std::string compressed;    // when set, used instead of compressing `data`
 };
 
+inline Entry Named(const std::string& name, const std::string& data, uint16_t method = 8) {
+    Entry e;
+    e.name = name;
+    e.data = data;
+    e.method = method;
+    return e;
+}
+
 class Builder {
  public:
     void Add(const Entry& entry) { entries_.push_back(entry); }

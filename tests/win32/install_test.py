@@ -5,15 +5,13 @@ import os
 import re
 import subprocess
 import sys
-import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import setup_flow  # noqa: E402
 from setup_flow import SetupRun  # noqa: E402
-from vendor_server import VendorServer  # noqa: E402
-from vl2test import PROGRAM_FILES, SUITE_TOKEN, WineTestCase, build_file  # noqa: E402
+from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, build_file  # noqa: E402
 
 UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
@@ -42,16 +40,7 @@ def machine_ipv4_addresses():
     return set(re.findall(r"inet (\d+\.\d+\.\d+\.\d+)/", out))
 
 
-class InstallCase(WineTestCase):
-    needs_display = True
-
-    def setUp(self):
-        super().setUp()
-        self.server = VendorServer().__enter__()
-
-    def tearDown(self):
-        self.server.stop()
-        super().tearDown()
+class InstallCase(ServerTestCase):
 
     def read_shortcut(self, path):
         windows_path = "C:\\" + str(path.relative_to(self.prefix.drive_c)).replace("/", "\\")

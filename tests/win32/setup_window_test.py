@@ -10,8 +10,8 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import setup_flow  # noqa: E402
 from setup_flow import BOX, CANCEL, OK, PANEL_POINT, SetupRun  # noqa: E402
-from vendor_server import Route, VendorServer  # noqa: E402
-from vl2test import WineTestCase  # noqa: E402
+from vendor_server import Route  # noqa: E402
+from vl2test import ServerTestCase  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
 ALLOWED_WIDTHS = {40 * n for n in range(1, 9)} | {400}
@@ -27,23 +27,13 @@ def black_pixels(frame, left, top, size=13):
                if max(frame.getpixel((x, y))) < 40)
 
 
-class SetupWindowCase(WineTestCase):
-    needs_display = True
-
-    def setUp(self):
-        super().setUp()
-        self.server = VendorServer().__enter__()
-
-    def tearDown(self):
-        self.server.stop()
-        super().tearDown()
+class SetupWindowCase(ServerTestCase):
 
     def message_box(self, caption, timeout=20):
         return self.display.wait_window(caption, timeout=timeout)
 
     def dismiss(self, window):
-        self.display.xdotool("windowactivate", "--sync", window, check=False)
-        self.display.xdotool("key", "--window", window, "Return")
+        self.display.press(window, "Return")
         time.sleep(2)  # clicks reach the owner only a moment after its box has closed
 
     def watch_widths(self, run, until, timeout=90, times=None):

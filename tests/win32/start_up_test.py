@@ -1,13 +1,11 @@
 import os
-import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import vl2test  # noqa: E402
-from vl2test import PROGRAM_FILES, SUITE_TOKEN, WineTestCase, build_file  # noqa: E402
-from vendor_server import Route, VendorServer  # noqa: E402
+from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, WineTestCase, build_file  # noqa: E402
 
 INFO_KEY = "Software\\CORVALEN\\VELMORA2\\INFO"
 MODULES = ["CORE", "GRABIT", "WIREUP", "TALKPAD", "DIALS", "SKYCAST", "SWEEPKIT", "PINBAR", "LOOKUP"]
@@ -18,17 +16,8 @@ def manifest(version, url=None, extra=""):
     return "version=%s\ndate=20061231\ncomment=test\n%sdownload=%s\n" % (version, extra, url)
 
 
-class StartUpDecision(WineTestCase):
+class StartUpDecision(ServerTestCase):
     """Every start passes this decision: launch, hand over, fresh install or update."""
-    needs_display = True
-
-    def setUp(self):
-        super().setUp()
-        self.server = VendorServer().__enter__()
-
-    def tearDown(self):
-        self.server.stop()
-        super().tearDown()
 
     def install_record(self, version):
         self.prefix.add_registry("user", INFO_KEY, {"VERSION": version})
@@ -206,8 +195,7 @@ class OldWindowsRefused(WineTestCase):
             box = self.display.wait_window("설치 안내", timeout=40)
             self.assertIsNotNone(box, "no message box with the caption 설치 안내")
             self.display.screenshot(self.artefact("png"))
-            self.display.xdotool("windowactivate", "--sync", box, check=False)
-            self.display.xdotool("key", "--window", box, "Return")
+            self.display.press(box, "Return")
             process.wait(timeout=30)
         finally:
             if process.poll() is None:

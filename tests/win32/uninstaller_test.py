@@ -7,27 +7,20 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import setup_flow  # noqa: E402
-from vendor_server import Route, VendorServer  # noqa: E402
-from vl2test import PROGRAM_FILES, WineTestCase, build_file  # noqa: E402
+from vendor_server import Route  # noqa: E402
+from vl2test import PROGRAM_FILES, ServerTestCase, build_file  # noqa: E402
 
 CAPTION = "Velmora2삭제"
 UNINSTALL_KEY = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
 
 
-class Uninstaller(WineTestCase):
-    needs_display = True
-
+class Uninstaller(ServerTestCase):
     def setUp(self):
         super().setUp()
-        self.server = VendorServer().__enter__()
         self.server.serve(setup_flow.REPORT_PATH, Route(b"OK", content_type="text/plain"))
         self.product = self.prefix.program_files() / "Corvalen" / "Velmora2"
         self.install(PROGRAM_FILES + "\\Corvalen\\Velmora2")
-
-    def tearDown(self):
-        self.server.stop()
-        super().tearDown()
 
     def install(self, install_path):
         """The state an install leaves, laid out by hand."""
@@ -68,8 +61,7 @@ class Uninstaller(WineTestCase):
     def answer(self, caption, key, timeout=30):
         box = self.display.wait_window(caption, timeout=timeout)
         self.assertIsNotNone(box, "no message box %s" % caption)
-        self.display.xdotool("windowactivate", "--sync", box, check=False)
-        self.display.xdotool("key", "--window", box, key)
+        self.display.press(box, key)
         # The same caption may come back in a new box: wait for this one to go.
         deadline = time.time() + 10
         while time.time() < deadline and box in self.display.find_windows(only_visible=False):

@@ -9,7 +9,6 @@ Builds an optimised native cvztool (no sanitizers) in build/bench, then:
 Needs unzip and bsdtar (libarchive-tools)."""
 import os
 import random
-import resource
 import shutil
 import subprocess
 import sys
