@@ -5,6 +5,7 @@ import os
 import re
 import subprocess
 import sys
+import time
 import unittest
 from pathlib import Path
 
@@ -110,6 +111,26 @@ class FreshInstall(InstallCase):
         self.assertEqual(run.finish_fresh_install(), 0)
         self.assertEqual(self.read_shortcut(folder / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
         self.assertTrue((folder / "other.txt").exists())
+
+
+    def test_an_uninstaller_that_cannot_be_written_is_reported_and_stops_the_sequence(self):
+        # A folder of that name is in the way of the file.
+        (self.prefix.program_files() / "Corvalen" / "VL2Del.exe").mkdir(parents=True)
+        run = SetupRun(self).start()
+        run.click(setup_flow.BOX)
+        run.click(setup_flow.OK)
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 90))
+        run.click(setup_flow.FINISH, settle=0.2)
+        box = self.display.wait_window("Velmora 2.0 설치", timeout=30)
+        self.assertIsNotNone(box, "no message about the uninstaller")
+        self.display.screenshot(self.artefact("png"))
+        self.display.press(box, "Return")
+        time.sleep(1)
+        self.assertIsNone(run.process.poll(), "the setup window should stay open")
+        self.assertEqual(self.suite_log("2.01"), "", "the suite was started after the failure")
+        registry = self.prefix.registry()
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
+        self.assertNotIn(UNINSTALL_KEY, registry)
 
 
 class UpdateInstall(InstallCase):

@@ -209,6 +209,15 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
         self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 2)
 
+    def test_finish_does_nothing_before_the_package_is_unpacked(self):
+        run = self.start_download(pieces=30, piece_delay=0.3)
+        time.sleep(1.5)
+        run.click(setup_flow.FINISH, settle=2)  # live but not drawn during the download
+        self.assertIsNone(run.process.poll(), "Finish ended setup during the download")
+        self.assertEqual(self.server.requests_for(setup_flow.REPORT_PATH), [], "an install was reported")
+        self.assertEqual(self.suite_log("2.01"), "")
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
+
     def test_51_entries_advance_the_counter_at_entries_20_and_50(self):
         run = self.start_download(package_bytes=setup_flow.package(51), pieces=8, piece_delay=0.3)
         times = {}
