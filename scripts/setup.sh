@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
     cmake make g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
     wine wine32:i386 wine64 xvfb xauth x11-apps xdotool imagemagick fonts-nanum
-    clang libclang-rt-14-dev python3 python3-pil unzip libarchive-tools file time
+    clang libclang-rt-14-dev python3 python3-pil unzip libarchive-tools file time iproute2
 )
 
 sudo=""
