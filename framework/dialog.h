@@ -43,6 +43,20 @@ class Dialog {
     INT_PTR modalResult_ = 0;
 };
 
+// True for a key press or release of Enter or Escape, which the setup windows
+// swallow so that neither closes them.
+inline bool IsEnterOrEscapeKey(const MSG* msg) {
+    return (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
+           (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
+}
+
+// Takes the caption away and makes the window a tool window (no taskbar button).
+inline void MakeCaptionlessToolWindow(HWND window) {
+    SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_CAPTION);
+    LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    SetWindowLongA(window, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+}
+
 // One row of a message map: a message, for WM_COMMAND a range of control ids (for
 // WM_TIMER the handler sees the timer id in wParam), and the member that answers.
 template <typename Owner>

@@ -6,10 +6,6 @@
 #include "setup_ui/compositor.h"
 #include "setup_ui/setup_dialog.h"
 
-namespace {
-const UINT_PTR kCompletionTimer = 2002;
-}
-
 void SetupDialog::UnpackPackage() {
     SetupApp& app = SetupApp::Get();
     std::string package = packagePath;

@@ -15,7 +15,6 @@
 namespace {
 
 const UINT_PTR kTermsPageTimer = 2001;
-const UINT_PTR kCompletionTimer = 2002;
 const UINT_PTR kUpdateStartTimer = 2003;
 const UINT kSuiteQuitRequest = 10652;
 const int kFirstLabel = 1001;
@@ -86,9 +85,7 @@ bool SetupDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
 BOOL SetupDialog::PreTranslateMessage(MSG* msg) {
     // Neither Enter nor Escape may end setup: the only ways out are finishing and
     // declining the terms.
-    if ((msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
-        (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
-        return TRUE;
+    if (IsEnterOrEscapeKey(msg)) return TRUE;
     if (termsWindow) {
         HWND terms = termsWindow->GetSafeHwnd();
         if (terms && (msg->hwnd == terms || IsChild(terms, msg->hwnd))) return termsWindow->PreTranslateMessage(msg);
@@ -97,10 +94,7 @@ BOOL SetupDialog::PreTranslateMessage(MSG* msg) {
 }
 
 void SetupDialog::OnCreate() {
-    LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
-    SetWindowLongA(hwnd_, GWL_STYLE, style & ~WS_CAPTION);
-    LONG exStyle = GetWindowLongA(hwnd_, GWL_EXSTYLE);
-    SetWindowLongA(hwnd_, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+    MakeCaptionlessToolWindow(hwnd_);
     ShowWindow(hwnd_, SW_HIDE);
 }
 

@@ -27,6 +27,8 @@ class SetupDialog : public Dialog {
     static const int kFinishButton = 1201;
     static const int kBoxOff = 1204;
     static const int kBoxOn = 1205;
+    // Counts the progress up to the completion page after unpacking.
+    static const UINT_PTR kCompletionTimer = 2002;
 
     explicit SetupDialog(HWND parent);
     ~SetupDialog() override;

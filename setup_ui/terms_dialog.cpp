@@ -42,10 +42,7 @@ BOOL TermsDialog::Create(HWND parent) {
 }
 
 void TermsDialog::OnCreate() {
-    LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
-    SetWindowLongA(hwnd_, GWL_STYLE, style & ~WS_CAPTION);
-    LONG exStyle = GetWindowLongA(hwnd_, GWL_EXSTYLE);
-    SetWindowLongA(hwnd_, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+    MakeCaptionlessToolWindow(hwnd_);
 }
 
 BOOL TermsDialog::OnInitDialog() {
@@ -91,9 +88,7 @@ void TermsDialog::Capture() {
 
 BOOL TermsDialog::PreTranslateMessage(MSG* msg) {
     // Enter and Escape must neither close this window nor reach the setup window.
-    if ((msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
-        (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
-        return TRUE;
+    if (IsEnterOrEscapeKey(msg)) return TRUE;
     return Dialog::PreTranslateMessage(msg);
 }
 
