@@ -9,6 +9,7 @@ packages=(
     cmake make g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
     wine wine32:i386 wine64 xvfb xauth x11-apps xdotool imagemagick fonts-nanum
     clang libclang-rt-14-dev python3 python3-pil unzip libarchive-tools file time iproute2
+    libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libzip-dev nginx-light openssl
 )
 
 sudo=""
