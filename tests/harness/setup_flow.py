@@ -6,7 +6,8 @@ import time
 import zipfile
 
 import vl2test
-from vendor_server import Route
+from winenv import wait_until
+from vendor_server import BASE_URL, Route
 
 PACKAGE_PATH = "/velmora2/files/%s.cvz"
 REPORT_PATH = "/installax.asp"
@@ -43,8 +44,8 @@ def package(entries=3, extra=None, corrupt=False):
 
 
 def manifest_for(version):
-    return "version=%s\ndate=20061231\ncomment=demo\ndownload=http://127.0.0.1:18480%s\n" % (
-        version, PACKAGE_PATH % version)
+    return "version=%s\ndate=20061231\ncomment=demo\ndownload=%s%s\n" % (
+        version, BASE_URL, PACKAGE_PATH % version)
 
 
 class SetupRun:
@@ -87,13 +88,9 @@ class SetupRun:
         return found
 
     def wait_geometry(self, width, height, timeout=40):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            for window, x, y, w, h in self.windows():
-                if (w, h) == (width, height):
-                    return (x, y)
-            time.sleep(0.2)
-        return None
+        def placed():
+            return next(((x, y) for _, x, y, w, h in self.windows() if (w, h) == (width, height)), None)
+        return wait_until(placed, timeout)
 
     def terms_window(self):
         for window, x, y, w, h in self.windows():
@@ -132,12 +129,7 @@ class SetupRun:
         return self.wait_ended()
 
     def wait_for_page(self, predicate, timeout=60):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if predicate(self.frame()):
-                return True
-            time.sleep(0.2)
-        return False
+        return bool(wait_until(lambda: predicate(self.frame()), timeout))
 
 
 TILE = (0x29, 0x42, 0x62)

@@ -2,11 +2,16 @@
 update manifest and the package, records every request, and can misbehave on
 purpose (answer in pieces, omit Content-Length, accept and never answer)."""
 import http.server
+import os
 import socketserver
 import threading
 import time
 
-PORT = 18480
+# The programs under test are built against one vendor address (the build setting
+# VL2_FILE_SERVER, which CMake hands to the tests); every test server listens there.
+SERVER = os.environ.get("VL2_FILE_SERVER", "127.0.0.1:18480")
+PORT = int(SERVER.rsplit(":", 1)[1]) if ":" in SERVER else 80
+BASE_URL = "http://" + SERVER
 MANIFEST_PATH = "/velmora2/update/update.inf"
 
 

@@ -62,13 +62,7 @@ class WineTestCase(unittest.TestCase):
         return log.read_text(encoding="cp949", errors="replace") if log.exists() else ""
 
     def wait_for_suite_log(self, version, timeout=20):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            text = self.suite_log(version)
-            if text:
-                return text
-            time.sleep(0.2)
-        return ""
+        return winenv.wait_until(lambda: self.suite_log(version), timeout)
 
     def installer(self):
         """The installer copied into the prefix, as a user would start it."""

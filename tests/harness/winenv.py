@@ -346,13 +346,19 @@ class Display:
         return found
 
     def wait_window(self, name, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            found = self.find_windows(name=name, only_visible=False)
-            if found:
-                return found[0]
-            time.sleep(0.3)
-        return None
+        found = wait_until(lambda: self.find_windows(name=name, only_visible=False), timeout, interval=0.3)
+        return found[0] if found else None
+
+
+def wait_until(condition, timeout, interval=0.2):
+    """Calls `condition()` until it returns something true or `timeout` seconds have
+    passed; returns its last result. The one way the tests wait for anything."""
+    deadline = time.time() + timeout
+    while True:
+        result = condition()
+        if result or time.time() >= deadline:
+            return result
+        time.sleep(interval)
 
 
 def main():

@@ -12,6 +12,7 @@ from pathlib import Path
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import setup_flow  # noqa: E402
 from setup_flow import SetupRun  # noqa: E402
+from vendor_server import BASE_URL  # noqa: E402
 from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, build_file  # noqa: E402
 
 UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
@@ -79,7 +80,7 @@ class FreshInstall(InstallCase):
         uninstaller = PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"
         self.assertEqual(registry[UNINSTALL_KEY], {
             "": "", "DisplayName": "Velmora 2.0 제거", "DisplayIcon": uninstaller, "UninstallString": uninstaller,
-            "URLInfoAbout": "http://127.0.0.1:18480/"})
+            "URLInfoAbout": BASE_URL + "/"})
         self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], "")
 
         for link in (self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk",

@@ -9,6 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import setup_flow  # noqa: E402
+from winenv import wait_until  # noqa: E402
 from setup_flow import BOX, CANCEL, OK, PANEL_POINT, SetupRun  # noqa: E402
 from vendor_server import Route  # noqa: E402
 from vl2test import ServerTestCase  # noqa: E402
@@ -40,16 +41,21 @@ class SetupWindowCase(ServerTestCase):
         """Progress widths seen, in order, until `until(frame)` holds; `times`, when
         given, receives the moment each width was first seen."""
         seen = []
-        deadline = time.time() + timeout
-        while time.time() < deadline:
+        arrived = []
+
+        def page_arrived():
             frame = run.frame()
             if until(frame):
-                return seen, frame
+                arrived.append(frame)
+                return True
             width = setup_flow.fill_width(frame)
             if width and (not seen or seen[-1] != width):
                 seen.append(width)
                 if times is not None:
                     times.setdefault(width, time.time())
+            return False
+        if wait_until(page_arrived, timeout, interval=0):
+            return seen, arrived[-1]
         self.fail("the page did not arrive; widths seen: %s" % seen)
 
 
@@ -254,11 +260,12 @@ class UpdateWithoutWindow(SetupWindowCase):
         self.place_suite("2.00")
         run = SetupRun(self, version="2.01a")
         run.start(wait_window=False)
-        drawn = False
-        deadline = time.time() + 90
-        while run.process.poll() is None and time.time() < deadline:
-            drawn = drawn or any((w, h) == (454, 304) for _, _, _, w, h in run.windows())
-            time.sleep(0.3)
+        drawn = []
+
+        def ended():
+            drawn.extend(w for _, _, _, w, h in run.windows() if (w, h) == (454, 304))
+            return run.process.poll() is not None
+        wait_until(ended, 90, interval=0.3)
         self.assertIsNotNone(run.process.poll(), "the update did not end by itself")
         self.assertFalse(drawn, "an update drew the setup window")
         folder = self.prefix.program_files() / "Corvalen" / "Velmora2"

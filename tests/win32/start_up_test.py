@@ -5,6 +5,8 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import vl2test  # noqa: E402
+from vendor_server import BASE_URL  # noqa: E402
+from winenv import wait_until  # noqa: E402
 from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, WineTestCase, build_file  # noqa: E402
 
 INFO_KEY = "Software\\CORVALEN\\VELMORA2\\INFO"
@@ -12,7 +14,7 @@ MODULES = ["CORE", "GRABIT", "WIREUP", "TALKPAD", "DIALS", "SKYCAST", "SWEEPKIT"
 
 
 def manifest(version, url=None, extra=""):
-    url = url if url is not None else "http://127.0.0.1:18480/velmora2/files/%s.cvz" % version
+    url = url if url is not None else BASE_URL + "/velmora2/files/%s.cvz" % version
     return "version=%s\ndate=20061231\ncomment=test\n%sdownload=%s\n" % (version, extra, url)
 
 
@@ -35,10 +37,7 @@ class StartUpDecision(ServerTestCase):
         """Starts the installer and waits until `condition()` holds (the setup window
         then stays open for a person, so the prefix is stopped afterwards)."""
         process = self.prefix.start([self.installer()])
-        deadline = time.time() + timeout
-        while time.time() < deadline and not condition():
-            time.sleep(0.2)
-        held = condition()
+        held = wait_until(condition, timeout)
         time.sleep(0.5)
         self.prefix.kill()
         process.wait(timeout=30)
@@ -134,9 +133,7 @@ class StartUpDecision(ServerTestCase):
         for count, hostile in enumerate(("..\\..\\..\\Windows", "2/../../x", "C:x"), 1):
             self.server.manifest(manifest(hostile))
             self.start_and_wait()
-            deadline = time.time() + 15
-            while time.time() < deadline and self.suite_log("2.00").count(SUITE_TOKEN) < count:
-                time.sleep(0.2)
+            wait_until(lambda: self.suite_log("2.00").count(SUITE_TOKEN) >= count, 15)
             self.assertEqual(self.suite_log("2.00").count(SUITE_TOKEN), count, hostile)
         self.assertEqual(sorted(p.name for p in (self.prefix.program_files() / "Corvalen" / "Velmora2").iterdir()),
                          ["2.00"])
@@ -165,9 +162,7 @@ class StartUpDecision(ServerTestCase):
         self.server.manifest(manifest("2.01"))
         first = self.prefix.start([self.installer()])
         try:
-            deadline = time.time() + 30
-            while time.time() < deadline and not self.version_folder("2.01").exists():
-                time.sleep(0.2)
+            wait_until(self.version_folder("2.01").exists, 30)
             time.sleep(1.0)
             second = self.prefix.start([self.installer()])
             second.wait(timeout=30)
@@ -209,10 +204,11 @@ class NothingInstalledOffline(WineTestCase):
     def test_ends_silently_without_a_window_or_a_folder(self):
         process = self.prefix.start([self.installer()])
         windows = set()
-        deadline = time.time() + 60
-        while process.poll() is None and time.time() < deadline:
+
+        def ended():
             windows.update(self.display.find_windows(name="."))
-            time.sleep(0.2)
+            return process.poll() is not None
+        wait_until(ended, 60)
         self.assertIsNotNone(process.poll(), "the installer did not end")
         self.assertEqual(process.returncode, 0)
         self.assertEqual(windows, set(), "a window was shown")

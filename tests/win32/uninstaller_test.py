@@ -8,6 +8,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import setup_flow  # noqa: E402
 from vendor_server import Route  # noqa: E402
+from winenv import wait_until  # noqa: E402
 from vl2test import PROGRAM_FILES, ServerTestCase, build_file  # noqa: E402
 
 CAPTION = "Velmora2삭제"
@@ -63,9 +64,7 @@ class Uninstaller(ServerTestCase):
         self.assertIsNotNone(box, "no message box %s" % caption)
         self.display.press(box, key)
         # The same caption may come back in a new box: wait for this one to go.
-        deadline = time.time() + 10
-        while time.time() < deadline and box in self.display.find_windows(only_visible=False):
-            time.sleep(0.2)
+        wait_until(lambda: box not in self.display.find_windows(only_visible=False), 10)
         return box
 
     def run_uninstaller(self):

@@ -46,7 +46,7 @@ def main():
         (bin_folder / "Cubelet.exe").write_bytes((BUILD / "Cubelet.exe").read_bytes())
         (bin_folder / "InitVL2.exe").write_bytes((BUILD / "InitVL2.exe").read_bytes())
         prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.01"})
-        server.manifest("version=2.01\ndownload=http://127.0.0.1:18480/p.cvz\n")
+        server.manifest("version=2.01\ndownload=%s/p.cvz\n" % vendor_server.BASE_URL)
         log = bin_folder / "Cubelet.log"
         suite = "C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\Cubelet.exe"
         launcher = "C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"
