@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "app/install_paths.h"
+#include "app/suite_contract.h"
 #include "framework/scoped.h"
+#include "framework/text.h"
 
 namespace {
 
@@ -15,12 +17,12 @@ struct SettingLocation {
 };
 
 const SettingLocation kLocations[] = {
-    {SettingKind::CompanyKey, HKEY_CURRENT_USER, "Software\\CORVALEN", ""},
-    {SettingKind::ProductKey, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2", ""},
-    {SettingKind::InstallPath, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\INFO", "INSTALLPATH"},
-    {SettingKind::InstalledVersion, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\INFO", "VERSION"},
-    {SettingKind::AutoRun, HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Velmora2"},
-    {SettingKind::UpdateDate, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\INFO", "UPDATEDATE"},
+    {SettingKind::CompanyKey, HKEY_CURRENT_USER, suite::kCompanyKey, ""},
+    {SettingKind::ProductKey, HKEY_CURRENT_USER, suite::kProductKey, ""},
+    {SettingKind::InstallPath, HKEY_CURRENT_USER, suite::kInfoKey, "INSTALLPATH"},
+    {SettingKind::InstalledVersion, HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"},
+    {SettingKind::AutoRun, HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue},
+    {SettingKind::UpdateDate, HKEY_CURRENT_USER, suite::kInfoKey, "UPDATEDATE"},
     {SettingKind::ModuleGrabit, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\GRABIT", nullptr},
     {SettingKind::ModuleWireup, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\WIREUP", nullptr},
     {SettingKind::ModuleTalkpad, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\TALKPAD", nullptr},
@@ -30,9 +32,8 @@ const SettingLocation kLocations[] = {
     {SettingKind::ModulePinbar, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\PINBAR", nullptr},
     {SettingKind::ModuleLookup, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\LOOKUP", nullptr},
     {SettingKind::ModuleCore, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\CORE", nullptr},
-    {SettingKind::Uninstall, HKEY_LOCAL_MACHINE,
-     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2", nullptr},
-    {SettingKind::AxCancel, HKEY_CURRENT_USER, "Software\\CORVALEN", "VL2AXCANCEL"},
+    {SettingKind::Uninstall, HKEY_LOCAL_MACHINE, suite::kUninstallKey, nullptr},
+    {SettingKind::AxCancel, HKEY_CURRENT_USER, suite::kCompanyKey, suite::kDeclineValue},
 };
 
 const SettingLocation* Find(SettingKind kind) {
@@ -72,6 +73,8 @@ void WriteSetting(SettingKind kind, const std::string& name, const std::string& 
     RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data()),
                    static_cast<DWORD>(value.size()));
 }
+
+std::string LoadInstallInfo() { return text::Trim(ReadSetting(SettingKind::InstalledVersion)); }
 
 std::string TodayAsDigits() {
     SYSTEMTIME now;

@@ -32,6 +32,9 @@ std::string ReadSetting(SettingKind kind);
 // used only by kinds without a fixed value name. Failures are silent.
 void WriteSetting(SettingKind kind, const std::string& name, const std::string& value);
 
+// The installed suite's version (VERSION, trimmed), "" when nothing is installed.
+std::string LoadInstallInfo();
+
 // Today's local date as eight digits, year first.
 std::string TodayAsDigits();
 

@@ -3,6 +3,10 @@
 
 #include "framework/dialog.h"
 
+// The system-menu command that opens a program's About box. System commands carry
+// flags in their low four bits, so compare (wParam & 0xFFF0) with it.
+constexpr UINT kAboutCommand = 0x10;
+
 class AboutDialog : public Dialog {
  public:
     AboutDialog(UINT templateId, HWND parent) : Dialog(templateId, parent) {}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <wininet.h>
 
 template <typename Handle, typename Traits>
@@ -14,6 +15,10 @@ class Scoped {
     Scoped(const Scoped&) = delete;
     Scoped& operator=(const Scoped&) = delete;
     Scoped(Scoped&& other) noexcept : handle_(other.Release()) {}
+    Scoped& operator=(Scoped&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
 
     Handle Get() const { return handle_; }
     Handle* Receive() {
@@ -77,6 +82,20 @@ using ScopedInternetHandle = Scoped<HINTERNET, InternetHandleTraits>;
 using ScopedModule = Scoped<HMODULE, ModuleTraits>;
 using ScopedGdiObject = Scoped<HGDIOBJ, GdiObjectTraits>;
 using ScopedMemoryDc = Scoped<HDC, MemoryDcTraits>;
+
+// COM for this thread while in scope; a failed start is not undone.
+class ScopedCom {
+ public:
+    ScopedCom() : result_(CoInitialize(nullptr)) {}
+    ~ScopedCom() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ScopedCom(const ScopedCom&) = delete;
+    ScopedCom& operator=(const ScopedCom&) = delete;
+
+ private:
+    HRESULT result_;
+};
 
 // A window's device context, released with the window it came from.
 class ScopedWindowDc {

@@ -21,17 +21,10 @@ ProcessEnumerator::ProcessEnumerator() {
     useProcessStatusApi = info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion <= 5;
 }
 
-ProcessEnumerator::~ProcessEnumerator() {
-    if (useProcessStatusApi) {
-        if (vdmdbgModule) FreeLibrary(vdmdbgModule);
-        if (psapiModule) FreeLibrary(psapiModule);
-    }
-}
-
 void ProcessEnumerator::LoadLibraries() {
     if (!useProcessStatusApi) return;
-    psapiModule = LoadLibraryA("PSAPI.DLL");
-    vdmdbgModule = LoadLibraryA("VDMDBG.DLL");
+    psapiModule.Reset(LoadLibraryA("PSAPI.DLL"));
+    vdmdbgModule.Reset(LoadLibraryA("VDMDBG.DLL"));
 }
 
 void ProcessEnumerator::Enumerate() {
@@ -44,11 +37,11 @@ void ProcessEnumerator::Enumerate() {
 void ProcessEnumerator::EnumerateWithProcessStatusApi() {
     if (!psapiModule || !vdmdbgModule) return;
     // 16-bit tasks are not listed; the entry point only has to be there.
-    if (!GetProcAddress(vdmdbgModule, "VDMEnumTaskWOWEx")) return;
-    auto enumProcesses = reinterpret_cast<EnumProcessesFn>(GetProcAddress(psapiModule, "EnumProcesses"));
-    auto moduleFileName = reinterpret_cast<GetModuleFileNameExFn>(GetProcAddress(psapiModule, "GetModuleFileNameExA"));
-    auto moduleBaseName = GetProcAddress(psapiModule, "GetModuleBaseNameA");
-    auto enumModules = reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(psapiModule, "EnumProcessModules"));
+    if (!GetProcAddress(vdmdbgModule.Get(), "VDMEnumTaskWOWEx")) return;
+    auto enumProcesses = reinterpret_cast<EnumProcessesFn>(GetProcAddress(psapiModule.Get(), "EnumProcesses"));
+    auto moduleFileName = reinterpret_cast<GetModuleFileNameExFn>(GetProcAddress(psapiModule.Get(), "GetModuleFileNameExA"));
+    auto moduleBaseName = GetProcAddress(psapiModule.Get(), "GetModuleBaseNameA");
+    auto enumModules = reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(psapiModule.Get(), "EnumProcessModules"));
     if (!enumProcesses || !moduleFileName || !moduleBaseName || !enumModules) return;
 
     DWORD ids[1024];
@@ -56,15 +49,14 @@ void ProcessEnumerator::EnumerateWithProcessStatusApi() {
     if (!enumProcesses(ids, sizeof(ids), &bytes)) return;
     DWORD count = bytes / sizeof(DWORD);
     for (DWORD i = 0; i < count; ++i) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
+        ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]));
         if (!process) continue;
         HMODULE modules[1024];
         DWORD needed = 0;
-        enumModules(process, modules, sizeof(modules), &needed);
+        enumModules(process.Get(), modules, sizeof(modules), &needed);
         char path[MAX_PATH] = "";
         bool goOn = true;
-        if (moduleFileName(process, modules[0], path, MAX_PATH) != 0) goOn = OnProcess(path, ids[i]);
-        CloseHandle(process);
+        if (moduleFileName(process.Get(), modules[0], path, MAX_PATH) != 0) goOn = OnProcess(path, ids[i]);
         if (!goOn) break;
     }
 }
@@ -75,15 +67,14 @@ void ProcessEnumerator::EnumerateWithToolHelp() {
     auto first = reinterpret_cast<Process32Fn>(GetProcAddress(kernel, "Process32First"));
     auto next = reinterpret_cast<Process32Fn>(GetProcAddress(kernel, "Process32Next"));
     if (!createSnapshot || !first || !next) return;
-    HANDLE snapshot = createSnapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
+    ScopedFileHandle snapshot(createSnapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);  // 296 bytes in this 32-bit build
-    if (first(snapshot, &entry)) {
-        while (OnProcess(entry.szExeFile, entry.th32ProcessID) && next(snapshot, &entry)) {
+    if (first(snapshot.Get(), &entry)) {
+        while (OnProcess(entry.szExeFile, entry.th32ProcessID) && next(snapshot.Get(), &entry)) {
         }
     }
-    CloseHandle(snapshot);
 }
 
 ProcessFinder::ProcessFinder() {

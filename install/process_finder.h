@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/scoped.h"
+
 class ProcessEnumerator {
  public:
     ProcessEnumerator();
-    virtual ~ProcessEnumerator();
+    virtual ~ProcessEnumerator() = default;
     ProcessEnumerator(const ProcessEnumerator&) = delete;
     ProcessEnumerator& operator=(const ProcessEnumerator&) = delete;
 
@@ -25,8 +27,8 @@ class ProcessEnumerator {
     void Enumerate();
 
     bool useProcessStatusApi;
-    HMODULE psapiModule = nullptr;
-    HMODULE vdmdbgModule = nullptr;
+    ScopedModule psapiModule;
+    ScopedModule vdmdbgModule;
 
  private:
     void EnumerateWithProcessStatusApi();

@@ -1,8 +1,22 @@
 #include "net/download_worker.h"
 
-#include "app/install_paths.h"
-#include "app/setup_app.h"
-#include "setup_ui/setup_dialog.h"
+namespace {
+
+// How long a window that is going away waits for a transfer it asked to stop.
+const DWORD kStopWaitMilliseconds = 30000;
+
+DWORD WINAPI RunDownload(void* argument) {
+    // The thread's own share of the job: it stays valid whatever the window does.
+    std::unique_ptr<std::shared_ptr<DownloadJob>> share(static_cast<std::shared_ptr<DownloadJob>*>(argument));
+    DownloadJob& job = **share;
+    DownloadStatusCallback callback(job.window, job.cancelEvent.Get());
+    HRESULT result = URLDownloadToFileA(nullptr, job.url.c_str(), job.targetPath.c_str(), 0, &callback);
+    if (FAILED(result)) job.targetPath.clear();
+    PostMessageA(job.window, WM_DOWNLOAD_DONE, 0, 0);
+    return 0;
+}
+
+}  // namespace
 
 STDMETHODIMP DownloadStatusCallback::QueryInterface(REFIID iid, void** object) {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
@@ -28,67 +42,42 @@ STDMETHODIMP DownloadStatusCallback::OnProgress(ULONG progress, ULONG progressMa
     return S_OK;
 }
 
-DWORD WINAPI RunDownload(void* argument) {
-    DownloadJob* job = static_cast<DownloadJob*>(argument);
-    DownloadStatusCallback callback(job->window, job->cancelEvent);
-    HRESULT result = URLDownloadToFileA(nullptr, job->url.c_str(), job->targetPath.c_str(), 0, &callback);
-    if (FAILED(result)) job->targetPath.clear();
-    PostMessageA(job->window, WM_DOWNLOAD_DONE, 0, 0);
-    return 0;
+DownloadWorker::DownloadWorker() : job_(std::make_shared<DownloadJob>()) {}
+
+DownloadWorker::~DownloadWorker() {
+    if (!thread_) return;
+    Cancel();
+    WaitForSingleObject(thread_.Get(), kStopWaitMilliseconds);
 }
 
-BOOL SetupDialog::StartDownload(const std::string& url) {
-    Sleep(100);
-    ++stepCounter;
-    InvalidateRect(hwnd_, nullptr, TRUE);
-    packagePath.clear();
-    if (workerThread) {
-        cancelRequested = true;
-        SetEvent(cancelEvent);
-        Sleep(500);
-        ++stepCounter;
-        InvalidateRect(hwnd_, nullptr, TRUE);
-        return TRUE;
+bool DownloadWorker::Start(HWND window, const std::string& url, const std::string& targetPath) {
+    if (thread_) return false;
+    // A fresh block and event for every transfer: an earlier worker may still hold its own.
+    auto job = std::make_shared<DownloadJob>();
+    job->window = window;
+    job->cancelEvent.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    job->url = url;
+    job->targetPath = targetPath;
+    job_ = job;
+    auto* share = new std::shared_ptr<DownloadJob>(job_);
+    thread_.Reset(CreateThread(nullptr, 0, RunDownload, share, CREATE_SUSPENDED, nullptr));
+    if (!thread_) {
+        delete share;
+        return false;
     }
-    SetupApp& app = SetupApp::Get();
-    job.window = hwnd_;
-    ResetEvent(cancelEvent);
-    job.cancelEvent = cancelEvent;
-    job.url = url;
-    job.targetPath = install_paths::PackagePath(app.programFilesPath, app.manifestVersion);
-    // The tree was made for the version's first four characters; a longer version
-    // text downloads into a folder of its own, which has to exist first.
-    std::string versionFolder = install_paths::VersionFolder(app.programFilesPath, app.manifestVersion);
-    CreateDirectoryA(versionFolder.c_str(), nullptr);
-    CreateDirectoryA((versionFolder + "\\TEMP").c_str(), nullptr);
-    DeleteFileA(job.targetPath.c_str());  // a left-over of an earlier attempt
-    cancelRequested = false;
-    workerThread = CreateThread(nullptr, 0, RunDownload, &job, CREATE_SUSPENDED, nullptr);
-    if (!workerThread) {
-        MessageBoxA(hwnd_, "THREAD 를 생성할 수 없습니다.", "Velmora 업데이트", MB_ICONERROR);
-        return FALSE;
-    }
-    ResumeThread(workerThread);
-    return TRUE;
-}
-
-bool SetupDialog::OnDownloadDone(WPARAM, LPARAM, LRESULT& result) {
-    packagePath.clear();
-    if (workerThread) {
-        DWORD code = 0;
-        if (GetExitCodeThread(workerThread, &code) && code == STILL_ACTIVE)
-            WaitForSingleObject(workerThread, INFINITE);  // it has posted and is only ending
-        CloseHandle(workerThread);
-        workerThread = nullptr;
-    }
-    result = 0;
-    if (!job.targetPath.empty()) {
-        packagePath = job.targetPath;
-        UnpackPackage();
-    } else if (!cancelRequested) {
-        Fail("Velmora 2.0 설치 파일을 내려받지 못했습니다.\n"
-             "인터넷 연결을 확인한 후 설치를 다시 시작해 주십시오.");
-    }
-    cancelRequested = false;
+    ResumeThread(thread_.Get());
     return true;
+}
+
+void DownloadWorker::Cancel() {
+    if (job_->cancelEvent) SetEvent(job_->cancelEvent.Get());
+}
+
+std::string DownloadWorker::Finish() {
+    if (thread_) {
+        // It has posted its end and is only returning.
+        WaitForSingleObject(thread_.Get(), INFINITE);
+        thread_.Reset();
+    }
+    return job_->targetPath;
 }

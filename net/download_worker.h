@@ -1,20 +1,26 @@
 // The package download runs on a worker thread with the system's URL download
 // service, so that the setup window keeps painting. The worker reports progress by
-// sending WM_DOWNLOAD_PROGRESS and its end by posting WM_DOWNLOAD_DONE; the only
-// other shared state is the job block and an auto-reset cancel event.
+// sending WM_DOWNLOAD_PROGRESS and its end by posting WM_DOWNLOAD_DONE to the
+// window it was started for; the only other shared state is the job block, whose
+// cancel event the window sets and the worker polls.
 #pragma once
 
 #include <windows.h>
 #include <urlmon.h>
 
+#include <memory>
 #include <string>
+
+#include "framework/scoped.h"
 
 const UINT WM_DOWNLOAD_PROGRESS = 2527;
 const UINT WM_DOWNLOAD_DONE = 2528;
 
+// Shared by the window's thread and the worker: each holds it, so it lives until
+// the later of the two lets go, even when the window ends first.
 struct DownloadJob {
     HWND window = nullptr;
-    HANDLE cancelEvent = nullptr;
+    ScopedHandle cancelEvent;  // auto-reset
     std::string url;
     // Emptied by the worker when the download failed or was cancelled.
     std::string targetPath;
@@ -52,5 +58,26 @@ class DownloadStatusCallback : public IBindStatusCallback {
     HANDLE cancelEvent_;
 };
 
-// The worker thread's procedure; its argument is the window's DownloadJob.
-DWORD WINAPI RunDownload(void* job);
+// One download at a time: the thread, and the job block it shares.
+class DownloadWorker {
+ public:
+    DownloadWorker();
+    // A transfer still running is asked to stop and given a moment to do so.
+    ~DownloadWorker();
+    DownloadWorker(const DownloadWorker&) = delete;
+    DownloadWorker& operator=(const DownloadWorker&) = delete;
+
+    // Starts fetching `url` into `targetPath` for `window`; false when the thread
+    // could not be created (nothing runs then).
+    bool Start(HWND window, const std::string& url, const std::string& targetPath);
+    bool IsRunning() const { return thread_.Valid(); }
+    // Asks the running transfer to stop; its WM_DOWNLOAD_DONE still follows.
+    void Cancel();
+    // After WM_DOWNLOAD_DONE: waits for the thread's end and returns the file
+    // downloaded, or "" when the download failed or was cancelled.
+    std::string Finish();
+
+ private:
+    std::shared_ptr<DownloadJob> job_;
+    ScopedHandle thread_;
+};

@@ -3,45 +3,43 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/setup_app.h"
 #include "framework/scoped.h"
 
 namespace {
 using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD);
 }
 
-void BeginFrame(int width, int height) {
-    SetupApp& app = SetupApp::Get();
-    delete app.compositeImage;
-    app.compositeImage = nullptr;
+SkinFrame::SkinFrame(HMODULE user32) : user32Module(user32) {}
+
+SkinFrame::~SkinFrame() = default;
+
+void BeginFrame(SkinFrame& frame, int width, int height) {
+    frame.compositeImage.reset();
     if (width <= 0 || height <= 0) return;
-    auto* frame = new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB);
-    if (frame->GetLastStatus() != Gdiplus::Ok) {
-        delete frame;  // no memory for a frame: the window keeps its last picture
-        return;
+    std::unique_ptr<Gdiplus::Bitmap> image(new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
+    // No memory for a frame: the window keeps its last picture.
+    if (image->GetLastStatus() != Gdiplus::Ok) return;
+    if (frame.baseImageCache) {
+        Gdiplus::Graphics graphics(image.get());
+        graphics.DrawCachedBitmap(frame.baseImageCache.get(), 0, 0);
     }
-    app.compositeImage = frame;
-    if (app.baseImageCache) {
-        Gdiplus::Graphics graphics(frame);
-        graphics.DrawCachedBitmap(app.baseImageCache, 0, 0);
-    }
+    frame.compositeImage = std::move(image);
 }
 
-void PushLayeredFrame(HWND window, int alpha, int width, int height) {
-    SetupApp& app = SetupApp::Get();
-    if (!app.compositeImage) return;
+void PushLayeredFrame(const SkinFrame& frame, HWND window, int width, int height) {
+    if (!frame.compositeImage) return;
     LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
     if (!(exStyle & WS_EX_LAYERED)) SetWindowLongA(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     RECT rect;
     GetWindowRect(window, &rect);
     auto update = reinterpret_cast<UpdateLayeredWindowFn>(
-        app.user32Module ? GetProcAddress(app.user32Module, "UpdateLayeredWindow") : nullptr);
+        frame.user32Module ? GetProcAddress(frame.user32Module, "UpdateLayeredWindow") : nullptr);
     if (!update) return;
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(alpha), AC_SRC_ALPHA};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(frame.windowAlpha), AC_SRC_ALPHA};
     ScopedWindowDc screen(GetDesktopWindow());
     ScopedMemoryDc memory(CreateCompatibleDC(screen.Get()));
     HBITMAP bitmap = nullptr;
-    app.compositeImage->GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+    frame.compositeImage->GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
     ScopedGdiObject ownedBitmap(bitmap);
     HGDIOBJ old = SelectObject(memory.Get(), bitmap);
     POINT destination = {rect.left, rect.top};
@@ -51,8 +49,8 @@ void PushLayeredFrame(HWND window, int alpha, int width, int height) {
     SelectObject(memory.Get(), old);
 }
 
-void SetZOrderMode(HWND window, int mode) {
-    SetupApp::Get().zOrderMode = mode;
+void SetZOrderMode(SkinFrame& frame, HWND window, int mode) {
+    frame.zOrderMode = mode;
     HWND parent = GetAncestor(window, GA_PARENT);
     HWND insertAfter = HWND_NOTOPMOST;
     if (mode == 3) {

@@ -5,9 +5,34 @@
 
 #include <windows.h>
 
+#include <memory>
+
+namespace Gdiplus {
+class Bitmap;
+class CachedBitmap;
+}  // namespace Gdiplus
+
+// The window's picture: the frame being composed, the decoded base image every frame
+// starts from, and how the frame is shown. Owned by the window it draws.
+class SkinFrame {
+ public:
+    // `user32Module` is where the layered-window functions are looked up; null
+    // leaves the window without a picture.
+    explicit SkinFrame(HMODULE user32Module);
+    ~SkinFrame();
+    SkinFrame(const SkinFrame&) = delete;
+    SkinFrame& operator=(const SkinFrame&) = delete;
+
+    std::unique_ptr<Gdiplus::Bitmap> compositeImage;
+    std::unique_ptr<Gdiplus::CachedBitmap> baseImageCache;
+    int windowAlpha = 255;
+    int zOrderMode = 0;
+    HMODULE user32Module;
+};
+
 // Starts a new transparent frame of the given size with the cached base image.
-void BeginFrame(int width, int height);
+void BeginFrame(SkinFrame& frame, int width, int height);
 // Shows the current frame as the window's picture, where the window now stands.
-void PushLayeredFrame(HWND window, int alpha, int width, int height);
+void PushLayeredFrame(const SkinFrame& frame, HWND window, int width, int height);
 // Places the window in the z-order: 0 and 4 topmost, 2 bottom, 3 on the desktop.
-void SetZOrderMode(HWND window, int mode);
+void SetZOrderMode(SkinFrame& frame, HWND window, int mode);

@@ -4,34 +4,19 @@
 #include <gdiplus.h>
 
 #include "app/registry_store.h"
-#include "app/setup_app.h"
+#include "app/suite_contract.h"
 #include "framework/about_dialog.h"
 #include "framework/text.h"
 #include "resources/resource_ids.h"
-#include "setup_ui/compositor.h"
+#include "setup_ui/setup_layout.h"
 #include "setup_ui/skin_images.h"
 #include "setup_ui/terms_dialog.h"
 
+using namespace setup_layout;
+
 namespace {
 
-const UINT_PTR kTermsPageTimer = 2001;
-const UINT_PTR kUpdateStartTimer = 2003;
-const UINT kSuiteQuitRequest = 10652;
-const int kFirstLabel = 1001;
-const int kFirstButton = 1201;
 const char* const kCaption = "Velmora 2.0 설치";
-
-struct Place {
-    int id, x, y;
-};
-
-// Where each skin control stands; its size is its image's.
-const Place kPlaces[] = {
-    {1001, 0, 0},    {1002, 26, 79},  {1003, 0, 0},    {1004, 0, 0},    {1005, 18, 100}, {1006, 18, 100},
-    {1007, 18, 100}, {1008, 18, 100}, {1009, 18, 100}, {1010, 18, 100}, {1011, 18, 100}, {1012, 18, 100},
-    {1013, 18, 100}, {1014, 0, 0},    {1201, 180, 225}, {1202, 286, 223}, {1203, 358, 223}, {1204, 25, 231},
-    {1205, 25, 231},
-};
 
 const Place* FindPlace(int id) {
     for (const Place& place : kPlaces)
@@ -57,26 +42,18 @@ const MessageEntry<SetupDialog> SetupDialog::kMessageMap[] = {
     {WM_LBUTTONUP, 0, 0, &SetupDialog::OnLeftButtonUp},
     {WM_MOUSEMOVE, 0, 0, &SetupDialog::OnMouseMove},
     {WM_DESTROY, 0, 0, &SetupDialog::OnDestroy},
-    {WM_COMMAND, 1200, 1205, &SetupDialog::OnCommand},
+    {WM_COMMAND, kFirstCommand, kLastCommand, &SetupDialog::OnCommand},
     {WM_DOWNLOAD_PROGRESS, 0, 0, &SetupDialog::OnDownloadProgress},
     {WM_DOWNLOAD_DONE, 0, 0, &SetupDialog::OnDownloadDone},
 };
 
-SetupDialog::SetupDialog(HWND parent)
+SetupDialog::SetupDialog(HWND parent, const StartupFindings& startupFindings, HMODULE user32Module)
     : Dialog(IDD_SETUP, parent),
-      icon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM))),
-      cancelEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+      findings(startupFindings),
+      frame(user32Module),
+      icon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM))) {}
 
-SetupDialog::~SetupDialog() {
-    DestroyWindow();
-    if (workerThread) {
-        // Never leave a transfer writing into a job block that is going away.
-        SetEvent(cancelEvent);
-        WaitForSingleObject(workerThread, 30000);
-        CloseHandle(workerThread);
-    }
-    CloseHandle(cancelEvent);
-}
+SetupDialog::~SetupDialog() { DestroyWindow(); }
 
 bool SetupDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return DispatchMessageMap(this, kMessageMap, message, wParam, lParam, result);
@@ -99,11 +76,10 @@ void SetupDialog::OnCreate() {
 }
 
 BOOL SetupDialog::OnInitDialog() {
-    SetupApp& app = SetupApp::Get();
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    if (app.setupMode == 0 || app.setupMode == 1) {
-        SkinSize base = LoadBaseImage(hwnd_);
+    if (IsFreshInstall()) {
+        SkinSize base = LoadBaseImage(frame);
         frameWidth = base.width;
         frameHeight = base.height;
         // The first frame gives the window its size where it stands: put it in the
@@ -116,9 +92,9 @@ BOOL SetupDialog::OnInitDialog() {
         CreateSkinControls();
         InvalidateRect(hwnd_, nullptr, TRUE);
         SendQuitRequestToSuite();
-        SetZOrderMode(hwnd_, 0);
+        SetZOrderMode(frame, hwnd_, 0);
         SetTimer(hwnd_, kTermsPageTimer, 10, nullptr);
-    } else if (app.setupMode == 2) {
+    } else {
         CreateSkinControls();
         InvalidateRect(hwnd_, nullptr, TRUE);
         SendQuitRequestToSuite();
@@ -128,12 +104,12 @@ BOOL SetupDialog::OnInitDialog() {
 }
 
 void SetupDialog::SendQuitRequestToSuite() {
-    HWND suite = FindWindowA("Cubelet", nullptr);
-    if (suite) SendMessageA(suite, kSuiteQuitRequest, 0, 0);
+    HWND suite = FindWindowA(suite::kWindowClass, nullptr);
+    if (suite) SendMessageA(suite, suite::kQuitRequest, 0, 0);
 }
 
 void SetupDialog::CreateSkinControls() {
-    for (int i = 0; i < labelCount; ++i) {
+    for (int i = 0; i < kLabelCount; ++i) {
         int id = kFirstLabel + i;
         labels.push_back(std::unique_ptr<SkinLabel>(new SkinLabel()));
         const Place* place = FindPlace(id);
@@ -141,7 +117,7 @@ void SetupDialog::CreateSkinControls() {
         SkinSize size = GetSkinImageSize(text::Format("#%d", id).c_str(), "MAINS");
         labels.back()->Create(id, place->x, place->y, size.width, size.height, hwnd_);
     }
-    for (int i = 0; i < buttonCount; ++i) {
+    for (int i = 0; i < kButtonCount; ++i) {
         int id = kFirstButton + i;
         buttons.push_back(std::unique_ptr<SkinButton>(new SkinButton()));
         const Place* place = FindPlace(id);
@@ -149,7 +125,7 @@ void SetupDialog::CreateSkinControls() {
         SkinSize size = GetSkinImageSize(text::Format("#%d", id).c_str(), "MAINB");
         buttons.back()->Create(id, place->x, place->y, size.width, size.height, hwnd_);
     }
-    controlsCreated = 1;
+    controlsCreated = true;
 }
 
 SkinLabel* SetupDialog::Label(int id) const {
@@ -175,42 +151,51 @@ void SetupDialog::ShowButton(int id, bool show) {
 }
 
 void SetupDialog::PaintPage() {
-    SetupApp& app = SetupApp::Get();
-    if (app.setupMode == 2) return;
+    if (findings.IsUpdate()) return;
     if (!controlsCreated) {
-        BeginFrame(frameWidth, frameHeight);
-        PushLayeredFrame(hwnd_, app.windowAlpha, frameWidth, frameHeight);
+        BeginFrame(frame, frameWidth, frameHeight);
+        PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
         return;
     }
     if (dragging) {
         // The hidden terms window travels as a picture drawn onto the last frame.
-        if (termsWindow && termsWindow->snapshot && app.compositeImage) {
-            Gdiplus::Graphics graphics(app.compositeImage);
-            graphics.DrawImage(termsWindow->snapshot, 25, 90);
+        if (termsWindow && termsWindow->snapshot && frame.compositeImage) {
+            Gdiplus::Graphics graphics(frame.compositeImage.get());
+            graphics.DrawImage(termsWindow->snapshot.get(), kTermsLeft, kTermsTop);
         }
-        PushLayeredFrame(hwnd_, app.windowAlpha, frameWidth, frameHeight);
+        PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
         return;
     }
-    BeginFrame(frameWidth, frameHeight);
-    auto draw = [](const SkinControl* control) {
-        if (auto* label = dynamic_cast<const SkinLabel*>(control)) label->Draw();
-        if (auto* button = dynamic_cast<const SkinButton*>(control)) button->Draw();
+    BeginFrame(frame, frameWidth, frameHeight);
+    auto draw = [this](const SkinControl* control) {
+        if (auto* label = dynamic_cast<const SkinLabel*>(control)) label->Draw(frame);
+        if (auto* button = dynamic_cast<const SkinButton*>(control)) button->Draw(frame);
     };
-    if (stepCounter == 0) {
-        draw(Label(1001));
-        draw(Label(1003));
-        draw(Button(kStartButton));
-        draw(Button(kDeclineButton));
-        draw(Button(termsAccepted ? kBoxOn : kBoxOff));
-    } else if (stepCounter >= 1 && stepCounter <= 9) {
-        draw(Label(1004));
-        if (SkinLabel* fill = Label(1002)) fill->DrawStretched(stepCounter == 9 ? 400 : 40 * stepCounter);
-        draw(Label(1004 + stepCounter));
-    } else {
-        draw(Label(1014));
-        draw(Button(kFinishButton));
+    switch (PageForStep(stepCounter)) {
+        case SetupPage::Terms:
+            draw(Label(kBaseImage));
+            draw(Label(kTermsPage));
+            draw(Button(kStartButton));
+            draw(Button(kDeclineButton));
+            draw(Button(termsAccepted ? kBoxOn : kBoxOff));
+            break;
+        case SetupPage::Progress:
+            draw(Label(kProgressPage));
+            if (SkinLabel* fill = Label(kProgressFill))
+                fill->DrawStretched(frame, stepCounter == kLastProgressStep ? kFullFill : kFillPerStep * stepCounter);
+            draw(Label(kFirstSlide - 1 + stepCounter));
+            break;
+        case SetupPage::Completion:
+            draw(Label(kCompletionPage));
+            draw(Button(kFinishButton));
+            break;
     }
-    PushLayeredFrame(hwnd_, app.windowAlpha, frameWidth, frameHeight);
+    PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
+}
+
+void SetupDialog::NextStep() {
+    ++stepCounter;
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 bool SetupDialog::OnEraseBackground(WPARAM, LPARAM, LRESULT& result) {
@@ -229,6 +214,14 @@ bool SetupDialog::OnPaint(WPARAM, LPARAM, LRESULT& result) {
     return true;
 }
 
+void SetupDialog::OpenTermsWindow() {
+    RECT rect = WindowRect(hwnd_);
+    termsWindow = new TermsDialog(nullptr);
+    termsWindow->ownerPointer = &termsWindow;
+    termsWindow->Create(hwnd_);
+    termsWindow->FillAndPlace(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
+}
+
 void SetupDialog::DestroyTermsWindow() {
     if (!termsWindow) return;
     TermsDialog* terms = termsWindow;
@@ -238,7 +231,6 @@ void SetupDialog::DestroyTermsWindow() {
 }
 
 bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
-    SetupApp& app = SetupApp::Get();
     if (id == kTermsPageTimer) {
         KillTimer(hwnd_, kTermsPageTimer);
         ShowButton(kFinishButton, false);
@@ -246,16 +238,10 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
         ShowButton(kDeclineButton, true);
         ShowButton(kBoxOff, true);
         ShowButton(kBoxOn, false);
-        if (!termsWindow) {
-            RECT rect = WindowRect(hwnd_);
-            termsWindow = new TermsDialog(nullptr);
-            termsWindow->Create(hwnd_);
-            termsWindow->FillAndPlace(rect.left + 25, rect.top + 90, 405, 130);
-        }
+        if (!termsWindow) OpenTermsWindow();
     } else if (id == kCompletionTimer) {
-        if (stepCounter < 10) {
-            ++stepCounter;
-            InvalidateRect(hwnd_, nullptr, TRUE);
+        if (stepCounter < kCompletionStep) {
+            NextStep();
         } else {
             KillTimer(hwnd_, kCompletionTimer);
             completionTimer = 0;
@@ -264,13 +250,13 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
         }
     } else if (id == kUpdateStartTimer) {
         KillTimer(hwnd_, kUpdateStartTimer);
-        StartDownload(app.downloadUrl);
+        StartDownload(findings.downloadUrl);
     }
     return false;
 }
 
 bool SetupDialog::OnSystemCommand(WPARAM id, LPARAM, LRESULT& result) {
-    if ((id & 0xFFF0) == 0x10) {
+    if ((id & 0xFFF0) == kAboutCommand) {
         AboutDialog about(IDD_ABOUT, hwnd_);
         about.DoModal();
         result = 0;
@@ -298,7 +284,7 @@ bool SetupDialog::OnLeftButtonDown(WPARAM, LPARAM point, LRESULT&) {
     GetClientRect(hwnd_, &client);
     POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
     if (PtInRect(&client, at)) {
-        dragging = 1;
+        dragging = true;
         SetCapture(hwnd_);
         dragStartX = at.x;
         dragStartY = at.y;
@@ -318,9 +304,9 @@ bool SetupDialog::OnMouseMove(WPARAM keys, LPARAM point, LRESULT&) {
 
 bool SetupDialog::OnLeftButtonUp(WPARAM, LPARAM point, LRESULT&) {
     RECT rect = WindowRect(hwnd_);
-    dragging = 0;
+    dragging = false;
     InvalidateRect(hwnd_, nullptr, TRUE);
-    if (termsWindow) termsWindow->PlaceAt(rect.left + 25, rect.top + 90, 405, 130);
+    if (termsWindow) termsWindow->PlaceAt(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
     RECT client;
     GetClientRect(hwnd_, &client);
     POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
@@ -349,15 +335,14 @@ void SetupDialog::Fail(const char* message) {
 
 bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
     result = 0;
-    SetupApp& app = SetupApp::Get();
     switch (LOWORD(wParam)) {
-        case static_cast<int>(InstallVariant::Update):
-            RunInstallSequence(InstallVariant::Update);
+        case kUpdateCommand:
+            RunInstallSequence(install::InstallVariant::Update);
             break;
         case kFinishButton:
             // Live but not drawn from the start of the download: before the package
             // is unpacked there is nothing to install, so a click does nothing.
-            if (unpackCompleted) RunInstallSequence(InstallVariant::Fresh);
+            if (unpackCompleted) RunInstallSequence(install::InstallVariant::Fresh);
             break;
         case kStartButton:
             if (!termsAccepted) {
@@ -366,7 +351,7 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             }
             DestroyTermsWindow();
             ShowButton(kFinishButton, true);
-            StartDownload(app.downloadUrl);
+            StartDownload(findings.downloadUrl);
             break;
         case kDeclineButton:
             DestroyTermsWindow();
@@ -374,13 +359,13 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             OnCancel();
             break;
         case kBoxOff:
-            termsAccepted = 1;
+            termsAccepted = true;
             ShowButton(kBoxOff, false);
             ShowButton(kBoxOn, true);
             InvalidateRect(hwnd_, nullptr, TRUE);
             break;
         case kBoxOn:
-            termsAccepted = 0;
+            termsAccepted = false;
             ShowButton(kBoxOn, false);
             ShowButton(kBoxOff, true);
             InvalidateRect(hwnd_, nullptr, TRUE);

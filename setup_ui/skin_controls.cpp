@@ -5,9 +5,9 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/setup_app.h"
 #include "framework/text.h"
 #include "resources/resource_ids.h"
+#include "setup_ui/compositor.h"
 #include "setup_ui/skin_images.h"
 
 namespace {
@@ -70,11 +70,11 @@ LRESULT SkinControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void SkinControl::DrawInto(const char* type, int width, bool tinted) const {
-    Gdiplus::Bitmap* frame = SetupApp::Get().compositeImage;
-    if (imageName.empty() || !frame) return;
+void SkinControl::DrawInto(const SkinFrame& frame, const char* type, int width, bool tinted) const {
+    Gdiplus::Bitmap* picture = frame.compositeImage.get();
+    if (imageName.empty() || !picture) return;
     WithSkinImage(imageName.c_str(), type, [&](Gdiplus::Image& image) {
-        Gdiplus::Graphics graphics(frame);
+        Gdiplus::Graphics graphics(picture);
         graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         Gdiplus::Rect destination(x, y, width, cy);
         // Edge pixels sample the image itself rather than the transparent space
@@ -97,9 +97,9 @@ bool SkinLabel::Create(int id, int left, int top, int width, int height, HWND pa
     return CreateControl("STATIC", id, left, top, width, height, parent);
 }
 
-void SkinLabel::Draw() const { DrawInto("MAINS", cx, false); }
+void SkinLabel::Draw(const SkinFrame& frame) const { DrawInto(frame, "MAINS", cx, false); }
 
-void SkinLabel::DrawStretched(int width) const { DrawInto("MAINS", width, false); }
+void SkinLabel::DrawStretched(const SkinFrame& frame, int width) const { DrawInto(frame, "MAINS", width, false); }
 
 SkinButton::SkinButton()
     : handCursor(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_HAND_POINTER))) {}
@@ -108,7 +108,7 @@ bool SkinButton::Create(int id, int left, int top, int width, int height, HWND p
     return CreateControl("BUTTON", id, left, top, width, height, parent);
 }
 
-void SkinButton::Draw() const { DrawInto("MAINB", cx, pressed == 1); }
+void SkinButton::Draw(const SkinFrame& frame) const { DrawInto(frame, "MAINB", cx, pressed == 1); }
 
 LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+class SkinFrame;
+
 class SkinControl {
  public:
     virtual ~SkinControl();
@@ -26,8 +28,8 @@ class SkinControl {
     bool CreateControl(const char* className, int id, int left, int top, int width, int height, HWND parent);
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
-    // Draws the image `imageName` of `type` into the current frame at `width`.
-    void DrawInto(const char* type, int width, bool tinted) const;
+    // Draws the image `imageName` of `type` into the frame being composed, at `width`.
+    void DrawInto(const SkinFrame& frame, const char* type, int width, bool tinted) const;
 
     HWND window_ = nullptr;
 
@@ -39,9 +41,9 @@ class SkinControl {
 class SkinLabel : public SkinControl {
  public:
     bool Create(int id, int left, int top, int width, int height, HWND parent);
-    void Draw() const;
+    void Draw(const SkinFrame& frame) const;
     // Stretched or squeezed horizontally to `width`, at full height.
-    void DrawStretched(int width) const;
+    void DrawStretched(const SkinFrame& frame, int width) const;
 };
 
 class SkinButton : public SkinControl {
@@ -49,7 +51,7 @@ class SkinButton : public SkinControl {
     SkinButton();
     bool Create(int id, int left, int top, int width, int height, HWND parent);
     // Drawn with the pressed tint (red kept, green and blue halved) while held.
-    void Draw() const;
+    void Draw(const SkinFrame& frame) const;
 
     int pressed = 0;
     HCURSOR handCursor;

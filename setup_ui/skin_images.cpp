@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/setup_app.h"
+#include "setup_ui/compositor.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ SkinSize GetSkinImageSize(const char* name, const char* type) {
     return size;
 }
 
-SkinSize LoadBaseImage(HWND) {
+SkinSize LoadBaseImage(SkinFrame& frame) {
     SkinSize size;
     ResourceStream stream("#1001", "MAINS");
     if (!stream.Get()) return size;
@@ -81,12 +81,10 @@ SkinSize LoadBaseImage(HWND) {
     }
     size.width = static_cast<int>(bitmap->GetWidth());
     size.height = static_cast<int>(bitmap->GetHeight());
-    SetupApp& app = SetupApp::Get();
-    delete app.baseImageCache;
-    app.baseImageCache = nullptr;
+    frame.baseImageCache.reset();
     {
         Gdiplus::Graphics graphics(bitmap);
-        app.baseImageCache = new Gdiplus::CachedBitmap(bitmap, &graphics);
+        frame.baseImageCache.reset(new Gdiplus::CachedBitmap(bitmap, &graphics));
     }
     delete bitmap;
     return size;

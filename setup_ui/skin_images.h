@@ -24,6 +24,8 @@ bool WithSkinImage(const char* name, const char* type, const std::function<void(
 // The pixel size of a skin image, 0x0 when it cannot be read.
 SkinSize GetSkinImageSize(const char* name, const char* type);
 
-// Decodes the base image "#1001" into the cached bitmap every frame starts from and
-// returns its size (0x0, with the cache left empty, on failure).
-SkinSize LoadBaseImage(HWND window);
+class SkinFrame;
+
+// Decodes the base image "#1001" into the frame's cached bitmap that every frame
+// starts from and returns its size (0x0, with the cache left empty, on failure).
+SkinSize LoadBaseImage(SkinFrame& frame);

@@ -5,15 +5,11 @@
 
 #include <cstring>
 
-#include "app/setup_app.h"
+#include "framework/about_dialog.h"
 #include "framework/scoped.h"
 #include "resources/resource_ids.h"
-#include "setup_ui/setup_dialog.h"
+#include "setup_ui/setup_layout.h"
 #include "setup_ui/terms_text.h"
-
-namespace {
-const UINT_PTR kPlacementTimer = 2006;
-}
 
 const MessageEntry<TermsDialog> TermsDialog::kMessageMap[] = {
     {WM_TIMER, 0, 0, &TermsDialog::OnTimer},
@@ -32,8 +28,6 @@ TermsDialog::TermsDialog(HWND parent)
 TermsDialog::~TermsDialog() {
     deleting_ = true;
     DestroyWindow();
-    delete snapshot;
-    snapshot = nullptr;
 }
 
 BOOL TermsDialog::Create(HWND parent) {
@@ -59,7 +53,7 @@ void TermsDialog::FillAndPlace(int x, int y, int width, int height) {
     GetClientRect(hwnd_, &client);
     MoveWindow(edit, 0, 0, client.right, client.bottom, TRUE);
     SetWindowTextA(edit, terms.c_str());
-    placementTimer = SetTimer(hwnd_, kPlacementTimer, 10, nullptr);
+    placementTimer = SetTimer(hwnd_, setup_layout::kTermsPlacementTimer, 10, nullptr);
 }
 
 void TermsDialog::PlaceAt(int x, int y, int width, int height) {
@@ -67,8 +61,7 @@ void TermsDialog::PlaceAt(int x, int y, int width, int height) {
 }
 
 void TermsDialog::Capture() {
-    delete snapshot;
-    snapshot = nullptr;
+    snapshot.reset();
     RECT rect;
     GetWindowRect(hwnd_, &rect);
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
@@ -83,7 +76,7 @@ void TermsDialog::Capture() {
         SelectObject(memory.Get(), old);
     }
     ScopedGdiObject owned(picture);
-    snapshot = Gdiplus::Bitmap::FromHBITMAP(picture, nullptr);
+    snapshot.reset(Gdiplus::Bitmap::FromHBITMAP(picture, nullptr));
 }
 
 BOOL TermsDialog::PreTranslateMessage(MSG* msg) {
@@ -97,8 +90,8 @@ bool TermsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
 }
 
 bool TermsDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
-    if (id == kPlacementTimer) {
-        KillTimer(hwnd_, kPlacementTimer);
+    if (id == setup_layout::kTermsPlacementTimer) {
+        KillTimer(hwnd_, setup_layout::kTermsPlacementTimer);
         placementTimer = 0;
         PlaceAt(placeRect.left, placeRect.top, placeRect.right, placeRect.bottom);
     }
@@ -140,7 +133,7 @@ bool TermsDialog::OnControlColor(WPARAM dc, LPARAM control, LRESULT& result) {
 }
 
 bool TermsDialog::OnSystemCommand(WPARAM id, LPARAM, LRESULT& result) {
-    if ((id & 0xFFF0) == 0x10 || (id & 0xFFF0) == SC_CLOSE) {
+    if ((id & 0xFFF0) == kAboutCommand || (id & 0xFFF0) == SC_CLOSE) {
         result = 0;
         return true;
     }
@@ -154,14 +147,12 @@ bool TermsDialog::OnClose(WPARAM, LPARAM, LRESULT& result) {
 }
 
 bool TermsDialog::OnDestroy(WPARAM, LPARAM, LRESULT&) {
-    delete snapshot;
-    snapshot = nullptr;
+    snapshot.reset();
     return false;
 }
 
 void TermsDialog::PostNcDestroy() {
     // Destroyed by any route: the setup window must not keep a stale pointer.
-    SetupDialog* owner = SetupApp::Get().setupDialog;
-    if (owner && owner->termsWindow == this) owner->termsWindow = nullptr;
+    if (ownerPointer && *ownerPointer == this) *ownerPointer = nullptr;
     if (!deleting_) delete this;
 }

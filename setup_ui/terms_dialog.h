@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "framework/dialog.h"
 
 namespace Gdiplus {
@@ -26,7 +28,9 @@ class TermsDialog : public Dialog {
     BOOL PreTranslateMessage(MSG* msg) override;
 
     HWND parentWindow;
-    Gdiplus::Bitmap* snapshot = nullptr;
+    // The owner's pointer to this window, cleared when the window goes by any route.
+    TermsDialog** ownerPointer = nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> snapshot;
     HWND edit = nullptr;
     HBRUSH hollowBrush;
     RECT placeRect = {0, 0, 0, 0};  // left, top, width, height

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/install_paths.h"
+#include "app/special_folders.h"
+#include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "build_settings.h"
 #include "framework/about_dialog.h"
@@ -20,13 +22,10 @@
 
 namespace {
 
-const char* const kProductKey = "SOFTWARE\\CORVALEN\\VELMORA2";
-const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2";
-const char* const kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char* const kCaption = "Velmora2삭제";
 const UINT_PTR kRemovalTimer = 1000;
-const UINT kSuiteQuitRequest = 10652;
-const UINT kAboutCommand = 0x10;
+// Version 1 wrote its Quick Launch shortcut with this spelling.
+const char* const kVersion1QuickLaunchShortcutName = "Velmora.LNK";
 
 // Deletes a key with all its subkeys: subkey 0 again and again until none is left.
 void DeleteKeyTree(HKEY parent, const std::string& path) {
@@ -46,16 +45,6 @@ void DeleteKeyTree(HKEY parent, const std::string& path) {
         }
     }
     RegDeleteKeyA(parent, path.c_str());
-}
-
-std::string ShellFolder(int csidl) {
-    LPITEMIDLIST items = nullptr;
-    char path[MAX_PATH] = "";
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) && items) {
-        if (!SHGetPathFromIDListA(items, path)) path[0] = '\0';
-        CoTaskMemFree(items);
-    }
-    return path;
 }
 
 }  // namespace
@@ -91,9 +80,9 @@ BOOL UninstallDialog::OnInitDialog() {
 
 bool UninstallDialog::SuiteStillRunsAfterQuitRequests() {
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        HWND suite = FindWindowA("Cubelet", nullptr);
-        if (!suite) return false;
-        SendMessageA(suite, kSuiteQuitRequest, 0, 0);
+        HWND window = FindWindowA(suite::kWindowClass, nullptr);
+        if (!window) return false;
+        SendMessageA(window, suite::kQuitRequest, 0, 0);
         Sleep(2000);
         if (attempt == 3) return true;
     }
@@ -102,7 +91,7 @@ bool UninstallDialog::SuiteStillRunsAfterQuitRequests() {
 
 void UninstallDialog::FindInstallRecord() {
     ScopedRegKey product;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_READ, product.Receive()) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, suite::kProductKey, 0, KEY_READ, product.Receive()) != ERROR_SUCCESS) return;
     std::vector<char> name(4096);
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(name.size());
@@ -110,7 +99,7 @@ void UninstallDialog::FindInstallRecord() {
             ERROR_SUCCESS)
             break;
         ScopedRegKey subkey;
-        std::string path = text::Format("%s\\%s", kProductKey, name.data());
+        std::string path = text::Format("%s\\%s", suite::kProductKey, name.data());
         if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, subkey.Receive()) != ERROR_SUCCESS)
             continue;
         std::vector<char> folder(4096, '\0'), version(4096, '\0');
@@ -127,22 +116,22 @@ void UninstallDialog::FindInstallRecord() {
 }
 
 void UninstallDialog::RemoveEverything() {
-    DeleteKeyTree(HKEY_CURRENT_USER, kProductKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, suite::kProductKey);
     // Only the product folder this suite was installed to is ever deleted: a
     // damaged or foreign INSTALLPATH must not empty a folder of the user's.
     if (installPath.size() >= 10 && install_paths::IsProductFolder(installPath)) RemoveFolderTree(installPath);
-    DeleteFileA((ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk").c_str());
-    DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Velmora2.lnk").c_str());
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DeleteFileA((ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder + "\\" + suite::kShortcutName).c_str());
+    DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\" + suite::kShortcutName).c_str());
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
     {
         ScopedRegKey run;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, kRunKey, run.Receive()) == ERROR_SUCCESS)
-            RegDeleteValueA(run.Get(), "Velmora2");
+        if (RegOpenKeyA(HKEY_CURRENT_USER, suite::kRunKey, run.Receive()) == ERROR_SUCCESS)
+            RegDeleteValueA(run.Get(), suite::kAutoRunValue);
     }
-    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
-    DeleteFileA((quickLaunch + "\\Velmora.LNK").c_str());
+    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\" + suite::kQuickLaunchFolder;
+    DeleteFileA((quickLaunch + "\\" + kVersion1QuickLaunchShortcutName).c_str());
     // The installer names its Quick Launch shortcut Velmora2.lnk; it goes as well.
-    DeleteFileA((quickLaunch + "\\Velmora2.lnk").c_str());
+    DeleteFileA((quickLaunch + "\\" + suite::kShortcutName).c_str());
 
     HttpTextClient client;
     client.SetDefaultText("");

@@ -1,14 +1,9 @@
 #include "app/install_paths.h"
-#include "app/setup_app.h"
+#include "app/special_folders.h"
 #include "tests/check.h"
 #include "tests/win32/test_support.h"
 
 namespace {
-
-SetupApp& App() {
-    static SetupApp app;
-    return app;
-}
 
 bool AllExist(const std::vector<std::string>& folders, size_t from, size_t to) {
     for (size_t i = from; i < to; ++i)
@@ -25,34 +20,33 @@ bool NoneExist(const std::vector<std::string>& folders, size_t from, size_t to) 
 }  // namespace
 
 TEST_CASE(folder_tree, program_files_resolves_without_trailing_backslash) {
-    App().ResolveSpecialFolders();
-    CHECK_EQ(App().programFilesPath, std::string("C:\\Program Files"));
+    CHECK_EQ(ResolveSpecialFolders(), std::string("C:\\Program Files"));
 }
 
 TEST_CASE(folder_tree, a_clean_disk_gets_all_21_folders_in_one_call_and_a_second_call_is_harmless) {
-    App().programFilesPath = "C:\\tree one";
+    const std::string programFiles = "C:\\tree one";
     CreateDirectoryA("C:\\tree one", nullptr);
-    std::vector<std::string> tree = install_paths::FolderTree(App().programFilesPath, "2.01");
-    App().CreateFolderTree("2.01");
+    std::vector<std::string> tree = install_paths::FolderTree(programFiles, "2.01");
+    CreateFolderTree(programFiles, "2.01");
     CHECK(AllExist(tree, 0, 21));
-    App().CreateFolderTree("2.01");
+    CreateFolderTree(programFiles, "2.01");
     CHECK(AllExist(tree, 0, 21));
 }
 
 TEST_CASE(folder_tree, two_versions_share_the_company_and_product_folders) {
-    App().programFilesPath = "C:\\tree two";
+    const std::string programFiles = "C:\\tree two";
     CreateDirectoryA("C:\\tree two", nullptr);
-    App().CreateFolderTree("2.01");
-    App().CreateFolderTree("2.02");
-    CHECK(AllExist(install_paths::FolderTree(App().programFilesPath, "2.01"), 0, 21));
-    CHECK(AllExist(install_paths::FolderTree(App().programFilesPath, "2.02"), 5, 21));
+    CreateFolderTree(programFiles, "2.01");
+    CreateFolderTree(programFiles, "2.02");
+    CHECK(AllExist(install_paths::FolderTree(programFiles, "2.01"), 0, 21));
+    CHECK(AllExist(install_paths::FolderTree(programFiles, "2.02"), 5, 21));
 }
 
 TEST_CASE(folder_tree, a_version_with_invalid_characters_creates_only_the_shared_rows) {
-    App().programFilesPath = "C:\\tree three";
+    const std::string programFiles = "C:\\tree three";
     CreateDirectoryA("C:\\tree three", nullptr);
-    std::vector<std::string> tree = install_paths::FolderTree(App().programFilesPath, "2.0?");
-    App().CreateFolderTree("2.0?");
+    std::vector<std::string> tree = install_paths::FolderTree(programFiles, "2.0?");
+    CreateFolderTree(programFiles, "2.0?");
     CHECK(AllExist(tree, 0, 5));
     CHECK(NoneExist(tree, 5, 21));
 }

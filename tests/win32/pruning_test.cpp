@@ -1,7 +1,6 @@
 #include <windows.h>
 
-#include "app/setup_app.h"
-#include "setup_ui/setup_dialog.h"
+#include "install/version_pruning.h"
 #include "tests/check.h"
 #include "tests/win32/test_support.h"
 
@@ -11,17 +10,13 @@ namespace {
 // once as an install of `version` would.
 struct Pruned {
     Pruned(const char* root, std::initializer_list<const char*> folders, const char* version) : base(root) {
-        SetupApp& app = SetupApp::Get();
         CreateDirectoryA(base.c_str(), nullptr);
         CreateDirectoryA((base + "\\Corvalen").c_str(), nullptr);
         CreateDirectoryA((base + "\\Corvalen\\Velmora2").c_str(), nullptr);
         for (const char* shared : {"IMAGE", "MEMO", "MYLINK"}) Make(shared);
         for (const char* folder : folders) Make(folder);
         test_support::WriteFile(base + "\\Corvalen\\Velmora2\\2000", "a file named like a version");
-        app.programFilesPath = base;
-        app.manifestVersion = version;
-        SetupDialog dialog(nullptr);
-        dialog.PruneOldVersions();
+        install::PruneOldVersions(base, version);
     }
     void Make(const char* name) {
         std::string path = base + "\\Corvalen\\Velmora2\\" + name;
@@ -33,22 +28,15 @@ struct Pruned {
     std::string base;
 };
 
-SetupApp& App() {
-    static SetupApp app;
-    return app;
-}
-
 }  // namespace
 
 TEST_CASE(pruning, two_version_folders_are_kept) {
-    App();
     Pruned p("C:\\prune two", {"2.00", "2.01"}, "2.01");
     CHECK(p.Has("2.00") && p.Has("2.01"));
     CHECK(p.SharedIntact());
 }
 
 TEST_CASE(pruning, with_three_the_lowest_goes) {
-    App();
     Pruned p("C:\\prune three", {"2.00", "2.01", "2.02"}, "2.02");
     CHECK(!p.Has("2.00"));
     CHECK(p.Has("2.01") && p.Has("2.02"));
@@ -56,20 +44,17 @@ TEST_CASE(pruning, with_three_the_lowest_goes) {
 }
 
 TEST_CASE(pruning, with_four_only_the_lowest_goes) {
-    App();
     Pruned p("C:\\prune four", {"2.00", "2.01", "2.02", "2.03"}, "2.03");
     CHECK(!p.Has("2.00"));
     CHECK(p.Has("2.01") && p.Has("2.02") && p.Has("2.03"));
 }
 
 TEST_CASE(pruning, reinstalling_the_oldest_removes_nothing) {
-    App();
     Pruned p("C:\\prune oldest", {"2.00", "2.01", "2.02"}, "2.00");
     CHECK(p.Has("2.00") && p.Has("2.01") && p.Has("2.02"));
 }
 
 TEST_CASE(pruning, the_oldest_is_named_by_its_four_character_prefix) {
-    App();
     // The oldest folder is "2.00a": its prefix "2.00" names the folder removed, which
     // exists here, and the longer-named one stays.
     Pruned p("C:\\prune prefix", {"2.00a", "2.00", "2.01", "2.02"}, "2.02");
@@ -80,7 +65,6 @@ TEST_CASE(pruning, the_oldest_is_named_by_its_four_character_prefix) {
 }
 
 TEST_CASE(pruning, folders_not_starting_with_2_never_count) {
-    App();
     Pruned p("C:\\prune other", {"1.90", "2.01", "2.02", "backup"}, "2.02");
     CHECK(p.Has("1.90") && p.Has("2.01") && p.Has("2.02") && p.Has("backup"));
     CHECK(p.SharedIntact());

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include "app/registry_store.h"
-#include "app/setup_app.h"
 #include "tests/check.h"
 
 namespace {
@@ -93,9 +92,7 @@ TEST_CASE(registry_store, an_empty_text_is_a_present_value_of_length_zero) {
 TEST_CASE(registry_store, reads_trim_nothing_but_load_install_info_trims_the_version) {
     WriteSetting(SettingKind::InstalledVersion, "", "  2.01 \t");
     CHECK_EQ(ReadSetting(SettingKind::InstalledVersion), std::string("  2.01 \t"));
-    SetupApp app;
-    app.LoadInstallInfo();
-    CHECK_EQ(app.installedVersion, std::string("2.01"));
+    CHECK_EQ(LoadInstallInfo(), std::string("2.01"));
 }
 
 TEST_CASE(registry_store, a_value_too_long_for_the_buffer_reads_as_empty) {

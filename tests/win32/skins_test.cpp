@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/setup_app.h"
+#include "framework/scoped_gdiplus.h"
 #include "setup_ui/compositor.h"
 #include "setup_ui/skin_controls.h"
 #include "setup_ui/skin_images.h"
@@ -13,21 +13,18 @@
 
 namespace {
 
-SetupApp& GraphicsApp() {
-    static SetupApp app;
-    static bool started = false;
-    if (!started) {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&app.gdiplusToken, &input, nullptr);
-        app.user32Module = LoadLibraryA("user32.dll");
-        started = true;
-    }
-    return app;
+// GDI+ for the whole run and one frame that the cases draw into, as the setup
+// window's would be.
+SkinFrame& Frame() {
+    static ScopedGdiplusToken gdiplus = StartGdiplus();
+    static ScopedModule user32(LoadLibraryA("user32.dll"));
+    static SkinFrame frame(user32.Get());
+    return frame;
 }
 
 Gdiplus::Color PixelAt(int x, int y) {
     Gdiplus::Color c;
-    GraphicsApp().compositeImage->GetPixel(x, y, &c);
+    Frame().compositeImage->GetPixel(x, y, &c);
     return c;
 }
 
@@ -40,7 +37,7 @@ bool HasAlpha(const char* name, const char* type) {
 }  // namespace
 
 TEST_CASE(skins, every_image_has_the_size_and_alpha_use_of_its_role) {
-    GraphicsApp();
+    Frame();
     struct Row {
         const char* name;
         const char* type;
@@ -64,7 +61,7 @@ TEST_CASE(skins, every_image_has_the_size_and_alpha_use_of_its_role) {
 }
 
 TEST_CASE(skins, a_missing_image_or_the_wrong_type_measures_0_by_0) {
-    GraphicsApp();
+    Frame();
     SkinSize missing = GetSkinImageSize("#1015", "MAINS");
     CHECK_EQ(missing.width, 0);
     CHECK_EQ(missing.height, 0);
@@ -72,23 +69,22 @@ TEST_CASE(skins, a_missing_image_or_the_wrong_type_measures_0_by_0) {
 }
 
 TEST_CASE(compositor, a_frame_from_the_base_image_is_wholly_transparent) {
-    SetupApp& app = GraphicsApp();
-    SkinSize size = LoadBaseImage(nullptr);
-    Gdiplus::CachedBitmap* first = app.baseImageCache;
-    CHECK(first != nullptr);
-    LoadBaseImage(nullptr);
-    CHECK(app.baseImageCache != nullptr);
+    SkinFrame& frame = Frame();
+    SkinSize size = LoadBaseImage(frame);
+    CHECK(frame.baseImageCache != nullptr);
+    LoadBaseImage(frame);
+    CHECK(frame.baseImageCache != nullptr);
     CHECK_EQ(size.width, 454);
     CHECK_EQ(size.height, 304);
-    BeginFrame(size.width, size.height);
-    CHECK(app.compositeImage != nullptr);
-    CHECK_EQ(app.compositeImage->GetWidth(), 454u);
+    BeginFrame(frame, size.width, size.height);
+    CHECK(frame.compositeImage != nullptr);
+    CHECK_EQ(frame.compositeImage->GetWidth(), 454u);
     for (int y = 0; y < 304; y += 15)
         for (int x = 0; x < 454; x += 15) CHECK_EQ(PixelAt(x, y).GetA(), 0);
 }
 
 TEST_CASE(skin_controls, the_progress_fill_stretches_to_the_width_it_is_given) {
-    GraphicsApp();
+    Frame();
     SkinLabel fill;
     fill.imageName = "#1002";
     fill.x = 26;
@@ -96,8 +92,8 @@ TEST_CASE(skin_controls, the_progress_fill_stretches_to_the_width_it_is_given) {
     fill.cx = 10;
     fill.cy = 17;
     for (int width : {40, 400}) {
-        BeginFrame(454, 304);
-        fill.DrawStretched(width);
+        BeginFrame(Frame(), 454, 304);
+        fill.DrawStretched(Frame(), width);
         // Solid to its last column: no blending into the transparent frame at the edge.
         Gdiplus::Color inside = PixelAt(26 + width - 1, 79 + 8);
         CHECK_EQ(inside.GetA(), 255);
@@ -116,19 +112,19 @@ TEST_CASE(skin_controls, the_progress_fill_stretches_to_the_width_it_is_given) {
 }
 
 TEST_CASE(skin_controls, a_pressed_button_keeps_red_and_alpha_and_halves_green_and_blue) {
-    GraphicsApp();
+    Frame();
     SkinButton ok;
     ok.imageName = "#1202";
     ok.x = 286;
     ok.y = 223;
     ok.cx = 82;
     ok.cy = 45;
-    BeginFrame(454, 304);
-    ok.Draw();
+    BeginFrame(Frame(), 454, 304);
+    ok.Draw(Frame());
     Gdiplus::Color normal = PixelAt(286 + 15, 223 + 35);
     ok.pressed = 1;
-    BeginFrame(454, 304);
-    ok.Draw();
+    BeginFrame(Frame(), 454, 304);
+    ok.Draw(Frame());
     Gdiplus::Color tinted = PixelAt(286 + 15, 223 + 35);
     CHECK_EQ(normal.GetA(), 255);
     CHECK_EQ(tinted.GetA(), normal.GetA());
@@ -138,21 +134,20 @@ TEST_CASE(skin_controls, a_pressed_button_keeps_red_and_alpha_and_halves_green_a
 }
 
 TEST_CASE(skin_controls, a_control_without_an_image_or_frame_draws_nothing) {
-    SetupApp& app = GraphicsApp();
+    SkinFrame& frame = Frame();
     SkinLabel unnamed;
     unnamed.cx = 454;
     unnamed.cy = 304;
-    BeginFrame(454, 304);
-    unnamed.Draw();
+    BeginFrame(Frame(), 454, 304);
+    unnamed.Draw(frame);
     CHECK_EQ(PixelAt(200, 150).GetA(), 0);
-    delete app.compositeImage;
-    app.compositeImage = nullptr;
+    frame.compositeImage.reset();
     SkinLabel page;
     page.imageName = "#1003";
     page.cx = 454;
     page.cy = 304;
-    page.Draw();  // no frame: must not crash
-    CHECK(app.compositeImage == nullptr);
+    page.Draw(frame);  // no frame: must not crash
+    CHECK(frame.compositeImage == nullptr);
 }
 
 TEST_CASE(terms_text, the_terms_have_their_fixed_structure) {

@@ -9,9 +9,11 @@
 #include <cstring>
 #include <string>
 
+#include "app/suite_contract.h"
+
 namespace {
 
-const UINT kQuitRequest = 10652;
+const UINT kQuitRequest = suite::kQuitRequest;
 bool stubborn = false;
 
 std::string LogPath() {
@@ -67,9 +69,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = "Cubelet";
+    wc.lpszClassName = suite::kWindowClass;
     RegisterClassA(&wc);
-    HWND window = CreateWindowA("Cubelet", "Velmora 2.0", WS_OVERLAPPEDWINDOW, 600, 40, 260, 90, nullptr,
+    HWND window = CreateWindowA(suite::kWindowClass, "Velmora 2.0", WS_OVERLAPPEDWINDOW, 600, 40, 260, 90, nullptr,
                                 nullptr, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, SW_SHOWNOACTIVATE);

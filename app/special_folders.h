@@ -1,0 +1,17 @@
+// The shell's special folders, and the version's folder tree below Program Files.
+#pragma once
+
+#include <string>
+
+// The Program Files folder, cleaned (see install_paths::CleanProgramFilesPath); ""
+// when the shell cannot say.
+std::string ResolveSpecialFolders();
+
+// A special folder (CSIDL_...) without a trailing backslash, "" when the shell has
+// none: the Start menu's programs, the desktop and Application Data for shortcuts.
+std::string ShellFolder(int csidl);
+
+// Creates the version's folder tree, parents first. Existing folders and failures
+// alike are passed over, so each call can succeed on a clean disk and a later step
+// reports what is missing.
+void CreateFolderTree(const std::string& programFilesPath, const std::string& version);

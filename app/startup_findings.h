@@ -1,0 +1,21 @@
+// What start-up found out, handed to the setup window as one value.
+#pragma once
+
+#include <string>
+
+// Why the setup window runs. Anything that branches on it treats Undecided as a
+// fresh install.
+enum class SetupMode { Undecided = 0, FreshInstall = 1, Update = 2 };
+
+struct StartupFindings {
+    SetupMode setupMode = SetupMode::Undecided;
+    std::string programFilesPath;
+    std::string installedVersion;  // "" when nothing is installed
+    // The update manifest's values.
+    std::string manifestVersion;
+    std::string downloadUrl;
+    std::string manifestDate;
+    std::string manifestComment;
+
+    bool IsUpdate() const { return setupMode == SetupMode::Update; }
+};

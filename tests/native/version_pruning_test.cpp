@@ -1,0 +1,27 @@
+// Which version folders an install removes, decided from folder names alone.
+#include "install/version_pruning.h"
+#include "tests/check.h"
+
+using install::VersionFoldersToPrune;
+using Names = std::vector<std::string>;
+
+TEST_CASE(pruning_choice, two_versions_and_the_shared_folders_are_all_kept) {
+    CHECK(VersionFoldersToPrune({"IMAGE", "MEMO", "MYLINK", "2.00", "2.01"}, "2.01").empty());
+}
+
+TEST_CASE(pruning_choice, with_three_versions_the_lowest_prefix_goes_whatever_the_listing_order) {
+    CHECK(VersionFoldersToPrune({"2.02", "2.00", "2.01"}, "2.02") == Names{"2.00"});
+    CHECK(VersionFoldersToPrune({"2.01", "2.02", "2.00", "MEMO"}, "2.02") == Names{"2.00"});
+}
+
+TEST_CASE(pruning_choice, prefixes_compare_as_text_so_2_10_is_older_than_2_9) {
+    CHECK(VersionFoldersToPrune({"2.9", "2.10", "2.11"}, "2.11") == Names{"2.10"});
+}
+
+TEST_CASE(pruning_choice, reinstalling_the_oldest_version_removes_nothing) {
+    CHECK(VersionFoldersToPrune({"2.00", "2.01", "2.02"}, "2.00").empty());
+}
+
+TEST_CASE(pruning_choice, names_not_beginning_with_2_and_empty_names_never_count) {
+    CHECK(VersionFoldersToPrune({"", "1.90", "backup", "2.01", "2.02"}, "2.02").empty());
+}

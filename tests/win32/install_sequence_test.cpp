@@ -1,0 +1,101 @@
+// The install sequence run directly, with no window: what it records, and how it
+// stops when the uninstaller cannot be written.
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/install_paths.h"
+#include "app/registry_store.h"
+#include "app/special_folders.h"
+#include "app/suite_contract.h"
+#include "install/install_sequence.h"
+#include "tests/check.h"
+#include "tests/win32/test_support.h"
+
+namespace {
+
+std::string RegistryText(HKEY root, const char* key, const char* name) {
+    char buffer[512] = "";
+    DWORD size = sizeof(buffer) - 1;
+    HKEY opened;
+    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return "<no key>";
+    LONG status = RegQueryValueExA(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS) return "<no value>";
+    // Wine counts a terminating zero that the value was stored without.
+    while (size > 0 && buffer[size - 1] == '\0') --size;
+    return std::string(buffer, size);
+}
+
+// Every case leaves the registry as it found it: other cases in this program
+// check a registry without an install record.
+struct RegistryRestored {
+    ~RegistryRestored() {
+        SHDeleteKeyA(HKEY_CURRENT_USER, suite::kCompanyKey);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+        HKEY run;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, suite::kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+            RegDeleteValueA(run, suite::kAutoRunValue);
+            RegCloseKey(run);
+        }
+    }
+};
+
+install::InstallRequest Request(const char* programFiles, const char* version, install::InstallVariant variant) {
+    CreateDirectoryA(programFiles, nullptr);
+    for (const std::string& folder : install_paths::FolderTree(programFiles, version))
+        CreateDirectoryA(folder.c_str(), nullptr);
+    install::InstallRequest request;
+    request.programFilesPath = programFiles;
+    request.version = version;
+    request.variant = variant;
+    return request;
+}
+
+}  // namespace
+
+TEST_CASE(install_sequence, a_fresh_install_records_the_version_autostart_shortcuts_and_uninstaller) {
+    RegistryRestored restored;
+    install::InstallRequest request = Request("C:\\sequence fresh", "2.01", install::InstallVariant::Fresh);
+    int shortcutFailures = 0;
+    install::InstallOutcome outcome =
+        install::RunInstallSequence(request, [&](const install::ShortcutResult&) { ++shortcutFailures; });
+    CHECK(outcome == install::InstallOutcome::Completed);
+    CHECK_EQ(shortcutFailures, 0);
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.01"));
+    std::string launcher = install_paths::LauncherPath(request.programFilesPath, "2.01");
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue), launcher);
+    CHECK(test_support::FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk"));
+    CHECK(test_support::FileExists(ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk"));
+    std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
+    CHECK(test_support::FileExists(uninstaller));
+    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), uninstaller);
+}
+
+TEST_CASE(install_sequence, a_shortcut_that_cannot_be_saved_is_told_to_the_caller_and_the_sequence_goes_on) {
+    RegistryRestored restored;
+    std::string blocked = ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk";
+    DeleteFileA(blocked.c_str());
+    CreateDirectoryA(blocked.c_str(), nullptr);  // a folder where the link would go
+    install::InstallRequest request = Request("C:\\sequence blocked", "2.02", install::InstallVariant::Fresh);
+    std::vector<install::ShortcutResult> failures;
+    install::InstallOutcome outcome = install::RunInstallSequence(
+        request, [&](const install::ShortcutResult& failure) { failures.push_back(failure); });
+    RemoveDirectoryA(blocked.c_str());
+    CHECK(outcome == install::InstallOutcome::Completed);
+    CHECK_EQ(failures.size(), size_t(1));
+    CHECK(!failures.empty() && failures[0].notSaved && !failures[0].classNotRegistered);
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.02"));
+}
+
+TEST_CASE(install_sequence, an_uninstaller_that_cannot_be_written_stops_before_the_uninstall_entry) {
+    RegistryRestored restored;
+    install::InstallRequest request = Request("C:\\sequence no uninstaller", "2.03", install::InstallVariant::Update);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+    // A folder in the uninstaller's place can be neither deleted nor written over.
+    std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
+    CreateDirectoryA(uninstaller.c_str(), nullptr);
+    install::InstallOutcome outcome = install::RunInstallSequence(request, nullptr);
+    CHECK(outcome == install::InstallOutcome::UninstallerNotWritten);
+    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), std::string("<no key>"));
+}
