@@ -57,6 +57,10 @@ std::string LauncherPath(const std::string& programFiles, const std::string& ver
     return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe", programFiles.c_str(), version.c_str());
 }
 
+std::string SuiteProgram(const std::string& programFiles, const std::string& version) {
+    return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe", programFiles.c_str(), version.c_str());
+}
+
 std::string SuiteCommand(const std::string& programFiles, const std::string& version) {
     return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe %s", programFiles.c_str(), version.c_str(),
                         kSuiteLaunchToken);

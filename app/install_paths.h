@@ -21,6 +21,8 @@ std::vector<std::string> FolderTree(const std::string& programFiles, const std::
 std::string ProductFolder(const std::string& programFiles);
 std::string VersionFolder(const std::string& programFiles, const std::string& version);
 std::string LauncherPath(const std::string& programFiles, const std::string& version);
+// The suite's main executable.
+std::string SuiteProgram(const std::string& programFiles, const std::string& version);
 // The suite's main executable and its token. The path is deliberately not quoted:
 // the suite has always been started this way and it is what its shortcuts expect.
 std::string SuiteCommand(const std::string& programFiles, const std::string& version);

@@ -10,8 +10,20 @@
 #include "app/version_text.h"
 #include "framework/text.h"
 #include "install/process_finder.h"
+#include "install/running_copy.h"
 #include "net/manifest_client.h"
 #include "setup_ui/setup_dialog.h"
+
+namespace {
+
+const char* const kCaption = "Velmora 2.0 설치";
+const char* const kNoConnection = "인터넷에 연결되어 있지 않습니다. 연결을 확인한 후 다시 실행해 주십시오.";
+const char* const kNoAnswer =
+    "업데이트 서버에 연결할 수 없습니다. 인터넷 연결을 확인한 후 잠시 뒤에 다시 실행해 주십시오.";
+const char* const kUnusableAnswer =
+    "업데이트 서버의 응답을 사용할 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
+
+}  // namespace
 
 BOOL SetupApp::InitInstance() {
     osClass = GetOsClass();
@@ -27,10 +39,12 @@ BOOL SetupApp::InitInstance() {
     socketsStarted_ = true;
 
     {
-        // A second start while a setup window is open brings that window back.
+        // A second start while a setup window is open brings that window back. A copy
+        // that runs for another user has no window here and does not count.
         ProcessFinder finder;
-        DWORD other = finder.FindProcessId(suite::kLauncherName);
-        if (other != 0 && other != GetCurrentProcessId()) {
+        DWORD other = install::RunningCopyToHandOver(finder.FindProcessIds(suite::kLauncherName),
+                                                     GetCurrentProcessId(), ThisSessionQuery());
+        if (other != 0) {
             HWND window = FindWindowA(suite::kLauncherWindowClass, nullptr);
             if (window) ShowWindow(window, SW_RESTORE);
             return FALSE;
@@ -47,12 +61,17 @@ BOOL SetupApp::InitInstance() {
     findings.installedVersion = LoadInstallInfo();
 
     if (!IsInternetConnected()) {
-        LaunchInstalledSuite(findings.installedVersion);
+        CannotCheckForUpdate(kNoConnection);
         return FALSE;
     }
     UpdateManifest manifest;
-    if (!FetchManifest(manifest) || text::Left(manifest.downloadUrl, 4) != "http") {
-        LaunchInstalledSuite(findings.installedVersion);
+    ManifestStatus status = ReadManifest(manifest);
+    if (status == ManifestStatus::NoAnswer) {
+        CannotCheckForUpdate(kNoAnswer);
+        return FALSE;
+    }
+    if (status != ManifestStatus::Read || text::Left(manifest.downloadUrl, 4) != "http") {
+        CannotCheckForUpdate(kUnusableAnswer);
         return FALSE;
     }
     findings.manifestVersion = manifest.version;
@@ -69,8 +88,13 @@ BOOL SetupApp::InitInstance() {
         CreateFolderTree(findings.programFilesPath, prefix);
         findings.setupMode = SetupMode::Update;
     } else {
-        // Current or newer: the manifest's version names the folder to start from.
-        LaunchInstalledSuite(findings.manifestVersion);
+        // Current or newer: the manifest's version names the folder to start from,
+        // unless the vendor withdrew that release or its text only shares the
+        // installed version's first four characters: then the installed one starts.
+        bool manifestFolderHasSuite =
+            GetFileAttributesA(install_paths::SuiteProgram(findings.programFilesPath, findings.manifestVersion).c_str()) !=
+            INVALID_FILE_ATTRIBUTES;
+        LaunchInstalledSuite(manifestFolderHasSuite ? findings.manifestVersion : findings.installedVersion);
         return FALSE;
     }
 
@@ -98,6 +122,18 @@ int SetupApp::ExitInstance() {
     gdiplusToken.Reset();
     if (socketsStarted_) WSACleanup();
     return Application::ExitInstance();
+}
+
+void SetupApp::CannotCheckForUpdate(const char* reason) {
+    // With a version installed the suite starts as if nothing had happened: the
+    // next start asks again. With nothing installed the user started this program
+    // to install, and is told why nothing happens.
+    if (!findings.installedVersion.empty()) {
+        LaunchInstalledSuite(findings.installedVersion);
+        return;
+    }
+    std::string message = std::string("Velmora 2.0 설치를 시작할 수 없습니다.\n") + reason;
+    MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONERROR);
 }
 
 void SetupApp::LaunchInstalledSuite(const std::string& version) {

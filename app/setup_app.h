@@ -26,6 +26,8 @@ class SetupApp : public Application {
 
  private:
     void LaunchInstalledSuite(const std::string& version);
+    // Starts the installed suite, or with nothing installed says why not.
+    void CannotCheckForUpdate(const char* reason);
     void RunSetupWindow();
     bool socketsStarted_ = false;
 };

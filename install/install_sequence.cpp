@@ -26,27 +26,34 @@ std::string PartnerCode() {
     return text::Trim(buffer);
 }
 
-// Writes the uninstaller carried as a resource. False when the file cannot be
-// written; a missing resource leaves no file and is not a failure here.
-bool WriteUninstaller(const std::string& path) {
-    DeleteFileA(path.c_str());
+// Writes the uninstaller carried as a resource. It is written whole under another
+// name first and only then put in the old one's place, so that a full disk or a
+// locked file leaves the old uninstaller (and the entry that names it) working.
+// False when the new one could not be put in place; a missing resource leaves
+// everything as it is and is not a failure here.
+bool ReplaceUninstaller(const std::string& path) {
+    const std::string fresh = path + ".new";
+    DeleteFileA(fresh.c_str());
     Sleep(10);
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(IDR_UNINSTALLER), RT_RCDATA);
     DWORD size = resource ? SizeofResource(module, resource) : 0;
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (bytes) {
-        try {
-            File file;
-            file.Open(path, File::modeCreate | File::modeWrite);
-            file.Write(bytes, size);
-            Sleep(100);
-            file.Close();
-        } catch (const FileException&) {
-            DeleteFileA(path.c_str());
-            return false;
-        }
+    if (!bytes) return true;
+    try {
+        File file;
+        file.Open(fresh, File::modeCreate | File::modeWrite);
+        file.Write(bytes, size);
+        Sleep(100);
+        file.Close();
+    } catch (const FileException&) {
+        DeleteFileA(fresh.c_str());
+        return false;
+    }
+    if (!MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(fresh.c_str());
+        return false;
     }
     Sleep(10);
     return true;
@@ -77,7 +84,8 @@ void RegisterUninstaller(const std::string& uninstaller) {
 
 }  // namespace
 
-InstallOutcome RunInstallSequence(const InstallRequest& request, const ShortcutFailed& shortcutFailed) {
+InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCallbacks& callbacks) {
+    const ShortcutFailed& shortcutFailed = callbacks.shortcutFailed;
     const std::string& programFiles = request.programFilesPath;
     const std::string& version = request.version;
     bool fresh = request.variant == InstallVariant::Fresh;
@@ -103,16 +111,21 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const ShortcutF
 
     SendInstallReport(fresh, version);
 
+    InstallOutcome outcome = InstallOutcome::Completed;
     std::string uninstaller = install_paths::UninstallerPath(programFiles);
-    if (!WriteUninstaller(uninstaller)) return InstallOutcome::UninstallerNotWritten;
-    RegisterUninstaller(uninstaller);
+    if (ReplaceUninstaller(uninstaller)) {
+        RegisterUninstaller(uninstaller);
+    } else {
+        outcome = InstallOutcome::UninstallerKept;
+        if (callbacks.uninstallerNotWritten) callbacks.uninstallerNotWritten();
+    }
 
     LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(programFiles, version));
     Sleep(50);
 
     PruneOldVersions(programFiles, version);
     WriteSetting(SettingKind::AxCancel, "", "");
-    return InstallOutcome::Completed;
+    return outcome;
 }
 
 }  // namespace install

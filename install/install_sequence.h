@@ -20,12 +20,20 @@ struct InstallRequest {
 
 enum class InstallOutcome {
     Completed,
-    UninstallerNotWritten,  // stopped before the uninstall entry: nothing after it ran
+    // The new uninstaller could not be written: the old one, if any, and its
+    // uninstall entry were left as they were; every other step ran.
+    UninstallerKept,
 };
 
 // Called for each shortcut that could not be written, while the sequence runs.
 using ShortcutFailed = std::function<void(const ShortcutResult&)>;
 
-InstallOutcome RunInstallSequence(const InstallRequest& request, const ShortcutFailed& shortcutFailed);
+// What the caller hears while the sequence runs; either may be left empty.
+struct InstallCallbacks {
+    ShortcutFailed shortcutFailed;
+    std::function<void()> uninstallerNotWritten;
+};
+
+InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCallbacks& callbacks);
 
 }  // namespace install

@@ -91,15 +91,33 @@ bool ProcessFinder::OnProcess(const char* name, DWORD processId) {
 }
 
 DWORD ProcessFinder::FindProcessId(const std::string& name) const {
-    if (processNames.empty()) return 0;
+    std::vector<unsigned long> ids = FindProcessIds(name);
+    return ids.empty() ? 0 : ids.front();
+}
+
+std::vector<unsigned long> ProcessFinder::FindProcessIds(const std::string& name) const {
+    std::vector<unsigned long> ids;
     std::string target = text::MbsUpper(name) + ".EXE";
     for (size_t i = 0; i < processNames.size(); ++i) {
         const std::string& full = processNames[i];
         size_t slash = full.rfind('\\');
         std::string fileName = slash == std::string::npos ? full : full.substr(slash + 1);
-        if (text::MbsCompare(text::MbsUpper(fileName), target) == 0) return processIds[i];
+        if (text::MbsCompare(text::MbsUpper(fileName), target) == 0) ids.push_back(processIds[i]);
     }
-    return 0;
+    return ids;
+}
+
+install::SessionQuery ThisSessionQuery() {
+    using SessionIdFn = BOOL(WINAPI*)(DWORD, DWORD*);
+    auto sessionId = reinterpret_cast<SessionIdFn>(
+        GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "ProcessIdToSessionId"));
+    DWORD mine = 0;
+    if (!sessionId || !sessionId(GetCurrentProcessId(), &mine)) return nullptr;
+    return [sessionId, mine](unsigned long processId) {
+        DWORD theirs = 0;
+        if (!sessionId(processId, &theirs)) return install::SessionAnswer::Unknown;
+        return theirs == mine ? install::SessionAnswer::ThisSession : install::SessionAnswer::OtherSession;
+    };
 }
 
 void ProcessFinder::Clear() {

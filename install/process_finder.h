@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/scoped.h"
+#include "install/running_copy.h"
 
 class ProcessEnumerator {
  public:
@@ -35,6 +36,10 @@ class ProcessEnumerator {
     void EnumerateWithToolHelp();
 };
 
+// Where a process runs compared with this one, through ProcessIdToSessionId looked
+// up at run time; an empty query where the system has no such function.
+install::SessionQuery ThisSessionQuery();
+
 class ProcessFinder : public ProcessEnumerator {
  public:
     // Takes the snapshot at once; there is no refresh.
@@ -45,6 +50,8 @@ class ProcessFinder : public ProcessEnumerator {
     // `name` is a bare program name without extension ("InitVL2"). Returns the id of
     // the first listed process whose file name is that name plus ".EXE", or 0.
     DWORD FindProcessId(const std::string& name) const;
+    // Every listed process of that name, in listing order.
+    std::vector<unsigned long> FindProcessIds(const std::string& name) const;
     void Clear();
 
     std::string nameFilter;

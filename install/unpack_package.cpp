@@ -13,8 +13,11 @@ UnpackResult UnpackPackage(ArchiveReader& reader, const std::string& packagePath
         int count = reader.GetCount();
         for (int i = 0; i < count; ++i) {
             if (beforeEntry) beforeEntry(i, count);
-            // A false result (an entry refused or short) moves on to the next one.
-            reader.ExtractFile(i, targetFolder.c_str(), true, nullptr, nullptr, nullptr, 65535);
+            if (!reader.ExtractFile(i, targetFolder.c_str(), true, nullptr, nullptr, nullptr, 65535)) {
+                reader.Close();
+                file_system::RemoveFile(packagePath);
+                return UnpackResult::EntryFailed;
+            }
         }
         reader.Close();
     } catch (const Exception&) {

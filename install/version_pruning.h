@@ -1,5 +1,5 @@
 // Keeps the product folder from growing with every update: after an install, the
-// oldest version folder goes once more than two are there.
+// folders of the oldest version go once more than two versions are there.
 #pragma once
 
 #include <string>
@@ -8,8 +8,10 @@
 namespace install {
 
 // The choice alone, from the names of the folders inside the product folder (shared
-// folders included: only names beginning with "2" count as versions) and the
-// version just installed. Returns the folder names to remove.
+// folders included: only names beginning with "2" count) and the version just
+// installed. Versions are counted by their first four characters; with more than
+// two, every folder of the oldest goes except the one just installed. Returns the
+// folder names to remove.
 std::vector<std::string> VersionFoldersToPrune(const std::vector<std::string>& folderNames,
                                                const std::string& installedVersion);
 

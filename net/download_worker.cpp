@@ -3,7 +3,7 @@
 namespace {
 
 // How long a window that is going away waits for a transfer it asked to stop.
-const DWORD kStopWaitMilliseconds = 30000;
+const DWORD kStopWaitMilliseconds = 5000;
 
 DWORD WINAPI RunDownload(void* argument) {
     // The thread's own share of the job: it stays valid whatever the window does.
@@ -67,6 +67,11 @@ bool DownloadWorker::Start(HWND window, const std::string& url, const std::strin
     }
     ResumeThread(thread_.Get());
     return true;
+}
+
+void DownloadWorker::Abandon() {
+    Cancel();
+    thread_.Reset();
 }
 
 void DownloadWorker::Cancel() {

@@ -62,7 +62,8 @@ class DownloadStatusCallback : public IBindStatusCallback {
 class DownloadWorker {
  public:
     DownloadWorker();
-    // A transfer still running is asked to stop and given a moment to do so.
+    // A transfer still running is asked to stop and given a few seconds to do so;
+    // the program may then end with it.
     ~DownloadWorker();
     DownloadWorker(const DownloadWorker&) = delete;
     DownloadWorker& operator=(const DownloadWorker&) = delete;
@@ -73,6 +74,9 @@ class DownloadWorker {
     bool IsRunning() const { return thread_.Valid(); }
     // Asks the running transfer to stop; its WM_DOWNLOAD_DONE still follows.
     void Cancel();
+    // Asks the transfer to stop and stops waiting for it: a worker blocked inside
+    // the download service may go on for a while, holding its own share of the job.
+    void Abandon();
     // After WM_DOWNLOAD_DONE: waits for the thread's end and returns the file
     // downloaded, or "" when the download failed or was cancelled.
     std::string Finish();

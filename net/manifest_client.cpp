@@ -2,17 +2,21 @@
 
 #include "app/version_text.h"
 #include "build_settings.h"
+#include "framework/text.h"
 #include "net/http_text_client.h"
 
-int FetchManifest(UpdateManifest& fields) {
+ManifestStatus ReadManifest(UpdateManifest& fields) {
     HttpTextClient client;
     client.SetDefaultText("");
     std::string body = client.Fetch(std::string("http://") + VL2_FILE_SERVER + "/velmora2/update/update.inf");
+    if (text::Trim(body).empty()) return ManifestStatus::NoAnswer;
     UpdateManifest read = fields;
-    if (!ParseManifest(body, read)) return 0;
+    if (!ParseManifest(body, read)) return ManifestStatus::Unusable;
     // The version becomes a folder and a file name: one that could point outside the
     // product folder makes the manifest count as unreadable.
-    if (!version_text::IsPlainFileName(read.version)) return 0;
+    if (!version_text::IsPlainFileName(read.version)) return ManifestStatus::Unusable;
     fields = read;
-    return 1;
+    return ManifestStatus::Read;
 }
+
+int FetchManifest(UpdateManifest& fields) { return ReadManifest(fields) == ManifestStatus::Read ? 1 : 0; }

@@ -3,7 +3,14 @@
 
 #include "net/manifest.h"
 
-// Reads the manifest into `fields`; 1 when a manifest was read and applied, 0
-// otherwise (no field changes then). A version that could not serve as a folder
-// name inside the product folder makes the manifest count as unreadable.
+enum class ManifestStatus {
+    Read,      // a usable manifest was read and applied
+    NoAnswer,  // nothing came back: no connection, no server, an empty answer
+    Unusable,  // an answer that is not a manifest, or names a version that cannot be a folder
+};
+
+// Reads the manifest into `fields`, which change only when it is Read.
+ManifestStatus ReadManifest(UpdateManifest& fields);
+
+// The same as 1 (read and applied) or 0 (anything else).
 int FetchManifest(UpdateManifest& fields);

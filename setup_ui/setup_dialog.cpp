@@ -248,6 +248,8 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
             ShowButton(kStartButton, false);
             ShowButton(kDeclineButton, false);
         }
+    } else if (id == kDownloadWatchTimer) {
+        WatchDownload();
     } else if (id == kUpdateStartTimer) {
         KillTimer(hwnd_, kUpdateStartTimer);
         StartDownload(findings.downloadUrl);
@@ -323,7 +325,15 @@ bool SetupDialog::OnDestroy(WPARAM, LPARAM, LRESULT&) {
     return false;
 }
 
-bool SetupDialog::OnDownloadProgress(WPARAM, LPARAM, LRESULT& result) {
+bool SetupDialog::OnDownloadProgress(WPARAM, LPARAM report, LRESULT& result) {
+    // Answered at once, so that the worker is never held up.
+    if (report) {
+        const DownloadProgress& progress = *reinterpret_cast<const DownloadProgress*>(report);
+        if (progress.progress != lastDownloadBytes) {
+            lastDownloadBytes = progress.progress;
+            lastDownloadActivity = GetTickCount();
+        }
+    }
     result = 0;
     return true;
 }

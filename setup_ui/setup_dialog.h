@@ -58,6 +58,10 @@ class SetupDialog : public Dialog {
     bool unpackCompleted = false;
     // Set while a stop that this window asked for is on its way to the worker.
     bool cancelRequested = false;
+    // Where the running download writes, and when it last made progress.
+    std::string downloadTarget;
+    DWORD lastDownloadActivity = 0;
+    unsigned lastDownloadBytes = 0;
 
  protected:
     void OnCreate() override;
@@ -76,6 +80,10 @@ class SetupDialog : public Dialog {
     void OpenTermsWindow();
     void DestroyTermsWindow();
     void Fail(const char* message);
+    // Ends a run whose install cannot complete, recording nothing new: an update
+    // starts the installed suite again without a word, a fresh install says why.
+    void AbandonInstall(const char* message);
+    void WatchDownload();
     void ReportShortcutFailure(const install::ShortcutResult& result);
 
     bool OnEraseBackground(WPARAM, LPARAM, LRESULT& result);

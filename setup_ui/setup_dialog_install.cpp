@@ -1,19 +1,41 @@
 // The setup window's side of an install: it starts the download, unpacks the
 // package and runs the install sequence, and shows what the user must know. The
 // work itself is done by the download worker and the install code.
+//
+// An install is all or nothing: until the install sequence runs, nothing is
+// recorded, so any failure before it leaves the installed suite as it was. An
+// update then starts that suite again without a word (the user started the suite,
+// not an installer, and the next start simply tries again); a fresh install says
+// what went wrong. Either way the program ends.
 #include "setup_ui/setup_dialog.h"
 
 #include "app/install_paths.h"
+#include "app/system_probes.h"
 #include "install/unpack_package.h"
 #include "setup_ui/setup_layout.h"
 
 using namespace setup_layout;
 
 namespace {
+
 // Unpacking waits this long before each entry, so that the slideshow has time to be seen.
 const DWORD kEntryPauseMilliseconds = 100;
 // Every thirtieth entry from the twentieth on moves the slideshow one step.
 bool StepsTheSlideshow(int entry) { return entry % 30 == 20; }
+
+// A download that delivers nothing for this long has failed, whatever the download
+// service thinks: a server that stops sending may hold it for many minutes.
+const DWORD kStalledDownloadMilliseconds = 60000;
+const UINT kDownloadWatchMilliseconds = 1000;
+
+const char* const kDownloadFailed =
+    "Velmora 2.0 설치 파일을 내려받지 못했습니다.\n"
+    "인터넷 연결을 확인한 후 설치를 다시 시작해 주십시오.";
+const char* const kUnpackFailed =
+    "Velmora 2.0 설치 파일의 압축을 풀 수 없습니다.\n"
+    "설치 파일이 손상되었을 수 있습니다. 설치를 처음부터 다시 시작해 주십시오.";
+const char* const kThreadFailed = "THREAD 를 생성할 수 없습니다.";
+
 }  // namespace
 
 BOOL SetupDialog::StartDownload(const std::string& url) {
@@ -29,29 +51,45 @@ BOOL SetupDialog::StartDownload(const std::string& url) {
     }
     const std::string& programFiles = findings.programFilesPath;
     const std::string& version = findings.manifestVersion;
-    std::string target = install_paths::PackagePath(programFiles, version);
+    downloadTarget = install_paths::PackagePath(programFiles, version);
     // The tree was made for the version's first four characters; a longer version
     // text downloads into a folder of its own, which has to exist first.
     std::string versionFolder = install_paths::VersionFolder(programFiles, version);
     CreateDirectoryA(versionFolder.c_str(), nullptr);
     CreateDirectoryA((versionFolder + "\\TEMP").c_str(), nullptr);
-    DeleteFileA(target.c_str());  // a left-over of an earlier attempt
+    DeleteFileA(downloadTarget.c_str());  // a left-over of an earlier attempt
     cancelRequested = false;
-    if (!download.Start(hwnd_, url, target)) {
-        MessageBoxA(hwnd_, "THREAD 를 생성할 수 없습니다.", "Velmora 업데이트", MB_ICONERROR);
+    if (!download.Start(hwnd_, url, downloadTarget)) {
+        if (IsFreshInstall()) MessageBoxA(hwnd_, kThreadFailed, "Velmora 업데이트", MB_ICONERROR);
+        AbandonInstall(nullptr);
         return FALSE;
     }
+    lastDownloadBytes = 0;
+    lastDownloadActivity = GetTickCount();
+    SetTimer(hwnd_, kDownloadWatchTimer, kDownloadWatchMilliseconds, nullptr);
     return TRUE;
+}
+
+void SetupDialog::WatchDownload() {
+    if (!download.IsRunning()) {
+        KillTimer(hwnd_, kDownloadWatchTimer);
+        return;
+    }
+    if (GetTickCount() - lastDownloadActivity < kStalledDownloadMilliseconds) return;
+    download.Abandon();
+    AbandonInstall(kDownloadFailed);
 }
 
 bool SetupDialog::OnDownloadDone(WPARAM, LPARAM, LRESULT& result) {
     result = 0;
+    // The end of a transfer this window has given up on: it was dealt with then.
+    if (!download.IsRunning()) return true;
+    KillTimer(hwnd_, kDownloadWatchTimer);
     packagePath = download.Finish();
     if (!packagePath.empty()) {
         UnpackPackage();
     } else if (!cancelRequested) {
-        Fail("Velmora 2.0 설치 파일을 내려받지 못했습니다.\n"
-             "인터넷 연결을 확인한 후 설치를 다시 시작해 주십시오.");
+        AbandonInstall(kDownloadFailed);
     }
     cancelRequested = false;
     return true;
@@ -67,11 +105,10 @@ void SetupDialog::UnpackPackage() {
         }
         Sleep(kEntryPauseMilliseconds);
     });
-    if (result == install::UnpackResult::ArchiveError) {
-        // A damaged or hostile package: the download is gone, so a new start fetches
-        // it afresh, and what is installed stays as it is.
-        Fail("Velmora 2.0 설치 파일의 압축을 풀 수 없습니다.\n"
-             "설치 파일이 손상되었을 수 있습니다. 설치를 처음부터 다시 시작해 주십시오.");
+    if (result != install::UnpackResult::Completed) {
+        // A damaged or hostile package, or an entry that could not be written: the
+        // version folder is incomplete and is never recorded.
+        AbandonInstall(kUnpackFailed);
         return;
     }
     Sleep(kEntryPauseMilliseconds);
@@ -82,20 +119,35 @@ void SetupDialog::UnpackPackage() {
         RunInstallSequence(install::InstallVariant::Update);
 }
 
+void SetupDialog::AbandonInstall(const char* message) {
+    KillTimer(hwnd_, kDownloadWatchTimer);
+    if (!downloadTarget.empty()) DeleteFileA(downloadTarget.c_str());
+    if (findings.IsUpdate()) {
+        LaunchProgram(CREATE_NEW_CONSOLE,
+                      install_paths::SuiteCommand(findings.programFilesPath, findings.installedVersion));
+        OnCancel();
+        return;
+    }
+    if (message) MessageBoxA(hwnd_, message, "Velmora 2.0 설치", MB_OK | MB_ICONERROR);
+    OnCancel();
+}
+
 void SetupDialog::RunInstallSequence(install::InstallVariant variant) {
     install::InstallRequest request;
     request.programFilesPath = findings.programFilesPath;
     request.version = findings.manifestVersion;
     request.variant = variant;
-    install::InstallOutcome outcome = install::RunInstallSequence(
-        request, [this](const install::ShortcutResult& failure) { ReportShortcutFailure(failure); });
-    if (outcome == install::InstallOutcome::UninstallerNotWritten) {
-        MessageBoxA(hwnd_,
-                    "제거 프로그램(VL2Del.exe)을 만들 수 없습니다.\n"
-                    "디스크 공간과 폴더 권한을 확인한 후 설치를 다시 시작해 주십시오.",
-                    "Velmora 2.0 설치", MB_OK | MB_ICONERROR);
-        return;
-    }
+    install::InstallCallbacks callbacks;
+    callbacks.shortcutFailed = [this](const install::ShortcutResult& failure) { ReportShortcutFailure(failure); };
+    callbacks.uninstallerNotWritten = [this] {
+        // An update has no window to show this in; its old uninstaller keeps working.
+        if (IsFreshInstall())
+            MessageBoxA(hwnd_,
+                        "제거 프로그램(VL2Del.exe)을 만들 수 없습니다.\n"
+                        "디스크 공간과 폴더 권한을 확인한 후 설치를 다시 시작해 주십시오.",
+                        "Velmora 2.0 설치", MB_OK | MB_ICONERROR);
+    };
+    install::RunInstallSequence(request, callbacks);
     OnCancel();
 }
 

@@ -34,6 +34,7 @@ constexpr int kLastCommand = kBoxOn;
 constexpr UINT_PTR kTermsPageTimer = 2001;    // opens the terms page once the window exists
 constexpr UINT_PTR kCompletionTimer = 2002;   // counts the progress up to the completion page
 constexpr UINT_PTR kUpdateStartTimer = 2003;  // starts an update's download once the window exists
+constexpr UINT_PTR kDownloadWatchTimer = 2004;  // looks for a download that stopped delivering data
 constexpr UINT_PTR kTermsPlacementTimer = 2006;
 
 struct Place {

@@ -17,7 +17,8 @@ MANIFEST_PATH = "/velmora2/update/update.inf"
 
 class Route:
     def __init__(self, body=b"", status=200, content_length=True, pieces=1, piece_delay=0.0,
-                 silent=False, content_type="application/octet-stream", delay=0.0):
+                 silent=False, content_type="application/octet-stream", delay=0.0, drop_after=None,
+                 stall_after=None):
         self.body = body if isinstance(body, bytes) else body.encode("cp949")
         self.status = status
         self.content_length = content_length
@@ -26,6 +27,10 @@ class Route:
         self.silent = silent
         self.content_type = content_type
         self.delay = delay
+        # After this many bytes of the body: close the connection (drop) or send
+        # nothing more while keeping it open (stall).
+        self.drop_after = drop_after
+        self.stall_after = stall_after
 
 
 class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -71,6 +76,14 @@ class VendorServer:
                     self.send_header("Connection", "close")
                 self.end_headers()
                 self.wfile.flush()
+                cut = route.drop_after if route.drop_after is not None else route.stall_after
+                if cut is not None:
+                    self.wfile.write(route.body[:cut])
+                    self.wfile.flush()
+                    if route.stall_after is not None:
+                        owner.stopping.wait(600)
+                    self.close_connection = True
+                    return
                 size = max(1, -(-len(route.body) // max(1, route.pieces)))
                 for start in range(0, len(route.body), size):
                     try:

@@ -62,3 +62,20 @@ TEST_CASE(unpacking, a_missing_package_is_an_archive_error_not_a_crash) {
     CHECK(install::UnpackPackage(reader, download / "absent.cvz", version.path(), nullptr) ==
           install::UnpackResult::ArchiveError);
 }
+
+TEST_CASE(unpacking, an_entry_the_reader_refuses_fails_the_package_and_later_entries_are_not_tried) {
+    scratch::Folder download, version;
+    std::string package = download / "2.01.cvz";
+    scratch::WriteBytes(package, PackageOf({Named("first.txt", "1"), Named("..\\outside.txt", "x"),
+                                            Named("BIN\\InitVL2.exe", "launcher")}));
+    ArchiveReader reader;
+    int tried = 0;
+    install::UnpackResult result =
+        install::UnpackPackage(reader, package, version.path(), [&](int, int) { ++tried; });
+    CHECK(result == install::UnpackResult::EntryFailed);
+    CHECK_EQ(tried, 2);
+    CHECK(scratch::IsFile(version / "first.txt"));
+    CHECK(!scratch::IsFile(version / "BIN\\InitVL2.exe"));
+    CHECK(!scratch::IsFile(package));
+    CHECK(reader.IsClosed());
+}

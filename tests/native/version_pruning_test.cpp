@@ -25,3 +25,15 @@ TEST_CASE(pruning_choice, reinstalling_the_oldest_version_removes_nothing) {
 TEST_CASE(pruning_choice, names_not_beginning_with_2_and_empty_names_never_count) {
     CHECK(VersionFoldersToPrune({"", "1.90", "backup", "2.01", "2.02"}, "2.02").empty());
 }
+
+TEST_CASE(pruning_choice, versions_are_counted_by_prefix_so_a_long_version_and_its_tree_are_one) {
+    // After 2.00a and 2.01a: four folders, two versions; nothing goes.
+    CHECK(VersionFoldersToPrune({"2.00", "2.00a", "2.01", "2.01a"}, "2.01a").empty());
+    // After 2.02a the whole of 2.00 goes, its tree folder and its package folder.
+    CHECK(VersionFoldersToPrune({"2.00", "2.00a", "2.01", "2.01a", "2.02", "2.02a"}, "2.02a") ==
+          (Names{"2.00", "2.00a"}));
+}
+
+TEST_CASE(pruning_choice, the_folder_just_installed_is_never_chosen_even_when_its_version_is_oldest) {
+    CHECK(VersionFoldersToPrune({"2.00", "2.00a", "2.01", "2.02"}, "2.00a") == Names{"2.00"});
+}

@@ -58,8 +58,9 @@ TEST_CASE(install_sequence, a_fresh_install_records_the_version_autostart_shortc
     RegistryRestored restored;
     install::InstallRequest request = Request("C:\\sequence fresh", "2.01", install::InstallVariant::Fresh);
     int shortcutFailures = 0;
-    install::InstallOutcome outcome =
-        install::RunInstallSequence(request, [&](const install::ShortcutResult&) { ++shortcutFailures; });
+    install::InstallCallbacks callbacks;
+    callbacks.shortcutFailed = [&](const install::ShortcutResult&) { ++shortcutFailures; };
+    install::InstallOutcome outcome = install::RunInstallSequence(request, callbacks);
     CHECK(outcome == install::InstallOutcome::Completed);
     CHECK_EQ(shortcutFailures, 0);
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.01"));
@@ -79,8 +80,9 @@ TEST_CASE(install_sequence, a_shortcut_that_cannot_be_saved_is_told_to_the_calle
     CreateDirectoryA(blocked.c_str(), nullptr);  // a folder where the link would go
     install::InstallRequest request = Request("C:\\sequence blocked", "2.02", install::InstallVariant::Fresh);
     std::vector<install::ShortcutResult> failures;
-    install::InstallOutcome outcome = install::RunInstallSequence(
-        request, [&](const install::ShortcutResult& failure) { failures.push_back(failure); });
+    install::InstallCallbacks callbacks;
+    callbacks.shortcutFailed = [&](const install::ShortcutResult& failure) { failures.push_back(failure); };
+    install::InstallOutcome outcome = install::RunInstallSequence(request, callbacks);
     RemoveDirectoryA(blocked.c_str());
     CHECK(outcome == install::InstallOutcome::Completed);
     CHECK_EQ(failures.size(), size_t(1));
@@ -88,14 +90,42 @@ TEST_CASE(install_sequence, a_shortcut_that_cannot_be_saved_is_told_to_the_calle
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.02"));
 }
 
-TEST_CASE(install_sequence, an_uninstaller_that_cannot_be_written_stops_before_the_uninstall_entry) {
+TEST_CASE(install_sequence, an_uninstaller_that_cannot_be_replaced_keeps_the_old_one_and_its_entry) {
     RegistryRestored restored;
-    install::InstallRequest request = Request("C:\\sequence no uninstaller", "2.03", install::InstallVariant::Update);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
-    // A folder in the uninstaller's place can be neither deleted nor written over.
+    install::InstallRequest request = Request("C:\\sequence locked uninstaller", "2.03", install::InstallVariant::Update);
+    std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
+    test_support::WriteFile(uninstaller, "the old uninstaller");
+    // Held open without sharing deletion, as a running uninstaller is: it can be
+    // neither deleted nor replaced.
+    HANDLE held = CreateFileA(uninstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK(held != INVALID_HANDLE_VALUE);
+    WriteSetting(SettingKind::Uninstall, "UninstallString", uninstaller);
+    int told = 0;
+    install::InstallCallbacks callbacks;
+    callbacks.uninstallerNotWritten = [&] { ++told; };
+    install::InstallOutcome outcome = install::RunInstallSequence(request, callbacks);
+    CloseHandle(held);
+    CHECK(outcome == install::InstallOutcome::UninstallerKept);
+    CHECK_EQ(told, 1);
+    CHECK_EQ(test_support::ReadFile(uninstaller), std::string("the old uninstaller"));
+    CHECK(!test_support::FileExists(uninstaller + ".new"));
+    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), uninstaller);
+    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "DisplayName"), std::string("<no value>"));
+    // Every other step ran: the update is recorded.
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.03"));
+}
+
+TEST_CASE(install_sequence, a_folder_in_the_uninstallers_place_is_reported_and_nothing_is_left_beside_it) {
+    RegistryRestored restored;
+    install::InstallRequest request = Request("C:\\sequence no uninstaller", "2.04", install::InstallVariant::Fresh);
     std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
     CreateDirectoryA(uninstaller.c_str(), nullptr);
-    install::InstallOutcome outcome = install::RunInstallSequence(request, nullptr);
-    CHECK(outcome == install::InstallOutcome::UninstallerNotWritten);
+    int told = 0;
+    install::InstallCallbacks callbacks;
+    callbacks.uninstallerNotWritten = [&] { ++told; };
+    install::InstallOutcome outcome = install::RunInstallSequence(request, callbacks);
+    CHECK(outcome == install::InstallOutcome::UninstallerKept);
+    CHECK_EQ(told, 1);
+    CHECK(!test_support::FileExists(uninstaller + ".new"));
     CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), std::string("<no key>"));
 }

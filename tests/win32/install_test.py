@@ -114,7 +114,7 @@ class FreshInstall(InstallCase):
         self.assertTrue((folder / "other.txt").exists())
 
 
-    def test_an_uninstaller_that_cannot_be_written_is_reported_and_stops_the_sequence(self):
+    def test_an_uninstaller_that_cannot_be_written_is_reported_and_the_install_completes_without_it(self):
         # A folder of that name is in the way of the file.
         (self.prefix.program_files() / "Corvalen" / "VL2Del.exe").mkdir(parents=True)
         run = SetupRun(self).start()
@@ -126,9 +126,9 @@ class FreshInstall(InstallCase):
         self.assertIsNotNone(box, "no message about the uninstaller")
         self.display.screenshot(self.artefact("png"))
         self.display.press(box, "Return")
-        time.sleep(1)
-        self.assertIsNone(run.process.poll(), "the setup window should stay open")
-        self.assertEqual(self.suite_log("2.01"), "", "the suite was started after the failure")
+        self.assertEqual(run.wait_ended(60), 0, "the program did not end after the message")
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "VL2Del.exe.new").exists())
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
         self.assertNotIn(UNINSTALL_KEY, registry)

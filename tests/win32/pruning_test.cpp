@@ -54,14 +54,24 @@ TEST_CASE(pruning, reinstalling_the_oldest_removes_nothing) {
     CHECK(p.Has("2.00") && p.Has("2.01") && p.Has("2.02"));
 }
 
-TEST_CASE(pruning, the_oldest_is_named_by_its_four_character_prefix) {
-    // The oldest folder is "2.00a": its prefix "2.00" names the folder removed, which
-    // exists here, and the longer-named one stays.
+TEST_CASE(pruning, every_folder_of_the_oldest_version_prefix_goes) {
+    // "2.00a" and the tree folder "2.00" are one version: with three versions both go.
     Pruned p("C:\\prune prefix", {"2.00a", "2.00", "2.01", "2.02"}, "2.02");
-    CHECK(!p.Has("2.00"));
-    CHECK(p.Has("2.00a"));
-    Pruned q("C:\\prune prefix2", {"2.00a", "2.01", "2.02"}, "2.02");
-    CHECK(q.Has("2.00a") && q.Has("2.01") && q.Has("2.02"));
+    CHECK(!p.Has("2.00") && !p.Has("2.00a"));
+    CHECK(p.Has("2.01") && p.Has("2.02"));
+    // Two versions in three folders: all stay.
+    Pruned q("C:\\prune prefix2", {"2.01a", "2.01", "2.02"}, "2.02");
+    CHECK(q.Has("2.01a") && q.Has("2.01") && q.Has("2.02"));
+}
+
+TEST_CASE(pruning, long_versions_keep_the_current_and_the_previous_one_after_every_update) {
+    const char* root = "C:\\prune long";
+    Pruned first(root, {"2.00", "2.00a"}, "2.00a");
+    Pruned second(root, {"2.01", "2.01a"}, "2.01a");
+    CHECK(second.Has("2.00") && second.Has("2.00a") && second.Has("2.01a"));
+    Pruned third(root, {"2.02", "2.02a"}, "2.02a");
+    CHECK(!third.Has("2.00") && !third.Has("2.00a"));
+    CHECK(third.Has("2.01") && third.Has("2.01a") && third.Has("2.02") && third.Has("2.02a"));
 }
 
 TEST_CASE(pruning, folders_not_starting_with_2_never_count) {

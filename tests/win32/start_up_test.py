@@ -5,7 +5,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import vl2test  # noqa: E402
-from vendor_server import BASE_URL  # noqa: E402
+from vendor_server import BASE_URL, Route  # noqa: E402
 from winenv import wait_until  # noqa: E402
 from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, WineTestCase, build_file  # noqa: E402
 
@@ -35,7 +35,10 @@ class StartUpDecision(ServerTestCase):
 
     def start_and_wait_for(self, condition, timeout=60):
         """Starts the installer and waits until `condition()` holds (the setup window
-        then stays open for a person, so the prefix is stopped afterwards)."""
+        then stays open for a person, or an update's download waits for a server
+        that never answers, so the prefix is stopped afterwards)."""
+        for version in ("1.9", "2.01"):
+            self.server.serve("/velmora2/files/%s.cvz" % version, Route(b"", silent=True))
         process = self.prefix.start([self.installer()])
         held = wait_until(condition, timeout)
         time.sleep(0.5)
@@ -59,6 +62,14 @@ class StartUpDecision(ServerTestCase):
         self.start_and_wait()
         self.assert_launched_from("2.01")
         self.assertEqual(len(self.server.requests_for("/velmora2/update/update.inf")), 1)
+
+    def test_a_manifest_version_without_its_folder_launches_the_installed_suite(self):
+        self.install_record("2.10")
+        self.place_suite("2.10")
+        self.server.manifest(manifest("2.09"))
+        self.start_and_wait()
+        self.assert_launched_from("2.10")
+        self.assertFalse(self.version_folder("2.09").exists())
 
     def test_newer_installed_version_launches_from_the_manifests_folder(self):
         self.install_record("2.10")
@@ -201,17 +212,14 @@ class OldWindowsRefused(WineTestCase):
 class NothingInstalledOffline(WineTestCase):
     needs_display = True
 
-    def test_ends_silently_without_a_window_or_a_folder(self):
+    def test_a_first_start_without_a_server_says_why_it_cannot_install_and_ends(self):
         process = self.prefix.start([self.installer()])
-        windows = set()
-
-        def ended():
-            windows.update(self.display.find_windows(name="."))
-            return process.poll() is not None
-        wait_until(ended, 60)
-        self.assertIsNotNone(process.poll(), "the installer did not end")
+        box = self.display.wait_window("Velmora 2.0 설치", timeout=60)
+        self.assertIsNotNone(box, "no message box")
+        self.display.screenshot(self.artefact("png"))
+        self.display.press(box, "Return")
+        process.wait(timeout=30)
         self.assertEqual(process.returncode, 0)
-        self.assertEqual(windows, set(), "a window was shown")
         self.assertFalse((self.prefix.program_files() / "Corvalen").exists())
 
 

@@ -1,0 +1,168 @@
+"""An update is all or nothing: whatever fails after the running suite was asked
+to quit, the installed suite runs again, nothing new is recorded, and the program
+ends; the next start with a good package completes the update."""
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import setup_flow  # noqa: E402
+from setup_flow import SetupRun  # noqa: E402
+from vendor_server import Route  # noqa: E402
+from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, build_file  # noqa: E402
+from winenv import wait_until  # noqa: E402
+
+INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
+RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
+UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
+OLD_LAUNCHER = PROGRAM_FILES + "\\Corvalen\\Velmora2\\2.00\\BIN\\InitVL2.exe"
+
+
+class UpdateCase(ServerTestCase):
+    def installed(self, version="2.00", running=True):
+        """Version `version` installed and, with `running`, its suite started as a
+        shortcut would and waiting for the quit request."""
+        self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
+                                 {"VERSION": version, "INSTALLPATH": PROGRAM_FILES + "\\Corvalen\\Velmora2"})
+        self.prefix.add_registry("user", "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                 {"Velmora2": OLD_LAUNCHER})
+        self.place_suite(version)
+        if running:
+            suite = "%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe" % (PROGRAM_FILES, version)
+            self.suite_process = self.prefix.start([suite, SUITE_TOKEN])
+            self.assertTrue(wait_until(lambda: self.suite_starts(version) == 1, 20), "the suite did not start")
+
+    def suite_starts(self, version):
+        return self.suite_log(version).count(SUITE_TOKEN)
+
+    def update(self, **run_options):
+        run = SetupRun(self, version="2.01", **run_options)
+        run.start(wait_window=False)
+        self.assertEqual(run.wait_ended(150), 0, "the update did not end by itself")
+        return run
+
+    def reports(self):
+        return [r for r in self.server.requests if r.startswith(setup_flow.REPORT_PATH)]
+
+    def assert_nothing_recorded_and_the_installed_suite_runs_again(self, what):
+        self.assertTrue(wait_until(lambda: self.suite_starts("2.00") == 2, 20),
+                        "%s: the installed suite was not started again:\n%s" % (what, self.suite_log("2.00")))
+        self.assertIn("quit-request", self.suite_log("2.00"), what)
+        self.assertEqual(self.suite_log("2.01"), "", what)
+        self.assertEqual(self.reports(), [], what)
+        package = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "TEMP" / "2.01.cvz"
+        self.assertFalse(package.exists(), "%s: the package was left behind" % what)
+        self.assertFalse((self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk").exists(), what)
+        registry = self.prefix.registry()
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.00", what)
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], OLD_LAUNCHER, what)
+        self.assertNotIn(UNINSTALL_KEY, registry, what)
+
+    def assert_a_good_package_then_completes_the_update(self):
+        self.update()
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        registry = self.prefix.registry()
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
+        self.assertEqual(len(self.reports()), 1)
+
+
+class FailedUpdates(UpdateCase):
+    def check_failure(self, what, **run_options):
+        self.installed()
+        self.update(**run_options)
+        self.assert_nothing_recorded_and_the_installed_suite_runs_again(what)
+        self.assert_a_good_package_then_completes_the_update()
+
+    def test_a_package_url_that_answers_404(self):
+        self.check_failure("404", package_route=Route(b"gone", status=404))
+
+    def test_a_connection_closed_half_way_through_the_package(self):
+        data = setup_flow.package()
+        self.check_failure("dropped", package_route=Route(data, drop_after=len(data) // 2))
+
+    def test_a_package_whose_data_fails_its_check(self):
+        self.check_failure("corrupt", package_bytes=setup_flow.package(corrupt=True))
+
+    def test_a_package_with_an_entry_the_reader_refuses(self):
+        self.check_failure("refused entry", package_bytes=setup_flow.package(extra=[("../outside.txt", b"x")]))
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "outside.txt").exists())
+
+    def test_a_package_that_stops_sending_counts_as_failed_after_a_minute(self):
+        data = setup_flow.package(entries=40)
+        self.installed()
+        started = time.time()
+        self.update(package_route=Route(data, stall_after=len(data) // 3))
+        elapsed = time.time() - started
+        self.assert_nothing_recorded_and_the_installed_suite_runs_again("stalled")
+        self.assertLess(elapsed, 100, "a stalled download held the program for %.0f s" % elapsed)
+
+
+class InterruptedUpdates(UpdateCase):
+    def test_a_process_killed_while_unpacking_leaves_an_update_that_the_next_start_completes(self):
+        self.installed(running=False)
+        run = SetupRun(self, version="2.01", package_bytes=setup_flow.package(entries=80))
+        run.start(wait_window=False)
+        skin = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "SKIN" / "CORE"
+        self.assertTrue(wait_until(lambda: skin.is_dir() and len(list(skin.iterdir())) >= 5, 60),
+                        "unpacking never started")
+        self.prefix.kill()
+        run.process.wait(timeout=30)
+        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.00")
+        self.assert_a_good_package_then_completes_the_update()
+
+    def test_an_uninstaller_that_cannot_be_replaced_leaves_the_old_one_working(self):
+        self.installed(running=False)
+        old = self.prefix.program_files() / "Corvalen" / "VL2Del.exe"
+        old.write_bytes(b"MZ the old uninstaller")
+        self.prefix.add_registry("machine", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2",
+                                 {"UninstallString": PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"})
+        holder = self.prefix.start([build_file("tests/hold_file.exe"), PROGRAM_FILES + "\\Corvalen\\VL2Del.exe", "120"])
+        self.assertEqual(holder.stdout.readline().strip(), b"held")
+        try:
+            self.update()
+            self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        finally:
+            holder.kill()
+        self.assertEqual(old.read_bytes(), b"MZ the old uninstaller")
+        self.assertFalse((old.parent / "VL2Del.exe.new").exists())
+        registry = self.prefix.registry()
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
+        self.assertEqual(registry[UNINSTALL_KEY]["UninstallString"], PROGRAM_FILES + "\\Corvalen\\VL2Del.exe")
+        self.assertNotIn("DisplayName", registry[UNINSTALL_KEY])
+
+
+class LaunchWhenCurrent(UpdateCase):
+    def test_a_withdrawn_release_starts_the_installed_suite(self):
+        self.installed("2.01", running=False)
+        self.server.manifest(setup_flow.manifest_for("2.00"))
+        process = self.prefix.start([self.installer()])
+        process.wait(timeout=60)
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.00").exists())
+
+    def test_a_suffix_version_of_the_installed_prefix_starts_the_installed_suite(self):
+        self.installed("2.01", running=False)
+        self.server.manifest(setup_flow.manifest_for("2.01a"))
+        process = self.prefix.start([self.installer()])
+        process.wait(timeout=60)
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+
+
+class LongVersionTexts(UpdateCase):
+    def test_updates_through_long_versions_keep_the_current_and_the_previous_one(self):
+        self.installed("2.00a", running=False)
+        (self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.00").mkdir()
+        for version in ("2.01a", "2.02a"):
+            run = SetupRun(self, version=version)
+            run.start(wait_window=False)
+            self.assertEqual(run.wait_ended(150), 0)
+            self.assertIn(SUITE_TOKEN, self.wait_for_suite_log(version))
+        product = self.prefix.program_files() / "Corvalen" / "Velmora2"
+        self.assertEqual(sorted(p.name for p in product.iterdir() if p.is_dir() and p.name.startswith("2")),
+                         ["2.01", "2.01a", "2.02", "2.02a"])
+
+
+if __name__ == "__main__":
+    unittest.main()
