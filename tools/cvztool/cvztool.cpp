@@ -12,6 +12,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "tools/cvztool/release_keys.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ int Run(ArchiveReader& reader, const std::string& command, const char* archive, 
 }  // namespace
 
 int main(int argc, char** argv) {
+    int releaseExit = release_keys::RunReleaseCommand(argc, argv);
+    if (releaseExit >= 0) return releaseExit;
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (!((command == "list" && argc == 3) || (command == "test" && argc == 3) || (command == "extract" && argc == 4)))
