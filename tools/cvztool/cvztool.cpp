@@ -12,6 +12,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "tools/cvztool/release_keys.h"
 #if !defined(_WIN32)
 #include "tools/cvztool/package_writer.h"
 #endif
@@ -50,6 +51,8 @@ int Run(ArchiveReader& reader, const std::string& command, const char* archive, 
 }  // namespace
 
 int main(int argc, char** argv) {
+    int releaseExit = release_keys::RunReleaseCommand(argc, argv);
+    if (releaseExit >= 0) return releaseExit;
 #if !defined(_WIN32)
     // Making packages is the vendor's side and runs natively only.
     if (argc >= 2 && std::strcmp(argv[1], "pack") == 0) return package_writer::RunPackCommand(argc - 2, argv + 2);
