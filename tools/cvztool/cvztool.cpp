@@ -15,6 +15,7 @@
 #include "tools/cvztool/release_keys.h"
 #if !defined(_WIN32)
 #include "tools/cvztool/package_writer.h"
+#include "tools/cvztool/release_command.h"
 #endif
 
 namespace {
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
 #if !defined(_WIN32)
     // Making packages is the vendor's side and runs natively only.
     if (argc >= 2 && std::strcmp(argv[1], "pack") == 0) return package_writer::RunPackCommand(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "release") == 0)
+        return release_command::RunReleaseCommand(argc - 2, argv + 2);
 #endif
     if (argc < 3) return Usage();
     std::string command = argv[1];

@@ -258,6 +258,9 @@ int RunPackCommand(int argc, char** argv) {
     } catch (const PackError& e) {
         std::fprintf(stderr, "pack error: %s\n", e.what());
         return 4;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pack error: %s\n", e.what());
+        return 4;
     }
 }
 
