@@ -38,8 +38,11 @@ shopt -u patsub_replacement 2>/dev/null || true  # "&" in a path stays "&"
 config=${config//@SITE@/$site}
 config=${config//@RUN@/$run}
 config=${config//@PORT@/$2}
-config=${config//@USER@/$(id -un)}
-config=${config//@GROUP@/$(id -gn)}
+if (($(id -u) == 0)); then
+    config=${config//@USER_DIRECTIVE@/user $(id -un) $(id -gn);}
+else
+    config=${config//@USER_DIRECTIVE@/}  # nginx warns about a user directive it cannot apply
+fi
 printf '%s\n' "$config" >"$run/nginx.conf"
 
 # -e: the built-in error log is opened before the configuration is read.
