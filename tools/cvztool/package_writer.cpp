@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "app/version_text.h"
 #include "framework/text.h"
 
 namespace fs = std::filesystem;
@@ -51,16 +52,6 @@ bool Convert(const char* to, const char* from, const std::string& input, std::st
     out.resize(out.size() - outLeft);
     output = out;
     return true;
-}
-
-bool IsDeviceName(const std::string& name) {
-    std::string base = text::MbsUpper(name.substr(0, name.find('.')));
-    base = text::TrimRightAny(base, " ");
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-    for (const char* device : kDevices)
-        if (base == device) return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
 }
 
 std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
@@ -194,7 +185,7 @@ std::string WindowsNameProblem(const std::string& name) {
     }
     if (name == "." || name == "..") return "is not a name";
     if (name.back() == '.' || name.back() == ' ') return "ends with a dot or a blank, which Windows drops";
-    if (IsDeviceName(name)) return "is a device name on Windows";
+    if (version_text::IsReservedDeviceName(name)) return "is a device name on Windows";
     return "";
 }
 
