@@ -14,7 +14,13 @@ bool IsOlder(const std::string& installed, const std::string& manifest);
 
 // True when the text can serve as a single folder and file name inside the product
 // folder: not empty, no path separators, no drive colon, no "..", no characters that
-// file names cannot hold. A version text from the server is untrusted input.
+// file names cannot hold, not a device name. A version text from the server is
+// untrusted input.
 bool IsPlainFileName(const std::string& version);
+
+// True for a name that Windows opens as a device in every folder: CON, PRN, AUX,
+// NUL, COM0 to COM9 and LPT0 to LPT9 in any letter case, alone or followed by
+// blanks, a dot and anything ("nul.txt", "COM1 .cvz").
+bool IsReservedDeviceName(const std::string& name);
 
 }  // namespace version_text

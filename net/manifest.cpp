@@ -34,6 +34,10 @@ bool ParseManifest(const std::string& body, UpdateManifest& fields) {
             parsed.comment = ValueOf(line, "comment=");
         else if (kind == "down")
             parsed.downloadUrl = ValueOf(line, "download=");
+        else if (kind == "sha2")
+            parsed.sha256 = ValueOf(line, "sha256=");
+        else if (kind == "sign")
+            parsed.signature = ValueOf(line, "signature=");
     }
     fields = parsed;
     return true;

@@ -66,3 +66,18 @@ TEST_CASE(version_text, a_version_that_could_leave_the_product_folder_is_refused
     CHECK(!version_text::IsPlainFileName(" 2.0"));
     CHECK(!version_text::IsPlainFileName("2.0\x01"));
 }
+
+TEST_CASE(version_text, a_device_name_is_refused_in_any_case_alone_or_with_an_extension) {
+    const char* devices[] = {"CON", "con", "Prn", "AUX", "NUL", "nul.txt", "NUL.2.01", "aux.", "COM1", "com9.cvz",
+                             "Com0", "LPT1", "lpt9.x", "COM1 .cvz", "nul .txt"};
+    for (const char* name : devices) {
+        if (version_text::IsPlainFileName(name)) CHECK_EQ(std::string(name), std::string("refused"));
+        CHECK(version_text::IsReservedDeviceName(name));
+    }
+    // Names that only contain or resemble a device name are ordinary names.
+    const char* ordinary[] = {"COM10", "LPT", "COMX", "CONSOLE", "NULL", "xnul", "2.NUL", "2.01.COM1", "AUX1", "C0N"};
+    for (const char* name : ordinary) {
+        if (!version_text::IsPlainFileName(name)) CHECK_EQ(std::string(name), std::string("accepted"));
+        CHECK(!version_text::IsReservedDeviceName(name));
+    }
+}

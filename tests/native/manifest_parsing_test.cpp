@@ -92,3 +92,52 @@ TEST_CASE(manifest_parsing, unknown_and_short_lines_are_ignored) {
     CHECK_EQ(m.version, std::string("2.01"));
     CHECK_EQ(m.downloadUrl, std::string("http://h/p"));
 }
+
+TEST_CASE(manifest_parsing, the_digest_and_signature_lines_are_read_without_disturbing_the_others) {
+    UpdateManifest m = Parse(
+        "version=2.01\r\nsha256=  AB01cd  \r\ndate=1\r\nsignature=c2ln==\r\ncomment=c\r\ndownload=http://h/p\r\n");
+    CHECK_EQ(m.version, std::string("2.01"));
+    CHECK_EQ(m.date, std::string("1"));
+    CHECK_EQ(m.comment, std::string("c"));
+    CHECK_EQ(m.downloadUrl, std::string("http://h/p"));
+    CHECK_EQ(m.sha256, std::string("AB01cd"));
+    CHECK_EQ(m.signature, std::string("c2ln=="));
+}
+
+TEST_CASE(manifest_parsing, a_later_digest_or_signature_line_overwrites_the_earlier_one) {
+    UpdateManifest m = Parse("version=2\nsha256=aa\nsignature=first\nsha256=bb\nsignature=second\n");
+    CHECK_EQ(m.sha256, std::string("bb"));
+    CHECK_EQ(m.signature, std::string("second"));
+}
+
+TEST_CASE(manifest_parsing, the_digest_and_signature_keys_are_removed_wherever_they_occur) {
+    UpdateManifest m = Parse("version=2\nsha256=ab sha256=cd\nsignature=xy signature=zw\n");
+    CHECK_EQ(m.sha256, std::string("ab cd"));
+    CHECK_EQ(m.signature, std::string("xy zw"));
+}
+
+TEST_CASE(manifest_parsing, lines_are_classified_by_four_characters_for_the_new_kinds_too) {
+    // "sha1=" is not a digest line, "signer=" is a signature line (whole text kept),
+    // and a digest line never feeds the version or download fields.
+    UpdateManifest m = Parse("version=2.01\nsha1=ff\nsigner=someone\ndownload=http://h/p\n");
+    CHECK_EQ(m.sha256, std::string(""));
+    CHECK_EQ(m.signature, std::string("signer=someone"));
+    CHECK_EQ(m.version, std::string("2.01"));
+    CHECK_EQ(m.downloadUrl, std::string("http://h/p"));
+    m = Parse("version=2.01\nsha256=ab\n");
+    CHECK_EQ(m.sha256, std::string("ab"));
+    m = Parse("version=2.01\nSHA256=ab\nSignature=cd\n");
+    CHECK_EQ(m.sha256, std::string(""));
+    CHECK_EQ(m.signature, std::string(""));
+}
+
+TEST_CASE(manifest_parsing, a_missing_digest_or_signature_line_keeps_the_earlier_value) {
+    UpdateManifest fields;
+    fields.sha256 = "kept-digest";
+    fields.signature = "kept-signature";
+    CHECK(ParseManifest("version=2\n", fields));
+    CHECK_EQ(fields.sha256, std::string("kept-digest"));
+    CHECK_EQ(fields.signature, std::string("kept-signature"));
+    CHECK(!ParseManifest("<html>\nsha256=aa\n", fields));
+    CHECK_EQ(fields.sha256, std::string("kept-digest"));
+}

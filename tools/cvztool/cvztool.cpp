@@ -12,6 +12,11 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "tools/cvztool/release_keys.h"
+#if !defined(_WIN32)
+#include "tools/cvztool/package_writer.h"
+#include "tools/cvztool/release_command.h"
+#endif
 
 namespace {
 
@@ -47,6 +52,14 @@ int Run(ArchiveReader& reader, const std::string& command, const char* archive, 
 }  // namespace
 
 int main(int argc, char** argv) {
+    int releaseExit = release_keys::RunReleaseCommand(argc, argv);
+    if (releaseExit >= 0) return releaseExit;
+#if !defined(_WIN32)
+    // Making packages is the vendor's side and runs natively only.
+    if (argc >= 2 && std::strcmp(argv[1], "pack") == 0) return package_writer::RunPackCommand(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "release") == 0)
+        return release_command::RunReleaseCommand(argc - 2, argv + 2);
+#endif
     if (argc < 3) return Usage();
     std::string command = argv[1];
     if (!((command == "list" && argc == 3) || (command == "test" && argc == 3) || (command == "extract" && argc == 4)))

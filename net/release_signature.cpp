@@ -1,0 +1,129 @@
+#include "net/release_signature.h"
+
+#include <vector>
+
+#include "build_settings.h"
+#include "framework/file.h"
+#include "net/gcrypt_owners.h"
+#include "net/manifest.h"
+#include "net/release_encoding.h"
+#include "net/release_key.h"
+
+using gcrypt_owners::Digest;
+using gcrypt_owners::Sexp;
+
+namespace release_signature {
+
+namespace {
+
+constexpr size_t kDigestSize = 32;
+constexpr size_t kSignatureSize = 64;
+constexpr unsigned kReadChunk = 64 * 1024;
+
+Sexp Build(const char* format, const std::string& a) {
+    gcry_sexp_t built = nullptr;
+    if (gcry_sexp_build(&built, nullptr, format, static_cast<int>(a.size()), a.data()) != 0) return Sexp();
+    return Sexp(built);
+}
+
+Sexp Build(const char* format, const std::string& a, const std::string& b) {
+    gcry_sexp_t built = nullptr;
+    if (gcry_sexp_build(&built, nullptr, format, static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()),
+                        b.data()) != 0)
+        return Sexp();
+    return Sexp(built);
+}
+
+}  // namespace
+
+const char* Describe(ReleaseCheck check) {
+    switch (check) {
+        case ReleaseCheck::ok: return "signature verified";
+        case ReleaseCheck::missingDigest: return "the manifest has no sha256= line";
+        case ReleaseCheck::malformedDigest: return "the sha256= value is not 64 hexadecimal digits";
+        case ReleaseCheck::missingSignature: return "the manifest has no signature= line";
+        case ReleaseCheck::malformedSignature: return "the signature= value is not the base64 text of 64 bytes";
+        case ReleaseCheck::badSignature:
+            return "the signature was not made with this key for this version and digest";
+        case ReleaseCheck::unusableKey: return "the public key is not a usable ed25519 key";
+        case ReleaseCheck::cryptoUnavailable: return "libgcrypt could not be started";
+    }
+    return "unknown";
+}
+
+std::string SignedMessage(const std::string& version, const std::string& sha256Lower) {
+    return "velmora2-release\n" + version + "\n" + sha256Lower + "\n";
+}
+
+ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& version, const std::string& sha256Text,
+                           const std::string& signatureText) {
+    std::string digest, signature;
+    if (sha256Text.empty()) return ReleaseCheck::missingDigest;
+    if (!release_encoding::DecodeHex(sha256Text, digest) || digest.size() != kDigestSize)
+        return ReleaseCheck::malformedDigest;
+    if (signatureText.empty()) return ReleaseCheck::missingSignature;
+    if (!release_encoding::DecodeBase64(signatureText, signature) || signature.size() != kSignatureSize)
+        return ReleaseCheck::malformedSignature;
+
+    switch (release_key::CheckPublicKey(publicKey)) {
+        case release_key::KeyCheck::usable: break;
+        case release_key::KeyCheck::libraryUnavailable: return ReleaseCheck::cryptoUnavailable;
+        default: return ReleaseCheck::unusableKey;
+    }
+
+    // The digest is signed in its lower-case spelling, whatever case the line used.
+    std::string message = SignedMessage(version, release_encoding::EncodeHex(digest));
+    Sexp key = Build("(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", publicKey);
+    Sexp data = Build("(data(flags eddsa)(hash-algo sha512)(value %b))", message);
+    Sexp signatureValue =
+        Build("(sig-val(eddsa(r %b)(s %b)))", signature.substr(0, kSignatureSize / 2), signature.substr(kSignatureSize / 2));
+    if (!key || !data || !signatureValue) return ReleaseCheck::cryptoUnavailable;
+    // Any refusal by the library counts as a bad signature: only a clean yes passes.
+    if (gcry_pk_verify(signatureValue.get(), data.get(), key.get()) != 0) return ReleaseCheck::badSignature;
+    return ReleaseCheck::ok;
+}
+
+std::string BuiltInPublicKey() {
+    std::string key;
+    // The build refuses to configure with a text that does not decode; an empty
+    // result here is refused by the key check like any other wrong key.
+    if (!release_encoding::DecodeBase64(VL2_RELEASE_PUBLIC_KEY, key)) key.clear();
+    return key;
+}
+
+ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest) {
+    return VerifyRelease(BuiltInPublicKey(), manifest.version, manifest.sha256, manifest.signature);
+}
+
+bool FileSha256(const std::string& path, std::string& digest) {
+    if (!release_key::StartCryptoLibrary()) return false;
+    gcry_md_hd_t opened = nullptr;
+    if (gcry_md_open(&opened, GCRY_MD_SHA256, 0) != 0) return false;
+    Digest hash(opened);
+    std::vector<unsigned char> chunk(kReadChunk);
+    try {
+        File file;
+        file.Open(path, File::modeRead | File::shareDenyWrite);
+        for (;;) {
+            unsigned got = file.Read(chunk.data(), kReadChunk);
+            if (got == 0) break;
+            gcry_md_write(hash.get(), chunk.data(), got);
+        }
+        file.Close();
+    } catch (const FileException&) {
+        return false;
+    }
+    const unsigned char* result = gcry_md_read(hash.get(), GCRY_MD_SHA256);
+    if (!result) return false;
+    digest.assign(reinterpret_cast<const char*>(result), kDigestSize);
+    return true;
+}
+
+bool FileMatchesDigest(const std::string& path, const std::string& sha256Text) {
+    std::string expected, actual;
+    if (!release_encoding::DecodeHex(sha256Text, expected) || expected.size() != kDigestSize) return false;
+    if (!FileSha256(path, actual)) return false;
+    return actual == expected;
+}
+
+}  // namespace release_signature

@@ -1,0 +1,81 @@
+"""The vendor's server as a vendor would run it: nginx serving a SITE folder that
+cvztool release laid out, through tools/vendor-server/serve.sh, on 127.0.0.1, stopped
+when the test or demo ends. Tests that need a misbehaving server use vendor_server."""
+import os
+import socket
+import subprocess
+import time
+from pathlib import Path
+
+import vendor_server
+
+SERVE = Path(__file__).resolve().parents[2] / "tools" / "vendor-server" / "serve.sh"
+MANIFEST_PATH = vendor_server.MANIFEST_PATH
+REPORT_PATH = "/installax.asp"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class NginxServer:
+    def __init__(self, site, run_folder, port=vendor_server.PORT):
+        self.site, self.run_folder, self.port = Path(site), Path(run_folder), port
+        self.process = None
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def start(self, timeout=15):
+        self.process = subprocess.Popen(["bash", str(SERVE), str(self.site), str(self.port), str(self.run_folder)],
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        limit = time.monotonic() + timeout
+        while time.monotonic() < limit:
+            if self.process.poll() is not None:
+                raise RuntimeError("nginx did not start (exit %d): %s%s" % (
+                    self.process.returncode, self.process.stdout.read().decode(errors="replace"), self.error_log()))
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=0.5).close()
+                return
+            except OSError:
+                time.sleep(0.05)
+        self.stop()
+        raise RuntimeError("nginx did not listen on port %d: %s" % (self.port, self.error_log()))
+
+    def stop(self):
+        """Fast stop (SIGTERM), as Ctrl-C gives; the workers end with the master."""
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(15)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        if self.process:
+            self.process.stdout.close()
+
+    def _log(self, name):
+        path = self.run_folder / name
+        return path.read_text(errors="replace") if path.exists() else ""
+
+    def error_log(self):
+        return self._log("error.log")
+
+    def report_lines(self):
+        """The vendor's record: one line per install, update or removal report."""
+        return self._log("reports.log").splitlines()
+
+    def access_lines(self):
+        return self._log("access.log").splitlines()
+
+    def requests_for(self, path):
+        return [line for line in self.access_lines() if ('"GET %s ' % path) in line or ('"GET %s?' % path) in line]

@@ -1,0 +1,132 @@
+"""nginx as the vendor's server (tools/vendor-server): files of a site, the manifest
+that no cache may keep, reports answered empty and logged apart, and a clean stop."""
+import http.client
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "harness"))
+import nginx_server  # noqa: E402
+
+MANIFEST = b"version=2.01\r\ndate=20061231\r\ncomment=x\r\ndownload=http://127.0.0.1/velmora2/files/2.01.cvz\r\n"
+
+
+def get(port, path, headers=None):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    try:
+        connection.request("GET", path, headers=headers or {})
+        response = connection.getresponse()
+        return response.status, dict(response.getheaders()), response.read()
+    finally:
+        connection.close()
+
+
+class VendorSite(unittest.TestCase):
+    def setUp(self):
+        self.dir = Path(tempfile.mkdtemp(prefix="vendor-site-"))
+        # A site only its owner may read, as a release engineer's home folder often is.
+        os.chmod(self.dir, 0o700)
+        self.site = self.dir / "site"
+        (self.site / "velmora2" / "update").mkdir(parents=True)
+        (self.site / "velmora2" / "files").mkdir(parents=True)
+        self.manifest = self.site / "velmora2" / "update" / "update.inf"
+        self.manifest.write_bytes(MANIFEST)
+        self.package = os.urandom(300000)
+        (self.site / "velmora2" / "files" / "2.01.cvz").write_bytes(self.package)
+        self.server = nginx_server.NginxServer(self.site, self.dir / "run", nginx_server.free_port())
+        self.server.start()
+
+    def tearDown(self):
+        self.server.stop()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def test_a_package_is_served_whole_with_its_length(self):
+        status, headers, body = get(self.server.port, "/velmora2/files/2.01.cvz")
+        self.assertEqual(status, 200)
+        self.assertEqual(headers["Content-Length"], str(len(self.package)))
+        self.assertEqual(body, self.package)
+        self.assertEqual(len(self.server.requests_for("/velmora2/files/2.01.cvz")), 1)
+
+    def test_the_manifest_says_no_cache_and_the_package_does_not(self):
+        status, headers, body = get(self.server.port, nginx_server.MANIFEST_PATH)
+        self.assertEqual((status, body), (200, MANIFEST))
+        self.assertEqual(headers.get("Cache-Control"), "no-cache")
+        self.assertEqual(headers["Content-Length"], str(len(MANIFEST)))
+        self.assertNotIn("Transfer-Encoding", headers)
+        _, headers, _ = get(self.server.port, "/velmora2/files/2.01.cvz")
+        self.assertNotIn("Cache-Control", headers)
+
+    def test_a_manifest_replaced_in_the_same_second_at_the_same_length_is_not_answered_unchanged(self):
+        _, first, _ = get(self.server.port, nginx_server.MANIFEST_PATH)
+        stat = self.manifest.stat()
+        newer = MANIFEST.replace(b"2.01", b"2.02")
+        self.assertEqual(len(newer), len(MANIFEST))
+        self.manifest.write_bytes(newer)
+        os.utime(self.manifest, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+        validators = {"If-Modified-Since": first["Last-Modified"]}
+        if "ETag" in first:
+            validators["If-None-Match"] = first["ETag"]
+        status, _, body = get(self.server.port, nginx_server.MANIFEST_PATH, validators)
+        self.assertEqual((status, body), (200, newer))
+
+    def test_reports_are_answered_empty_and_logged_apart(self):
+        install = "/installax.asp?ma=00-0C-29-3A-5B-7C&inip=10.0.0.5&jaehuid=VL2B2.01P1"
+        removal = "/installax.asp?ma=00-0C-29-3A-5B-7C&inip=10.0.0.5&jaehuid=VL2BDEL2.01"
+        for request in (install, removal):
+            status, headers, body = get(self.server.port, request)
+            self.assertEqual((status, headers["Content-Length"], body), (200, "0", b""))
+        get(self.server.port, nginx_server.MANIFEST_PATH)
+        lines = self.server.report_lines()
+        self.assertEqual(len(lines), 2, lines)
+        self.assertTrue(lines[0].endswith("\t127.0.0.1\tma=00-0C-29-3A-5B-7C\tinip=10.0.0.5\tjaehuid=VL2B2.01P1"),
+                        lines[0])
+        self.assertTrue(lines[1].endswith("\tjaehuid=VL2BDEL2.01"), lines[1])
+        self.assertEqual(self.server.requests_for(nginx_server.REPORT_PATH), [])
+        self.assertEqual(len(self.server.requests_for(nginx_server.MANIFEST_PATH)), 1)
+
+    def test_a_missing_manifest_is_a_404_that_is_no_manifest(self):
+        self.manifest.unlink()
+        status, _, body = get(self.server.port, nginx_server.MANIFEST_PATH)
+        self.assertEqual(status, 404)
+        self.assertFalse(body.strip().startswith(b"version"))
+
+    def test_stopping_ends_nginx_and_frees_the_port(self):
+        master = int((self.dir / "run" / "nginx.pid").read_text())
+        self.assertEqual(master, self.server.process.pid)  # serve.sh became nginx: one process to stop
+        workers = subprocess.run(["pgrep", "-P", str(master)], stdout=subprocess.PIPE).stdout.split()
+        self.assertTrue(workers)
+        self.server.stop()
+        self.assertEqual(self.server.process.returncode, 0)
+        for pid in [master] + [int(w) for w in workers]:
+            with self.assertRaises(ProcessLookupError):
+                os.kill(pid, 0)
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", self.server.port), timeout=1).close()
+
+    def test_everything_nginx_writes_stays_in_the_run_folder(self):
+        get(self.server.port, "/velmora2/files/absent.cvz")
+        self.assertIn("absent.cvz", self.server.error_log())  # errors reach our log, not the system's
+        self.assertTrue((self.dir / "run" / "client_body").is_dir())
+        self.assertEqual(sorted(p.name for p in self.dir.iterdir()), ["run", "site"])
+
+
+class ServeScriptArguments(unittest.TestCase):
+    def test_a_missing_site_or_a_bad_port_is_refused_before_nginx_starts(self):
+        run = Path(tempfile.mkdtemp(prefix="vendor-site-"))
+        try:
+            for args in (["/nonexistent-site", "18481", str(run)], [str(run), "port", str(run)], [str(run)]):
+                result = subprocess.run(["bash", str(nginx_server.SERVE)] + args, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, timeout=10)
+                self.assertEqual(result.returncode, 64, args)
+            self.assertFalse((run / "nginx.conf").exists())
+        finally:
+            shutil.rmtree(run, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,358 @@
+#include "tools/cvztool/release_command.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "app/install_paths.h"
+#include "app/version_text.h"
+#include "archive/archive_reader.h"
+#include "framework/text.h"
+#include "net/manifest.h"
+#include "tools/cvztool/package_writer.h"
+#include "tools/cvztool/release_signing.h"
+
+namespace fs = std::filesystem;
+
+namespace release_command {
+
+namespace {
+
+const char kFilesFolder[] = "velmora2/files";
+const char kUpdateFolder[] = "velmora2/update";
+const char kManifestName[] = "update.inf";
+// The installer refuses an entry whose path, in its ANSI form, is longer than this;
+// and a 64-bit Windows puts 32-bit programs in the longest Program Files folder.
+constexpr size_t kLongestWindowsPath = 259;
+const char kLongestProgramFiles[] = "C:\\Program Files (x86)";
+
+[[noreturn]] void Refuse(const std::string& why) { throw ReleaseRefused(why); }
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A file this run created under a temporary name: removed unless it was renamed
+// into place, so a refused release leaves nothing behind in SITE.
+class PendingFile {
+ public:
+    explicit PendingFile(const fs::path& folder, const std::string& finalName) {
+        std::random_device random;
+        path_ = folder / text::Format(".%s.%ld.%08x", finalName.c_str(), static_cast<long>(getpid()), random());
+    }
+    ~PendingFile() {
+        if (!placed_) ::unlink(path_.c_str());
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    const fs::path& path() const { return path_; }
+    // Flushes the bytes to the disk and renames them to `target` in one step: a
+    // reader sees the old file or the whole new one, before and after a crash.
+    void PlaceAs(const fs::path& target) {
+        SyncPath(path_, O_RDONLY);
+        if (::rename(path_.c_str(), target.c_str()) != 0)
+            Refuse(Quoted(target.string()) + " cannot be written: " + std::strerror(errno));
+        placed_ = true;
+        SyncPath(target.parent_path(), O_RDONLY | O_DIRECTORY);
+    }
+
+ private:
+    static void SyncPath(const fs::path& path, int flags) {
+        int fd = ::open(path.c_str(), flags);
+        bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!synced) Refuse(Quoted(path.string()) + " cannot be flushed to disk: " + std::strerror(errno));
+    }
+
+    fs::path path_;
+    bool placed_ = false;
+};
+
+class ScratchFolder {
+ public:
+    ScratchFolder() {
+        const char* temp = std::getenv("TMPDIR");
+        std::string pattern = std::string(temp && *temp ? temp : "/tmp") + "/cvztool-check-XXXXXX";
+        if (!::mkdtemp(&pattern[0]))
+            Refuse("no temporary folder for checking the package: " + std::string(std::strerror(errno)));
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+
+ private:
+    std::string path_;
+};
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) Refuse(Quoted(path.string()) + " cannot be read");
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string InCodePage949(const std::string& utf8, const char* what) {
+    try {
+        return package_writer::ToCodePage949(utf8);
+    } catch (const package_writer::PackError& e) {
+        Refuse(std::string("the ") + what + ": " + e.what());
+    }
+}
+
+std::string Today() {
+    time_t now = std::time(nullptr);
+    struct tm local;
+    char buffer[16] = "";
+    if (localtime_r(&now, &local)) std::strftime(buffer, sizeof buffer, "%Y%m%d", &local);
+    return buffer;
+}
+
+// The version names the package in the download address, which the installer passes
+// to the system as it is: keep to what a URL carries without escaping.
+bool IsAddressSafe(const std::string& version) {
+    for (unsigned char c : version)
+        if (!std::isalnum(c) && c != '.' && c != '-' && c != '_') return false;
+    return true;
+}
+
+std::string CheckedBaseUrl(const std::string& url) {
+    std::string base = text::TrimRightAny(url, "/");
+    if (base.compare(0, 7, "http://") != 0 && base.compare(0, 8, "https://") != 0)
+        Refuse("the base URL " + Quoted(url) + " does not begin with http:// or https://");
+    for (unsigned char c : base)
+        if (c <= 0x20 || c >= 0x7F) Refuse("the base URL " + Quoted(url) + " holds a blank or a character to escape");
+    return base;
+}
+
+// The manifest must read back through the installer's parser as exactly what was
+// asked for: the parser trims values and removes key texts wherever they occur,
+// and a line break inside a value would end the line.
+void CheckReadsBack(const std::string& manifest, const UpdateManifest& wanted) {
+    UpdateManifest read;
+    if (!ParseManifest(manifest, read)) Refuse("the manifest would not be read as one");
+    struct Field {
+        const char* name;
+        const std::string& got;
+        const std::string& expected;
+    } fields[] = {{"version", read.version, wanted.version},
+                  {"date", read.date, wanted.date},
+                  {"comment", read.comment, wanted.comment},
+                  {"download address", read.downloadUrl, wanted.downloadUrl}};
+    for (const Field& field : fields)
+        if (field.got != field.expected)
+            Refuse(std::string("the installer would read the ") + field.name + " " + Quoted(field.expected) + " as " +
+                   Quoted(field.got));
+}
+
+// A release must be newer than the site's, as the installer compares them, or no
+// machine would take it; the engineer can insist, for a withdrawal.
+void CheckNewerThanPublished(const fs::path& manifestPath, const std::string& version, bool allowOlder) {
+    std::error_code error;
+    if (allowOlder || !fs::exists(manifestPath, error)) return;
+    UpdateManifest published;
+    if (!ParseManifest(ReadWhole(manifestPath), published))
+        Refuse(Quoted(manifestPath.string()) + " is not a manifest the installer reads; --allow-older replaces it");
+    if (!version_text::IsOlder(published.version, version))
+        Refuse("version " + Quoted(version) + " is not newer than the published " + Quoted(published.version) +
+               " (their first four characters compare byte by byte, as the installer compares them); "
+               "--allow-older publishes it anyway");
+}
+
+// Extracts every entry with the installer's own reader, as the installer will, and
+// checks that each would fit the installer's path limit on any Windows machine.
+void CheckWithInstallerReader(const std::string& package, const std::string& version, unsigned expectedEntries) {
+    ScratchFolder scratch;
+    std::string installFolder = install_paths::VersionFolder(kLongestProgramFiles, version);
+    ArchiveReader reader;
+    try {
+        reader.Open(package.c_str(), ArchiveReader::OpenExisting, 0);
+        int count = reader.GetCount();
+        if (count < 0 || static_cast<unsigned>(count) != expectedEntries)
+            Refuse(text::Format("the installer's reader finds %d entries in the package, not %u", count,
+                                expectedEntries));
+        for (int i = 0; i < count; ++i) {
+            ArchiveEntryInfo info;
+            reader.GetEntryInfo(i, info);
+            std::string name = info.GetFileName();
+            if (installFolder.size() + 1 + name.size() > kLongestWindowsPath)
+                Refuse(Quoted(name) + " would be installed as a path longer than Windows takes (" +
+                       std::to_string(kLongestWindowsPath) + " characters under " + installFolder + ")");
+            if (!reader.ExtractFile(i, scratch.path().c_str(), true, nullptr, nullptr, nullptr, 65535))
+                Refuse("the installer's reader refuses the entry " + Quoted(name));
+        }
+        reader.Close();
+    } catch (const CZipException& e) {
+        reader.Close(true);
+        Refuse(text::Format("the installer's reader cannot read the package: archive error cause %d", e.cause));
+    } catch (const FileException& e) {
+        reader.Close(true);
+        Refuse(text::Format("the installer's reader cannot extract the package: file error cause %d, %s", e.cause,
+                            e.fileName.c_str()));
+    }
+}
+
+bool SameBytes(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    if (fs::file_size(a, error) != fs::file_size(b, error) || error) return false;
+    return ReadWhole(a) == ReadWhole(b);
+}
+
+void WriteNewFile(const fs::path& path, const std::string& bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd < 0) Refuse(Quoted(path.string()) + " cannot be created: " + std::strerror(errno));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            int error = errno;
+            ::close(fd);
+            Refuse(Quoted(path.string()) + " cannot be written: " + std::strerror(error));
+        }
+        done += static_cast<size_t>(put);
+    }
+    if (::close(fd) != 0) Refuse(Quoted(path.string()) + " cannot be written: " + std::strerror(errno));
+}
+
+void CreateFolders(const fs::path& folder) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !fs::is_directory(folder)) Refuse(Quoted(folder.string()) + " cannot be created: " + error.message());
+}
+
+}  // namespace
+
+std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
+                         const std::string& downloadUrl, const std::string& signedLines) {
+    return "version=" + version + "\ndate=" + date + "\ncomment=" + comment + "\ndownload=" + downloadUrl + "\n" +
+           signedLines;
+}
+
+PublishedRelease Publish(const ReleaseOptions& options) {
+    // Everything that can be refused without packing is refused first.
+    const std::string& version = options.version;
+    if (!version_text::IsPlainFileName(version))
+        Refuse("the installer refuses the version " + Quoted(version) + " (it names a folder and a file)");
+    if (!IsAddressSafe(version))
+        Refuse("the version " + Quoted(version) + " must be letters, digits, dots, hyphens and underscores, "
+               "so that the download address carries it as it is");
+    UpdateManifest fields;
+    fields.version = version;
+    fields.date = options.date.empty() ? Today() : InCodePage949(options.date, "date");
+    fields.comment = InCodePage949(options.comment, "comment");
+    fields.downloadUrl = CheckedBaseUrl(options.baseUrl) + "/" + kFilesFolder + "/" + version + ".cvz";
+    CheckReadsBack(ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, ""), fields);
+
+    fs::path site(options.site);
+    fs::path filesFolder = site / kFilesFolder;
+    fs::path updateFolder = site / kUpdateFolder;
+    fs::path manifestPath = updateFolder / kManifestName;
+    fs::path packagePath = filesFolder / (version + ".cvz");
+    CheckNewerThanPublished(manifestPath, version, options.allowOlder);
+
+    release_signing::PrivateKey key;
+    std::string keyError;
+    if (!release_signing::ReadPrivateKeyFile(options.keyFile, key, keyError))
+        Refuse("the key " + Quoted(options.keyFile) + ": " + keyError);
+
+    CreateFolders(filesFolder);
+    CreateFolders(updateFolder);
+
+    // Packed beside the published packages, so that placing it is a rename.
+    PendingFile package(filesFolder, version + ".cvz");
+    package_writer::PackSummary packed;
+    try {
+        packed = package_writer::PackFolder(options.fromFolder, package.path().string());
+    } catch (const package_writer::PackError& e) {
+        Refuse(e.what());
+    }
+    CheckWithInstallerReader(package.path().string(), version, packed.files + packed.folders);
+
+    std::string signedLines;
+    try {
+        signedLines = release_signing::SignReleaseLines(key, version, package.path().string());
+    } catch (const release_signing::SigningError& e) {
+        Refuse("the package cannot be signed: " + e.message);
+    }
+    std::string manifest = ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, signedLines);
+    CheckReadsBack(manifest, fields);
+
+    // Machines that took the old manifest may be downloading the old package, and its
+    // signed digest must keep matching: a published package is never rewritten.
+    std::error_code error;
+    if (fs::exists(packagePath, error)) {
+        if (!SameBytes(packagePath, package.path()))
+            Refuse(Quoted(packagePath.string()) + " is published already with other contents; "
+                   "release the new contents under a new version");
+    } else {
+        package.PlaceAs(packagePath);
+    }
+
+    // Last, and only once the package is in place: the manifest.
+    PendingFile pendingManifest(updateFolder, kManifestName);
+    WriteNewFile(pendingManifest.path(), manifest);
+    pendingManifest.PlaceAs(manifestPath);
+    return {packagePath.string(), manifestPath.string(), manifest};
+}
+
+int RunReleaseCommand(int argc, char** argv) {
+    const char* usage =
+        "usage: cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
+        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older]\n";
+    ReleaseOptions options;
+    struct Valued {
+        const char* name;
+        std::string* value;
+    } valued[] = {{"--key", &options.keyFile},    {"--version", &options.version}, {"--from", &options.fromFolder},
+                  {"--site", &options.site},      {"--base-url", &options.baseUrl}, {"--date", &options.date},
+                  {"--comment", &options.comment}};
+    for (int i = 0; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--allow-older") {
+            options.allowOlder = true;
+            continue;
+        }
+        bool known = false;
+        for (const Valued& option : valued) {
+            if (argument != option.name) continue;
+            if (i + 1 >= argc) break;
+            *option.value = argv[++i];
+            known = true;
+        }
+        if (!known) {
+            std::fputs(usage, stderr);
+            return 64;
+        }
+    }
+    if (options.keyFile.empty() || options.version.empty() || options.fromFolder.empty() || options.site.empty() ||
+        options.baseUrl.empty()) {
+        std::fputs(usage, stderr);
+        return 64;
+    }
+    try {
+        PublishedRelease release = Publish(options);
+        std::printf("released %s:\n  %s\n  %s (written last)\n"
+                    "Upload the package first and the manifest last.\n",
+                    options.version.c_str(), release.packagePath.c_str(), release.manifestPath.c_str());
+        return 0;
+    } catch (const ReleaseRefused& e) {
+        std::fprintf(stderr, "release refused: %s\n", e.what());
+        return 4;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "release failed, nothing published: %s\n", e.what());
+        return 4;
+    }
+}
+
+}  // namespace release_command

@@ -1,0 +1,54 @@
+// `cvztool release`: turns a folder holding the suite into a published release in a
+// SITE folder that any static web server or CDN serves as it is:
+//
+//   SITE/velmora2/files/V.cvz          the package, packed, checked and signed
+//   SITE/velmora2/update/update.inf    the manifest that points every machine at it
+//
+// The manifest is the switch that makes every machine fetch the package, so it is
+// written last, to a temporary name that is renamed into place only after the
+// package is complete on disk: a server never offers a manifest whose package is
+// missing or half written. A published package is never replaced by other bytes.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace release_command {
+
+struct ReleaseOptions {
+    std::string keyFile;
+    std::string version;
+    std::string fromFolder;
+    std::string site;
+    std::string baseUrl;  // the site's address; the package is at BASE/velmora2/files/V.cvz
+    std::string date;     // empty: today, as YYYYMMDD
+    std::string comment;
+    bool allowOlder = false;  // publish even when the version is not newer than the site's
+};
+
+// Why a release was not published. Nothing in SITE was changed.
+class ReleaseRefused : public std::runtime_error {
+ public:
+    using std::runtime_error::runtime_error;
+};
+
+struct PublishedRelease {
+    std::string packagePath;
+    std::string manifestPath;
+    std::string manifestText;
+};
+
+// Publishes a release, or throws ReleaseRefused leaving SITE as it was. Names and
+// text arrive as UTF-8 and are written in code page 949, as the installer reads them.
+PublishedRelease Publish(const ReleaseOptions& options);
+
+// The manifest for a release: one line per field, each ending in LF, so that the last
+// one is read too; `signedLines` (the digest and signature lines) follow as given.
+std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
+                         const std::string& downloadUrl, const std::string& signedLines);
+
+// `cvztool release ...`: arguments after the command name. Exit 0 published, 4
+// refused (reason on standard error), 64 usage.
+int RunReleaseCommand(int argc, char** argv);
+
+}  // namespace release_command

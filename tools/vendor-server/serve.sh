@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Serves a SITE folder (as "cvztool release" lays it out) with nginx on
+# 127.0.0.1:PORT, in the foreground, as the current user. RUNDIR receives the
+# configuration, pid, logs and temporary files; RUNDIR/reports.log is the record of
+# install, update and removal reports, RUNDIR/access.log everything else.
+#
+#   serve.sh SITE PORT RUNDIR     runs until Ctrl-C or SIGTERM (nginx's fast stop)
+#   serve.sh stop RUNDIR          stops one started elsewhere, after open requests end
+set -euo pipefail
+
+usage() {
+    echo "usage: serve.sh SITE PORT RUNDIR | serve.sh stop RUNDIR" >&2
+    exit 64
+}
+
+if [[ $# -eq 2 && $1 == stop ]]; then
+    pid=$(cat "$2/nginx.pid" 2>/dev/null) || { echo "serve.sh: no nginx runs from $2" >&2; exit 1; }
+    exec kill -QUIT "$pid"
+fi
+[[ $# -eq 3 ]] || usage
+[[ -d $1 ]] || { echo "serve.sh: $1 is not a folder" >&2; exit 64; }
+[[ $2 =~ ^[0-9]+$ ]] && (($2 > 0 && $2 < 65536)) || { echo "serve.sh: $2 is not a port" >&2; exit 64; }
+
+site=$(realpath "$1")
+mkdir -p "$3"
+run=$(realpath "$3")
+for path in "$site" "$run"; do
+    # The configuration quotes paths in double quotes and knows no escape for these.
+    if [[ $path == *[\"\\\$\;{}]* ]]; then
+        echo "serve.sh: nginx cannot be given the path $path" >&2
+        exit 64
+    fi
+done
+
+template="$(dirname "$(realpath "$0")")/nginx.conf.in"
+config=$(<"$template")
+shopt -u patsub_replacement 2>/dev/null || true  # "&" in a path stays "&"
+config=${config//@SITE@/$site}
+config=${config//@RUN@/$run}
+config=${config//@PORT@/$2}
+if (($(id -u) == 0)); then
+    config=${config//@USER_DIRECTIVE@/user $(id -un) $(id -gn);}
+else
+    config=${config//@USER_DIRECTIVE@/}  # nginx warns about a user directive it cannot apply
+fi
+printf '%s\n' "$config" >"$run/nginx.conf"
+
+# -e: the built-in error log is opened before the configuration is read.
+exec nginx -p "$run" -c "$run/nginx.conf" -e "$run/error.log"
