@@ -62,8 +62,11 @@ std::string SuiteProgram(const std::string& programFiles, const std::string& ver
 }
 
 std::string SuiteCommand(const std::string& programFiles, const std::string& version) {
-    return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe %s", programFiles.c_str(), version.c_str(),
-                        kSuiteLaunchToken);
+    return "\"" + SuiteProgram(programFiles, version) + "\" " + kSuiteLaunchToken;
+}
+
+std::string AutoRunCommand(const std::string& programFiles, const std::string& version) {
+    return "\"" + LauncherPath(programFiles, version) + "\"";
 }
 
 std::string PackagePath(const std::string& programFiles, const std::string& version) {

@@ -23,9 +23,12 @@ std::string VersionFolder(const std::string& programFiles, const std::string& ve
 std::string LauncherPath(const std::string& programFiles, const std::string& version);
 // The suite's main executable.
 std::string SuiteProgram(const std::string& programFiles, const std::string& version);
-// The suite's main executable and its token. The path is deliberately not quoted:
-// the suite has always been started this way and it is what its shortcuts expect.
+// The suite's main executable, quoted, and its token. Unquoted, a path with a blank
+// ("C:\Program Files\...") lets Windows try "C:\Program.exe" first, which anyone
+// who can write to the drive's root could plant.
 std::string SuiteCommand(const std::string& programFiles, const std::string& version);
+// The autostart value: the launcher's path, quoted for the same reason.
+std::string AutoRunCommand(const std::string& programFiles, const std::string& version);
 std::string PackagePath(const std::string& programFiles, const std::string& version);
 std::string UninstallerPath(const std::string& programFiles);
 

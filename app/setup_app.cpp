@@ -8,10 +8,12 @@
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "app/version_text.h"
+#include "framework/system_library.h"
 #include "framework/text.h"
 #include "install/process_finder.h"
 #include "install/running_copy.h"
 #include "net/manifest_client.h"
+#include "net/release_signature.h"
 #include "setup_ui/setup_dialog.h"
 
 namespace {
@@ -57,7 +59,7 @@ BOOL SetupApp::InitInstance() {
         MessageBoxA(nullptr, "그래픽 라이브러리를 초기화할 수 없습니다.", "", MB_ICONERROR);
         return FALSE;
     }
-    user32Module.Reset(LoadLibraryA("user32.dll"));
+    user32Module.Reset(LoadSystemLibrary("user32.dll"));
     findings.installedVersion = LoadInstallInfo();
 
     if (!IsInternetConnected()) {
@@ -78,6 +80,17 @@ BOOL SetupApp::InitInstance() {
     findings.downloadUrl = manifest.downloadUrl;
     findings.manifestDate = manifest.date;
     findings.manifestComment = manifest.comment;
+    findings.manifestSha256 = manifest.sha256;
+
+    bool installing = findings.installedVersion.empty() ||
+                      version_text::IsOlder(findings.installedVersion, findings.manifestVersion);
+    // Only a release the vendor signed is downloaded: a manifest that anyone on the
+    // way could have written counts as one that could not be read. Checked only
+    // here, so that a start of the current suite pays nothing for it.
+    if (installing && release_signature::CheckManifestSignature(manifest) != release_signature::ReleaseCheck::ok) {
+        CannotCheckForUpdate(kUnusableAnswer);
+        return FALSE;
+    }
 
     std::string prefix = version_text::Prefix(findings.manifestVersion);
     if (findings.installedVersion.empty()) {
@@ -91,9 +104,8 @@ BOOL SetupApp::InitInstance() {
         // Current or newer: the manifest's version names the folder to start from,
         // unless the vendor withdrew that release or its text only shares the
         // installed version's first four characters: then the installed one starts.
-        bool manifestFolderHasSuite =
-            GetFileAttributesA(install_paths::SuiteProgram(findings.programFilesPath, findings.manifestVersion).c_str()) !=
-            INVALID_FILE_ATTRIBUTES;
+        std::string manifestSuite = install_paths::SuiteProgram(findings.programFilesPath, findings.manifestVersion);
+        bool manifestFolderHasSuite = GetFileAttributesA(manifestSuite.c_str()) != INVALID_FILE_ATTRIBUTES;
         LaunchInstalledSuite(manifestFolderHasSuite ? findings.manifestVersion : findings.installedVersion);
         return FALSE;
     }

@@ -16,6 +16,8 @@ struct StartupFindings {
     std::string downloadUrl;
     std::string manifestDate;
     std::string manifestComment;
+    // The signed SHA-256 of the package, 64 hexadecimal digits: the download must match it.
+    std::string manifestSha256;
 
     bool IsUpdate() const { return setupMode == SetupMode::Update; }
 };

@@ -92,7 +92,7 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
     const std::string launcher = install_paths::LauncherPath(programFiles, version);
 
     WriteSetting(SettingKind::InstalledVersion, "", version);
-    WriteSetting(SettingKind::AutoRun, "", launcher);
+    WriteSetting(SettingKind::AutoRun, "", install_paths::AutoRunCommand(programFiles, version));
 
     std::string startMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder;
     CreateDirectoryA(startMenu.c_str(), nullptr);

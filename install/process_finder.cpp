@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include "framework/system_library.h"
 #include "framework/text.h"
 
 namespace {
@@ -23,8 +24,8 @@ ProcessEnumerator::ProcessEnumerator() {
 
 void ProcessEnumerator::LoadLibraries() {
     if (!useProcessStatusApi) return;
-    psapiModule.Reset(LoadLibraryA("PSAPI.DLL"));
-    vdmdbgModule.Reset(LoadLibraryA("VDMDBG.DLL"));
+    psapiModule.Reset(LoadSystemLibrary("PSAPI.DLL"));
+    vdmdbgModule.Reset(LoadSystemLibrary("VDMDBG.DLL"));
 }
 
 void ProcessEnumerator::Enumerate() {

@@ -12,6 +12,7 @@
 #include "app/install_paths.h"
 #include "app/system_probes.h"
 #include "install/unpack_package.h"
+#include "net/release_signature.h"
 #include "setup_ui/setup_layout.h"
 
 using namespace setup_layout;
@@ -35,6 +36,9 @@ const char* const kUnpackFailed =
     "Velmora 2.0 설치 파일의 압축을 풀 수 없습니다.\n"
     "설치 파일이 손상되었을 수 있습니다. 설치를 처음부터 다시 시작해 주십시오.";
 const char* const kThreadFailed = "THREAD 를 생성할 수 없습니다.";
+const char* const kNotVerified =
+    "Velmora 2.0 설치 파일을 확인할 수 없습니다.\n"
+    "내려받은 파일이 제작사가 배포한 파일과 다릅니다. 잠시 뒤에 설치를 다시 시작해 주십시오.";
 
 }  // namespace
 
@@ -87,7 +91,12 @@ bool SetupDialog::OnDownloadDone(WPARAM, LPARAM, LRESULT& result) {
     KillTimer(hwnd_, kDownloadWatchTimer);
     packagePath = download.Finish();
     if (!packagePath.empty()) {
-        UnpackPackage();
+        // The package must be the one the vendor signed, byte for byte, before a
+        // single entry of it reaches the disk.
+        if (release_signature::FileMatchesDigest(packagePath, findings.manifestSha256))
+            UnpackPackage();
+        else
+            AbandonInstall(kNotVerified);
     } else if (!cancelRequested) {
         AbandonInstall(kDownloadFailed);
     }

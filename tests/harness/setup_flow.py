@@ -7,6 +7,7 @@ import zipfile
 
 import vl2test
 from winenv import wait_until
+from release_signing import release_lines
 from vendor_server import BASE_URL, Route
 
 PACKAGE_PATH = "/velmora2/files/%s.cvz"
@@ -43,23 +44,30 @@ def package(entries=3, extra=None, corrupt=False):
     return bytes(data)
 
 
-def manifest_for(version):
-    return "version=%s\ndate=20061231\ncomment=demo\ndownload=%s%s\n" % (
-        version, BASE_URL, PACKAGE_PATH % version)
+def manifest_for(version, package_bytes=b"", release=None):
+    """The manifest of `version`, signed for `package_bytes` with the test key, or
+    carrying `release` as its release lines instead ("" for an unsigned one)."""
+    lines = release if release is not None else release_lines(version, package_bytes)
+    return "version=%s\ndate=20061231\ncomment=demo\ndownload=%s%s\n%s" % (
+        version, BASE_URL, PACKAGE_PATH % version, lines)
 
 
 class SetupRun:
     """One start of the installer against the vendor server, with helpers."""
 
-    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None):
+    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None,
+                 signed_bytes=None, release=None):
+        """`signed_bytes`: the package the manifest's signature is for, when it is
+        not the one served; `release`: release lines instead of a signature."""
         self.test = test
         self.prefix = test.prefix
         self.display = test.display
         self.server = test.server
         self.version = version
-        self.server.manifest(manifest_for(version))
         route = package_route or Route(package_bytes if package_bytes is not None else package(),
                                        pieces=pieces, piece_delay=piece_delay)
+        signed = signed_bytes if signed_bytes is not None else route.body
+        self.server.manifest(manifest_for(version, signed, release))
         self.server.serve(PACKAGE_PATH % version, route)
         self.server.serve(REPORT_PATH, Route(b"OK", content_type="text/plain"))
         self.process = None

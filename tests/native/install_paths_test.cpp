@@ -32,9 +32,11 @@ TEST_CASE(install_paths, empty_program_files_puts_the_tree_at_the_drive_root) {
     CHECK_EQ(install_paths::FolderTree("", "2.01")[0], std::string("\\Corvalen"));
 }
 
-TEST_CASE(install_paths, suite_command_is_unquoted_with_the_token) {
+TEST_CASE(install_paths, commands_quote_the_program_path_so_a_blank_cannot_split_it) {
     CHECK_EQ(install_paths::SuiteCommand("C:\\Program Files", "2.09"),
-             std::string("C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\Cubelet.exe kqvwtzrnbpxyjdgfh"));
+             std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\Cubelet.exe\" kqvwtzrnbpxyjdgfh"));
+    CHECK_EQ(install_paths::AutoRunCommand("C:\\Program Files", "2.09"),
+             std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\InitVL2.exe\""));
     CHECK_EQ(install_paths::PackagePath("C:\\P", "2.01a"),
              std::string("C:\\P\\Corvalen\\Velmora2\\2.01a\\TEMP\\2.01a.cvz"));
     CHECK_EQ(install_paths::LauncherPath("C:\\P", "2.01"), std::string("C:\\P\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"));

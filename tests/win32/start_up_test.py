@@ -5,6 +5,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import vl2test  # noqa: E402
+from release_signing import release_lines  # noqa: E402
 from vendor_server import BASE_URL, Route  # noqa: E402
 from winenv import wait_until  # noqa: E402
 from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, WineTestCase, build_file  # noqa: E402
@@ -14,8 +15,10 @@ MODULES = ["CORE", "GRABIT", "WIREUP", "TALKPAD", "DIALS", "SKYCAST", "SWEEPKIT"
 
 
 def manifest(version, url=None, extra=""):
+    """A manifest signed with the test key; its package is never downloaded here."""
     url = url if url is not None else BASE_URL + "/velmora2/files/%s.cvz" % version
-    return "version=%s\ndate=20061231\ncomment=test\n%sdownload=%s\n" % (version, extra, url)
+    return "version=%s\ndate=20061231\ncomment=test\n%sdownload=%s\n%s" % (
+        version, extra, url, release_lines(version, b""))
 
 
 class StartUpDecision(ServerTestCase):
@@ -49,7 +52,8 @@ class StartUpDecision(ServerTestCase):
     def assert_launched_from(self, version):
         log = self.wait_for_suite_log(version)
         self.assertIn(SUITE_TOKEN, log, "the suite in %s was not started with its token" % version)
-        expected = "%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe" % (PROGRAM_FILES, version)
+        # Quoted: a path with a blank must not let "C:\Program.exe" run.
+        expected = '"%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe" %s' % (PROGRAM_FILES, version, SUITE_TOKEN)
         self.assertIn(expected, log)
 
     def version_folder(self, version):
@@ -141,7 +145,7 @@ class StartUpDecision(ServerTestCase):
     def test_a_version_that_names_a_path_is_refused(self):
         self.install_record("2.00")
         self.place_suite("2.00")
-        for count, hostile in enumerate(("..\\..\\..\\Windows", "2/../../x", "C:x"), 1):
+        for count, hostile in enumerate(("..\\..\\..\\Windows", "2/../../x", "C:x", "COM1", "nul.txt"), 1):
             self.server.manifest(manifest(hostile))
             self.start_and_wait()
             wait_until(lambda: self.suite_log("2.00").count(SUITE_TOKEN) >= count, 15)

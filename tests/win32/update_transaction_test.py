@@ -8,6 +8,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
+import release_signing  # noqa: E402
 import setup_flow  # noqa: E402
 from setup_flow import SetupRun  # noqa: E402
 from vendor_server import Route  # noqa: E402
@@ -97,6 +98,56 @@ class FailedUpdates(UpdateCase):
         elapsed = time.time() - started
         self.assert_nothing_recorded_and_the_installed_suite_runs_again("stalled")
         self.assertLess(elapsed, 100, "a stalled download held the program for %.0f s" % elapsed)
+
+
+class UnsignedReleases(UpdateCase):
+    """Only what the vendor signed is installed: a manifest that is not signed with
+    the built-in key is never acted on, and a package that is not the signed one is
+    never unpacked."""
+
+    def check_refused_at_start(self, what, release):
+        self.installed()
+        run = SetupRun(self, version="2.01", release=release)
+        run.start(wait_window=False)
+        self.assertEqual(run.wait_ended(60), 0)
+        self.assertTrue(wait_until(lambda: self.suite_starts("2.00") == 2, 20), what)
+        self.assertNotIn("quit-request", self.suite_log("2.00"), "%s: the running suite was asked to quit" % what)
+        self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [], what)
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01").exists(), what)
+        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.00", what)
+
+    def test_an_unsigned_manifest_starts_the_installed_suite_and_downloads_nothing(self):
+        self.check_refused_at_start("unsigned", release="")
+
+    def test_a_manifest_signed_by_another_key_starts_the_installed_suite(self):
+        other = release_signing.new_key(self.prefix.path / "other-vendor.pem")
+        self.check_refused_at_start("other key", release_signing.release_lines("2.01", setup_flow.package(), other))
+
+    def test_a_signature_for_another_version_with_the_same_package_is_refused(self):
+        self.check_refused_at_start("replayed", release_signing.release_lines("2.00", setup_flow.package()))
+
+    def test_a_package_altered_after_signing_is_never_unpacked(self):
+        self.installed()
+        # A whole, readable package with one entry more than the signed one: only the
+        # digest tells them apart.
+        self.update(package_bytes=setup_flow.package(entries=4), signed_bytes=setup_flow.package())
+        self.assert_nothing_recorded_and_the_installed_suite_runs_again("altered")
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN" / "Cubelet.exe").exists())
+
+
+class FreshInstallVerification(ServerTestCase):
+    def test_a_package_altered_after_signing_tells_the_user_and_installs_nothing(self):
+        altered = setup_flow.package(entries=4)
+        run = SetupRun(self, package_bytes=altered, signed_bytes=setup_flow.package()).start()
+        run.click(setup_flow.BOX)
+        run.click(setup_flow.OK)
+        box = self.display.wait_window("Velmora 2.0 설치", timeout=60)
+        self.assertIsNotNone(box, "no message about the unverified package")
+        self.display.screenshot(self.artefact("png"))
+        self.display.press(box, "Return")
+        self.assertEqual(run.wait_ended(60), 0)
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN" / "Cubelet.exe").exists())
+        self.assertNotIn("VERSION", self.prefix.registry().get(INFO_KEY, {}))
 
 
 class InterruptedUpdates(UpdateCase):

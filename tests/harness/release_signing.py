@@ -1,0 +1,33 @@
+"""Signs test releases as the vendor's release tool does: the manifest lines
+"sha256=" and "signature=" for a version and its package bytes, made with the test
+key (tests/keys/, for tests only) through openssl, so that the Windows tests need
+no native build."""
+import base64
+import hashlib
+import subprocess
+from pathlib import Path
+
+TEST_KEY = Path(__file__).resolve().parents[1] / "keys" / "release-key.TEST-ONLY.pem"
+
+
+def signed_message(version, digest):
+    return b"velmora2-release\n" + version.encode("cp949") + b"\n" + digest.encode("ascii") + b"\n"
+
+
+def sign(message, key=TEST_KEY):
+    return subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", str(key)], input=message,
+                          stdout=subprocess.PIPE, check=True).stdout
+
+
+def release_lines(version, package, key=TEST_KEY):
+    """The two manifest lines that make `package` the signed release `version`."""
+    digest = hashlib.sha256(package).hexdigest()
+    signature = base64.b64encode(sign(signed_message(version, digest), key)).decode("ascii")
+    return "sha256=%s\nsignature=%s\n" % (digest, signature)
+
+
+def new_key(path):
+    """A key of another vendor, made as a release engineer would with openssl."""
+    subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", str(path)], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return path
