@@ -5,6 +5,7 @@ no native build."""
 import base64
 import hashlib
 import subprocess
+import tempfile
 from pathlib import Path
 
 TEST_KEY = Path(__file__).resolve().parents[1] / "keys" / "release-key.TEST-ONLY.pem"
@@ -15,8 +16,12 @@ def signed_message(version, digest):
 
 
 def sign(message, key=TEST_KEY):
-    return subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", str(key)], input=message,
-                          stdout=subprocess.PIPE, check=True).stdout
+    # ed25519 signs the message itself in one pass, so openssl wants it as a file.
+    with tempfile.TemporaryDirectory() as folder:
+        path = Path(folder) / "message"
+        path.write_bytes(message)
+        return subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", str(key), "-in", str(path)],
+                              stdout=subprocess.PIPE, check=True).stdout
 
 
 def release_lines(version, package, key=TEST_KEY):

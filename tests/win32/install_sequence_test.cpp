@@ -64,8 +64,9 @@ TEST_CASE(install_sequence, a_fresh_install_records_the_version_autostart_shortc
     CHECK(outcome == install::InstallOutcome::Completed);
     CHECK_EQ(shortcutFailures, 0);
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.01"));
-    std::string launcher = install_paths::LauncherPath(request.programFilesPath, "2.01");
-    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue), launcher);
+    // Quoted, so that a blank in the path cannot make Windows run a planted program.
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue),
+             "\"" + install_paths::LauncherPath(request.programFilesPath, "2.01") + "\"");
     CHECK(test_support::FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk"));
     CHECK(test_support::FileExists(ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk"));
     std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);

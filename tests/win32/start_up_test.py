@@ -177,7 +177,8 @@ class StartUpDecision(ServerTestCase):
         self.server.manifest(manifest("2.01"))
         first = self.prefix.start([self.installer()])
         try:
-            wait_until(self.version_folder("2.01").exists, 30)
+            self.assertTrue(wait_until(lambda: self.display.find_windows(class_name="initvl2"), 60),
+                            "the first setup window did not open")
             time.sleep(1.0)
             second = self.prefix.start([self.installer()])
             second.wait(timeout=30)
