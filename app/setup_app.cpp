@@ -3,6 +3,7 @@
 #include "app/setup_app.h"
 
 #include "app/install_paths.h"
+#include "app/launch_timing.h"
 #include "app/registry_store.h"
 #include "app/special_folders.h"
 #include "app/suite_contract.h"
@@ -28,17 +29,28 @@ const char* const kUnusableAnswer =
 }  // namespace
 
 BOOL SetupApp::InitInstance() {
+    LaunchTiming timing;
+    timing_ = &timing;
+    BOOL result = Decide(timing);
+    timing_ = nullptr;
+    return result;
+}
+
+BOOL SetupApp::Decide(LaunchTiming& timing) {
     osClass = GetOsClass();
     if (osClass == 0 || osClass == 1) {
         MessageBoxA(nullptr, "윈도우 2000 이상에서만 설치 됩니다.", "설치 안내", MB_OK);
         return FALSE;
     }
+    timing.Mark("start-up probes");
     findings.programFilesPath = ResolveSpecialFolders();
+    timing.Mark("special folders");
     if (!InitSockets()) {
         MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
         return FALSE;
     }
     socketsStarted_ = true;
+    timing.Mark("sockets");
 
     {
         // A second start while a setup window is open brings that window back. A copy
@@ -53,21 +65,22 @@ BOOL SetupApp::InitInstance() {
         }
         finder.Clear();
     }
+    timing.Mark("single-instance check");
 
-    gdiplusToken = StartGdiplus();
-    if (!gdiplusToken) {
-        MessageBoxA(nullptr, "그래픽 라이브러리를 초기화할 수 없습니다.", "", MB_ICONERROR);
-        return FALSE;
-    }
-    user32Module.Reset(LoadSystemLibrary("user32.dll"));
+    // GDI+ and the layered-window functions are started only once the window is
+    // going to run (RunSetupWindow): a start of the current suite never needs them.
     findings.installedVersion = LoadInstallInfo();
+    timing.Mark("registry");
 
-    if (!IsInternetConnected()) {
+    bool connected = IsInternetConnected();
+    timing.Mark("connection test");
+    if (!connected) {
         CannotCheckForUpdate(kNoConnection);
         return FALSE;
     }
     UpdateManifest manifest;
     ManifestStatus status = ReadManifest(manifest);
+    timing.Mark("manifest fetch");
     if (status == ManifestStatus::NoAnswer) {
         CannotCheckForUpdate(kNoAnswer);
         return FALSE;
@@ -115,6 +128,12 @@ BOOL SetupApp::InitInstance() {
 }
 
 void SetupApp::RunSetupWindow() {
+    gdiplusToken = StartGdiplus();
+    if (!gdiplusToken) {
+        MessageBoxA(nullptr, "그래픽 라이브러리를 초기화할 수 없습니다.", "", MB_ICONERROR);
+        return;
+    }
+    user32Module.Reset(LoadSystemLibrary("user32.dll"));
     // The setup window's template names the class "InitVL2": a copy of the standard
     // dialog class under that name, which a later start finds to hand over to.
     WNDCLASSA dialogClass = {};
@@ -150,4 +169,5 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
 
 void SetupApp::LaunchInstalledSuite(const std::string& version) {
     LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(findings.programFilesPath, version));
+    if (timing_) timing_->Mark("launch");
 }

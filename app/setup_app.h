@@ -14,6 +14,8 @@
 #include "framework/scoped.h"
 #include "framework/scoped_gdiplus.h"
 
+class LaunchTiming;
+
 class SetupApp : public Application {
  public:
     BOOL InitInstance() override;
@@ -25,9 +27,11 @@ class SetupApp : public Application {
     ScopedModule user32Module;
 
  private:
+    BOOL Decide(LaunchTiming& timing);
     void LaunchInstalledSuite(const std::string& version);
     // Starts the installed suite, or with nothing installed says why not.
     void CannotCheckForUpdate(const char* reason);
     void RunSetupWindow();
     bool socketsStarted_ = false;
+    LaunchTiming* timing_ = nullptr;
 };

@@ -6,6 +6,8 @@
 #include <objbase.h>
 #include <wininet.h>
 
+#include "framework/com_library.h"
+
 template <typename Handle, typename Traits>
 class Scoped {
  public:
@@ -86,9 +88,9 @@ using ScopedMemoryDc = Scoped<HDC, MemoryDcTraits>;
 // COM for this thread while in scope; a failed start is not undone.
 class ScopedCom {
  public:
-    ScopedCom() : result_(CoInitialize(nullptr)) {}
+    ScopedCom() : result_(com::Initialize()) {}
     ~ScopedCom() {
-        if (SUCCEEDED(result_)) CoUninitialize();
+        if (SUCCEEDED(result_)) com::Uninitialize();
     }
     ScopedCom(const ScopedCom&) = delete;
     ScopedCom& operator=(const ScopedCom&) = delete;

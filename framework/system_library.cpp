@@ -1,5 +1,7 @@
 #include "framework/system_library.h"
 
+#include <delayimp.h>
+
 #include <string>
 
 HMODULE LoadSystemLibrary(const char* name) {
@@ -17,3 +19,17 @@ void LimitLibrarySearchToSystemFolder() {
         GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "SetDefaultDllDirectories"));
     if (limit) limit(kSearchSystem32);
 }
+
+namespace {
+
+// Delay-loaded libraries come from the system folder too, on systems without
+// SetDefaultDllDirectories as well.
+FARPROC WINAPI LoadDelayedLibraryFromSystemFolder(unsigned notification, PDelayLoadInfo info) {
+    if (notification != dliNotePreLoadLibrary) return nullptr;
+    return reinterpret_cast<FARPROC>(LoadSystemLibrary(info->szDll));
+}
+
+}  // namespace
+
+// Declared with C linkage by delayimp.h, whose helper calls it.
+PfnDliHook __pfnDliNotifyHook2 = LoadDelayedLibraryFromSystemFolder;

@@ -12,7 +12,7 @@ ShortcutResult CreateShortcut(const std::string& targetPath, const std::string& 
     ShortcutResult outcome;
     ScopedCom com;
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (FAILED(com::CreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 link.ReceiveVoid()))) {
         outcome.classNotRegistered = true;
         outcome.result = REGDB_E_CLASSNOTREG;

@@ -1,7 +1,5 @@
 #include "setup_ui/skin_controls.h"
 
-#include <commctrl.h>
-
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -128,7 +126,7 @@ LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_MOUSEMOVE: {
             TRACKMOUSEEVENT track = {sizeof(track), TME_HOVER | TME_LEAVE, window_, 1};
-            _TrackMouseEvent(&track);
+            TrackMouseEvent(&track);
             LRESULT result = Default(message, wParam, lParam);
             POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             ClientToScreen(window_, &point);

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "framework/com_library.h"
+
 #include "setup_ui/compositor.h"
 
 namespace {
@@ -27,7 +29,7 @@ class ResourceStream {
         if (!target) return;
         locked_ = true;
         std::memcpy(target, bytes, size);
-        if (FAILED(CreateStreamOnHGlobal(block_, FALSE, &stream_))) stream_ = nullptr;
+        if (FAILED(com::CreateStreamOnGlobal(block_, FALSE, &stream_))) stream_ = nullptr;
     }
     ~ResourceStream() {
         if (stream_) stream_->Release();

@@ -1,14 +1,21 @@
 #!/usr/bin/env python3
 """How much the update check costs every start of the suite.
 
-Prints, in one run under Wine: the median time from starting InitVL2.exe (installed
-version current, manifest served from 127.0.0.1) to the stand-in suite's start,
-against starting the stand-in suite directly, as a ratio; and the time to the
-suite's start when the file server accepts the connection and never answers.
-Build the win32 preset first."""
+Prints, in one run under Wine, with the installed version current and the manifest
+served from 127.0.0.1: the median time to the stand-in suite's start when it is
+started directly, through a null launcher (a stub that only starts the same command
+line and ends) and through InitVL2.exe, interleaved; InitVL2's median against the
+stub's as a ratio; the median time of each step of InitVL2's launch path as the
+program itself measures it (VL2_LAUNCH_TIMING); and the time to the suite's start
+when the file server accepts the connection and never answers.
+
+Build the win32 preset first; VL2_BUILD_DIR names another build folder."""
+import os
 import statistics
+import subprocess
 import sys
 import time
+from collections import defaultdict
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -16,8 +23,17 @@ sys.path.insert(0, str(ROOT / "tests" / "harness"))
 import vendor_server  # noqa: E402
 import winenv  # noqa: E402
 
-BUILD = ROOT / "build" / "win32"
-RUNS = 9
+BUILD = Path(os.environ.get("VL2_BUILD_DIR", ROOT / "build" / "win32"))
+RUNS = 15
+TOKEN = "kqvwtzrnbpxyjdgfh"
+
+
+def null_launcher():
+    out = BUILD / "bench" / "null_launcher.exe"
+    out.parent.mkdir(exist_ok=True)
+    subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-s", "-static", "-mwindows", "-o", str(out),
+                    str(ROOT / "tools" / "bench" / "null_launcher.c")], check=True)
+    return out
 
 
 def time_to_log(prefix, command, log, timeout=60):
@@ -29,7 +45,7 @@ def time_to_log(prefix, command, log, timeout=60):
         if time.perf_counter() - started > timeout:
             process.kill()
             raise RuntimeError("the suite did not start")
-        time.sleep(0.005)
+        time.sleep(0.002)
     elapsed = time.perf_counter() - started
     prefix.run(["taskkill", "/f", "/im", "Cubelet.exe"])
     process.wait(timeout=60)
@@ -39,29 +55,57 @@ def time_to_log(prefix, command, log, timeout=60):
 def main():
     template = BUILD / "wine-template"
     winenv.make_template(template)
+    stub = null_launcher()
     with winenv.Display() as display, winenv.Prefix(template, display=display.name) as prefix, \
             vendor_server.VendorServer() as server:
         bin_folder = prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"
         bin_folder.mkdir(parents=True)
         (bin_folder / "Cubelet.exe").write_bytes((BUILD / "Cubelet.exe").read_bytes())
         (bin_folder / "InitVL2.exe").write_bytes((BUILD / "InitVL2.exe").read_bytes())
+        (bin_folder / "NullLauncher.exe").write_bytes(stub.read_bytes())
         prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.01"})
         server.manifest("version=2.01\ndownload=%s/p.cvz\n" % vendor_server.BASE_URL)
         log = bin_folder / "Cubelet.log"
-        suite = "C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\Cubelet.exe"
-        launcher = "C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"
-        prefix.run(["cmd", "/c", "exit"])  # a warm wineserver for both series
-        direct, through = [], []
+        folder = "C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\"
+        suite = [folder + "Cubelet.exe", TOKEN]
+        through_stub = [folder + "NullLauncher.exe", folder + "Cubelet.exe", TOKEN]
+        launcher = [folder + "InitVL2.exe"]
+        prefix.run(["cmd", "/c", "exit"])  # a warm wineserver for every series
+        series = {"direct": [], "stub": [], "InitVL2": []}
         for _ in range(RUNS):
-            direct.append(time_to_log(prefix, [suite, "kqvwtzrnbpxyjdgfh"], log))
-            through.append(time_to_log(prefix, [launcher], log))
+            series["direct"].append(time_to_log(prefix, suite, log))
+            series["stub"].append(time_to_log(prefix, through_stub, log))
+            series["InitVL2"].append(time_to_log(prefix, launcher, log))
+
+        # The breakdown, in runs of their own so that writing it costs the series nothing.
+        timing = prefix.root / "launch-timing.txt"
+        prefix.env["VL2_LAUNCH_TIMING"] = "Z:" + str(timing).replace("/", "\\")
+        for _ in range(RUNS):
+            time_to_log(prefix, launcher, log)
+        del prefix.env["VL2_LAUNCH_TIMING"]
+        steps = defaultdict(list)
+        order = []
+        for line in timing.read_text().splitlines():
+            step, milliseconds = line.rsplit("\t", 1)
+            if step not in steps:
+                order.append(step)
+            steps[step].append(float(milliseconds))
+
         server.manifest("", silent=True)
-        silent = time_to_log(prefix, [launcher], log, timeout=120)
-    d, t = statistics.median(direct), statistics.median(through)
-    print("suite started directly:        median %.3f s over %d runs" % (d, RUNS))
-    print("suite started via InitVL2.exe:  median %.3f s over %d runs" % (t, RUNS))
-    print("ratio (via InitVL2 / direct):   %.2f" % (t / d))
-    print("file server never answers:      suite started after %.2f s" % silent)
+        silent = time_to_log(prefix, launcher, log, timeout=120)
+
+    medians = {name: statistics.median(values) for name, values in series.items()}
+    for name, label in (("direct", "suite started directly"), ("stub", "through a null launcher"),
+                        ("InitVL2", "through InitVL2.exe")):
+        print("%-32s median %.3f s over %d runs" % (label + ":", medians[name], RUNS))
+    print("%-32s %.2f" % ("ratio InitVL2 / null launcher:", medians["InitVL2"] / medians["stub"]))
+    print("%-32s %.2f" % ("ratio InitVL2 / direct:", medians["InitVL2"] / medians["direct"]))
+    print("InitVL2's launch path, median per step (ms):")
+    for step in order:
+        print("    %-34s %7.2f" % (step, statistics.median(steps[step])))
+    print("%-32s suite started after %.2f s" % ("file server never answers:", silent))
+    for exe in ("InitVL2.exe", "VL2Del.exe"):
+        print("%-32s %d bytes" % (exe + " size:", (BUILD / exe).stat().st_size))
     return 0
 
 
