@@ -29,7 +29,7 @@ void ArchiveReader::Free(voidpf context, voidpf block) {
 void ArchiveReader::Open(const char* path, int mode, int volumeSize) {
     if (!storage_.IsClosed()) return;
     password_.clear();
-    entryState_ = 0;
+    entryState_ = EntryState::Idle;
     directory_.Reset();
     if (mode != OpenExisting && mode != OpenReadOnly)
         throw CZipException(CZipException::ZipCauseGeneric, path ? path : "");
@@ -60,7 +60,7 @@ void ArchiveReader::CheckZlib(int result) {
 }
 
 bool ArchiveReader::OpenEntry(int index) {
-    if (index < 0 || index >= GetCount() || entryState_ != 0) return false;
+    if (index < 0 || index >= GetCount() || entryState_ != EntryState::Idle) return false;
     readBuffer_.resize(kReadBufferSize);
     dataStart_ = directory_.OpenLocalHeader(storage_, index);
     const ArchiveEntryInfo& entry = *directory_.currentEntry;
@@ -71,34 +71,35 @@ bool ArchiveReader::OpenEntry(int index) {
             directory_.currentEntry = nullptr;
             return false;
         }
-        if (compressedLeft_ < 12) CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
+        if (compressedLeft_ < ArchiveEntryInfo::kEncryptionHeaderSize)
+            CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
         cipher_.reset(new PkwareCipher(password_));
-        unsigned char header[12];
+        unsigned char header[ArchiveEntryInfo::kEncryptionHeaderSize];
         storage_.ReadExactly(header, sizeof(header), true);
         cipher_->Decrypt(header, sizeof(header));
         unsigned char expected = entry.HasDataDescriptor() ? static_cast<unsigned char>(entry.modTime >> 8)
                                                            : static_cast<unsigned char>(entry.crc32 >> 24);
-        if (header[11] != expected) CZipException::Raise(CZipException::kBadPassword, ArchivePath());
-        compressedLeft_ -= 12;
+        if (header[sizeof(header) - 1] != expected) CZipException::Raise(CZipException::kBadPassword, ArchivePath());
+        compressedLeft_ -= ArchiveEntryInfo::kEncryptionHeaderSize;
     }
     std::memset(&stream_, 0, sizeof(stream_));
-    if (entry.method == 8) {
+    if (entry.method == kMethodDeflated) {
         stream_.zalloc = Allocate;
         stream_.zfree = Free;
         stream_.opaque = trackAllocations_ ? this : nullptr;
         CheckZlib(inflateInit2(&stream_, -MAX_WBITS));
         streamInitialised_ = true;
-    } else if (entry.method != 0) {
+    } else if (entry.method != kMethodStored) {
         CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
     }
     uncompressedLeft_ = entry.uncompressedSize;
     crc_ = 0;
-    entryState_ = -1;
+    entryState_ = EntryState::Reading;
     return true;
 }
 
 unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
-    if (entryState_ != -1 || !buffer || length == 0) return 0;
+    if (entryState_ != EntryState::Reading || !buffer || length == 0) return 0;
     const ArchiveEntryInfo& entry = *directory_.currentEntry;
     unsigned char* out = static_cast<unsigned char*>(buffer);
     unsigned space = std::min<uint32_t>(length, uncompressedLeft_);
@@ -115,7 +116,7 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
             stream_.next_in = readBuffer_.data();
             stream_.avail_in = chunk;
         }
-        if (entry.method == 8) {
+        if (entry.method == kMethodDeflated) {
             uLong before = stream_.total_out;
             unsigned char* start = stream_.next_out;
             int result = inflate(&stream_, Z_SYNC_FLUSH);
@@ -150,15 +151,15 @@ void ArchiveReader::ReleaseEntryState() {
     std::memset(&stream_, 0, sizeof(stream_));
     std::vector<unsigned char>().swap(readBuffer_);
     cipher_.reset();
-    entryState_ = 0;
+    entryState_ = EntryState::Idle;
 }
 
-int ArchiveReader::CloseEntry(const char* path, bool afterException) {
-    if (entryState_ != -1) return 0;
-    int result = 1;
+ArchiveReader::EntryEnd ArchiveReader::CloseEntry(const char* path, bool afterException) {
+    if (entryState_ != EntryState::Reading) return EntryEnd::NotOpen;
+    EntryEnd result = EntryEnd::Whole;
     if (!afterException) {
         if (uncompressedLeft_ > 0)
-            result = -1;
+            result = EntryEnd::DataMissing;
         else if (crc_ != directory_.currentEntry->crc32)
             CZipException::Raise(CZipException::kCrcMismatch, ArchivePath());
         if (streamInitialised_) {
@@ -172,9 +173,9 @@ int ArchiveReader::CloseEntry(const char* path, bool afterException) {
                 // reset all the same, so that later entries can still be extracted.
                 directory_.CheckDataDescriptor(storage_, dataStart_);
                 ReleaseEntryState();
-                return 0;
+                return EntryEnd::TimesNotSet;
             }
-            if (!file_system::SetAttributes(path, entry.externalAttributes)) result = -2;
+            if (!file_system::SetAttributes(path, entry.externalAttributes)) result = EntryEnd::AttributesNotSet;
         }
     }
     directory_.CheckDataDescriptor(storage_, dataStart_);
@@ -212,7 +213,7 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
 
     File file;
     file.Open(targetPath, File::modeCreate | File::modeWrite | File::shareDenyWrite);
-    int result = 0;
+    EntryEnd result = EntryEnd::NotOpen;
     try {
         std::vector<unsigned char> buffer(bufferSize);
         unsigned total = callback ? info.HeaderSize() : 0;
@@ -234,8 +235,8 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
         file_system::RemoveFile(targetPath);
         throw;
     }
-    if (result == -1) file_system::RemoveFile(targetPath);  // short data or a stopped copy
-    return result == 1;
+    if (result == EntryEnd::DataMissing) file_system::RemoveFile(targetPath);
+    return result == EntryEnd::Whole;
 }
 
 bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
@@ -246,7 +247,7 @@ bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
     std::vector<unsigned char> buffer(bufferSize);
     while (ReadEntryData(buffer.data(), bufferSize) == bufferSize) {
     }
-    return CloseEntry(nullptr, false) == 1;
+    return CloseEntry(nullptr, false) == EntryEnd::Whole;
 }
 
 void ArchiveReader::Close(bool afterException) {
@@ -257,7 +258,7 @@ void ArchiveReader::Close(bool afterException) {
         return;
     }
     if (storage_.IsClosed()) return;
-    if (entryState_ == -1) CloseEntry(nullptr, false);
+    if (entryState_ == EntryState::Reading) CloseEntry(nullptr, false);
     directory_.Reset();
     storage_.Close(false);
 }

@@ -161,7 +161,7 @@ uint64_t CentralDirectory::OpenLocalHeader(ArchiveStorage& storage, int index) {
     uint16_t nameLength = Le16(header + 26);
     uint16_t extraLength = Le16(header + 28);
     bool accepted = Le32(header) == kLocalSignature && flag == entry.flag && method == entry.method &&
-                    (method == 0 || method == 8) && nameLength == entry.fileName.size();
+                    (method == kMethodStored || method == kMethodDeflated) && nameLength == entry.fileName.size();
     if (accepted && !entry.HasDataDescriptor())
         accepted = Le32(header + 14) == entry.crc32 && Le32(header + 18) == entry.compressedSize &&
                    Le32(header + 22) == entry.uncompressedSize;
