@@ -59,6 +59,11 @@ void ArchiveReader::CheckZlib(int result) {
     if (result != Z_OK && result != Z_NEED_DICT) CZipException::Raise(result, ArchivePath());
 }
 
+bool ArchiveReader::StoredSizesAgree(const ArchiveEntryInfo& entry) {
+    uint32_t header = entry.IsEncrypted() ? ArchiveEntryInfo::kEncryptionHeaderSize : 0;
+    return entry.compressedSize >= header && entry.compressedSize - header == entry.uncompressedSize;
+}
+
 bool ArchiveReader::OpenEntry(int index) {
     if (index < 0 || index >= GetCount() || entryState_ != EntryState::Idle) return false;
     readBuffer_.resize(kReadBufferSize);
@@ -66,11 +71,18 @@ bool ArchiveReader::OpenEntry(int index) {
     const ArchiveEntryInfo& entry = *directory_.currentEntry;
     compressedLeft_ = entry.compressedSize;
     cipher_.reset();
+    if (entry.IsEncrypted() && password_.empty()) {
+        directory_.currentEntry = nullptr;
+        return false;
+    }
+    if (entry.method == kMethodStored && !StoredSizesAgree(entry)) {
+        // Stored data is its own output: sizes that disagree can only come from a
+        // damaged or crafted header, and reading by either of them would leave bytes
+        // unaccounted for. Refused before a file is created, as bad data is.
+        directory_.currentEntry = nullptr;
+        CZipException::Raise(CZipException::kCrcMismatch, ArchivePath());
+    }
     if (entry.IsEncrypted()) {
-        if (password_.empty()) {
-            directory_.currentEntry = nullptr;
-            return false;
-        }
         if (compressedLeft_ < ArchiveEntryInfo::kEncryptionHeaderSize)
             CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
         cipher_.reset(new PkwareCipher(password_));
@@ -108,6 +120,7 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
     stream_.next_out = out;
     stream_.avail_out = space;
     while (stream_.avail_out > 0 || (force && compressedLeft_ > 0)) {
+        bool refilled = false;
         if (stream_.avail_in == 0 && compressedLeft_ > 0) {
             unsigned chunk = std::min<uint32_t>(compressedLeft_, kReadBufferSize);
             storage_.ReadExactly(readBuffer_.data(), chunk, true);
@@ -115,7 +128,10 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
             compressedLeft_ -= chunk;
             stream_.next_in = readBuffer_.data();
             stream_.avail_in = chunk;
+            refilled = true;
         }
+        uInt inputBefore = stream_.avail_in;
+        uInt spaceBefore = stream_.avail_out;
         if (entry.method == kMethodDeflated) {
             uLong before = stream_.total_out;
             unsigned char* start = stream_.next_out;
@@ -138,6 +154,9 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
             produced += copy;
             if (stream_.avail_in == 0 && compressedLeft_ == 0) break;
         }
+        // A pass that neither read, consumed nor produced anything would be repeated
+        // for ever; what is missing shows when the entry is closed.
+        if (!refilled && stream_.avail_in == inputBefore && stream_.avail_out == spaceBefore) break;
     }
     return produced;
 }

@@ -64,6 +64,7 @@ class ArchiveReader {
         AttributesNotSet,  // the data is whole but the file's attributes could not be set
     };
 
+    static bool StoredSizesAgree(const ArchiveEntryInfo& entry);
     bool OpenEntry(int index);
     unsigned ReadEntryData(void* buffer, unsigned length);
     EntryEnd CloseEntry(const char* path, bool afterException);
