@@ -64,6 +64,19 @@ struct Guarded {
     ArchiveReader reader;
 };
 
+// The package's bytes with the central header of `entry` repeated `times` times in
+// place of the whole directory.
+std::string RepeatCentralHeader(const Builder& b, std::string bytes, size_t headerLength, uint16_t times) {
+    std::string header = bytes.substr(b.directoryOffset, headerLength);
+    std::string directory;
+    for (int i = 0; i < times; ++i) directory += header;
+    std::string end = bytes.substr(b.endOffset);
+    zip_builder::Set16(end, 8, times);
+    zip_builder::Set16(end, 10, times);
+    zip_builder::Set32(end, 12, static_cast<uint32_t>(directory.size()));
+    return bytes.substr(0, b.directoryOffset) + directory + end;
+}
+
 }  // namespace
 
 // Sizes and loops.
@@ -138,3 +151,76 @@ TEST_CASE(hostile_package, a_deflated_entry_longer_than_recorded_raises_instead_
     }
 }
 
+// Overlapping entries.
+
+TEST_CASE(hostile_package, many_central_records_for_one_local_entry_are_refused_at_open) {
+    Builder b;
+    b.Add(Named("payload.bin", Noise(20000, 15), kMethodStored));
+    std::string bytes = b.Build();
+    Guarded g(RepeatCentralHeader(b, bytes, 46 + 11, 100));
+    CHECK_EQ(g.Open(), CZipException::ZipCauseCorruptArchive);
+    CHECK_EQ(g.Outside(), g.before);
+    CHECK(!scratch::Exists(g.In("payload.bin")));
+    // The same package with the record once is fine.
+    Guarded once(RepeatCentralHeader(b, bytes, 46 + 11, 1));
+    CHECK_EQ(once.Open(), kNoException);
+    CHECK(once.Extract(0));
+}
+
+TEST_CASE(hostile_package, entries_overlapping_each_other_or_the_directory_are_refused_at_open) {
+    Builder b;
+    b.Add(Named("a.bin", Noise(5000, 16), kMethodStored));
+    b.Add(Named("b.bin", Noise(5000, 17), kMethodStored));
+    std::string bytes = b.Build();
+    size_t second = b.directoryOffset + 46 + 5;
+    // The second entry starts inside the first one's data.
+    std::string inside = bytes;
+    zip_builder::Set32(inside, second + 42, static_cast<uint32_t>(b.localOffsets[0] + 100));
+    // The second entry's data runs into the directory.
+    std::string intoDirectory = bytes;
+    zip_builder::Set32(intoDirectory, b.localOffsets[1] + 18, 5100);
+    zip_builder::Set32(intoDirectory, b.localOffsets[1] + 22, 5100);
+    zip_builder::Set32(intoDirectory, second + 20, 5100);
+    zip_builder::Set32(intoDirectory, second + 24, 5100);
+    // The second entry's local header is said to stand inside the directory.
+    std::string inDirectory = bytes;
+    zip_builder::Set32(inDirectory, second + 42, static_cast<uint32_t>(b.directoryOffset + 10));
+    for (const std::string* package : {&inside, &intoDirectory, &inDirectory}) {
+        Guarded g(*package);
+        CHECK_EQ(g.Open(), CZipException::ZipCauseCorruptArchive);
+        CHECK_EQ(g.Outside(), g.before);
+    }
+    Guarded fine(bytes);
+    CHECK_EQ(fine.Open(), kNoException);
+}
+
+TEST_CASE(hostile_package, an_entry_running_into_the_next_is_refused_when_it_is_read) {
+    // A local extra field, known only once the entry is read, pushes the data of the
+    // first entry over the second's header.
+    Builder b;
+    b.Add(Named("a.bin", Noise(3000, 18), kMethodStored));
+    b.Add(Named("b.bin", Noise(3000, 19), kMethodStored));
+    std::string bytes = b.Build();
+    zip_builder::Set16(bytes, b.localOffsets[0] + 28, 40);
+    Guarded g(bytes);
+    CHECK_EQ(g.Open(), kNoException);
+    CHECK_EQ(g.Cause(0), CZipException::ZipCauseCorruptArchive);
+    CHECK(!scratch::Exists(g.In("a.bin")));
+    CHECK(g.Extract(1));
+    CHECK_EQ(scratch::ReadBytes(g.In("b.bin")), Noise(3000, 19));
+
+    // A descriptor with its signature that ends inside the next entry's header.
+    Builder d;
+    Entry first = Named("c.bin", Noise(3000, 20));
+    first.flag = ArchiveEntryInfo::kFlagDataDescriptor;
+    d.Add(first);
+    d.Add(Named("d.bin", Noise(3000, 21)));
+    std::string described = d.Build();
+    size_t second = d.directoryOffset + 46 + 5;
+    zip_builder::Set32(described, second + 42, static_cast<uint32_t>(d.localOffsets[1] - 4));
+    Guarded h(described);
+    CHECK_EQ(h.Open(), kNoException);
+    CHECK_EQ(h.Cause(0), CZipException::ZipCauseCorruptArchive);
+    CHECK(!scratch::Exists(h.In("c.bin")));
+    CHECK_EQ(h.Outside(), h.before);
+}
