@@ -43,10 +43,8 @@ void ArchiveReader::Open(const char* path, int mode, int volumeSize) {
 int ArchiveReader::GetCount() const { return static_cast<int>(directory_.entries.size()); }
 
 bool ArchiveReader::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
-    if (storage_.IsClosed()) return false;
-    uint16_t position = static_cast<uint16_t>(index);
-    if (position >= directory_.entries.size()) return false;
-    info = *directory_.entries[position];
+    if (storage_.IsClosed() || index < 0 || index >= GetCount()) return false;
+    info = *directory_.entries[static_cast<size_t>(index)];
     if (!directory_.convertNames) {
         file_system::ConvertOemToAnsi(info.fileName);
         for (char& c : info.fileName)

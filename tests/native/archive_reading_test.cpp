@@ -147,7 +147,7 @@ TEST_CASE(archive_reading, forward_slashes_read_as_backslashes_and_code_page_byt
     CHECK_EQ(info.HeaderSize(), 46u + 13u);
 }
 
-TEST_CASE(archive_reading, entry_indexes_compare_as_16_bit_numbers) {
+TEST_CASE(archive_reading, an_index_beyond_the_entries_is_refused_even_where_it_wraps_in_16_bits) {
     scratch::Folder folder;
     ArchiveReader reader;
     Builder b;
@@ -155,10 +155,19 @@ TEST_CASE(archive_reading, entry_indexes_compare_as_16_bit_numbers) {
     b.Add(Named("b.txt", "b"));
     CHECK_EQ(OpenCause(reader, folder, b.Build()), kOpened);
     ArchiveEntryInfo info;
+    CHECK(reader.GetEntryInfo(1, info));
+    CHECK_EQ(info.GetFileName(), std::string("b.txt"));
     CHECK(!reader.GetEntryInfo(2, info));
     CHECK(!reader.GetEntryInfo(-1, info));
-    CHECK(reader.GetEntryInfo(65537, info));
-    CHECK_EQ(info.GetFileName(), std::string("b.txt"));
+    // 65536 and 65537 are 0 and 1 once cut to 16 bits.
+    CHECK(!reader.GetEntryInfo(65536, info));
+    CHECK(!reader.GetEntryInfo(65537, info));
+    CHECK(!reader.GetEntryInfo(-65535, info));
+    scratch::Folder out;
+    CHECK(!reader.ExtractFile(65536, out.path().c_str()));
+    CHECK(!reader.TestFile(65537));
+    CHECK(!scratch::IsFile(out / "a.txt"));
+    CHECK(!scratch::IsFile(out / "b.txt"));
 }
 
 TEST_CASE(archive_reading, a_missing_file_is_a_file_error_not_an_archive_error) {
