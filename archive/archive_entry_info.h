@@ -46,7 +46,11 @@ struct ArchiveEntryInfo {
     bool IsEncrypted() const { return (flag & kFlagEncrypted) != 0; }
     bool HasDataDescriptor() const { return (flag & kFlagDataDescriptor) != 0; }
     bool HasUtf8Name() const { return (flag & kFlagUtf8Name) != 0; }
-    bool IsFolder() const { return (externalAttributes & kAttributeDirectory) != 0; }
+    // Several writers store folders by a name ending with a separator alone.
+    bool IsFolder() const {
+        return (externalAttributes & kAttributeDirectory) != 0 ||
+               (!fileName.empty() && (fileName.back() == '\\' || fileName.back() == '/'));
+    }
     // The header's stored size: the fixed part and the three variable fields.
     unsigned HeaderSize() const {
         return kFixedSize + static_cast<unsigned>(fileName.size() + extraField.size() + comment.size());

@@ -45,11 +45,7 @@ int ArchiveReader::GetCount() const { return static_cast<int>(directory_.entries
 bool ArchiveReader::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
     if (storage_.IsClosed() || index < 0 || index >= GetCount()) return false;
     info = *directory_.entries[static_cast<size_t>(index)];
-    if (!directory_.convertNames) {
-        file_system::ConvertOemToAnsi(info.fileName);
-        for (char& c : info.fileName)
-            if (c == '/') c = '\\';
-    }
+    if (!directory_.convertNames) archive_paths::ConvertStoredName(info.fileName, info.HasUtf8Name());
     return true;
 }
 
@@ -200,6 +196,25 @@ ArchiveReader::EntryEnd ArchiveReader::CloseEntry(const char* path, bool afterEx
     return result;
 }
 
+std::string ArchiveReader::NameUnderTarget(const std::string& name, bool fullPath,
+                                           archive_paths::NameEncoding encoding) {
+    archive_paths::PathParts parts = archive_paths::SplitPath(name, encoding);
+    std::string relative;
+    if (fullPath) {
+        size_t skip = parts.directory.find_first_not_of("\\/");
+        relative = skip == std::string::npos ? std::string() : parts.directory.substr(skip);
+    }
+    return relative + parts.fileName + parts.extension;
+}
+
+bool ArchiveReader::NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
+                                 bool storedName) const {
+    // Stored names are untrusted: nothing may be written outside the target folder,
+    // to a device, or under a name the file system would take differently.
+    if (storedName && !directory_.Facts(index).nameConverted) return false;
+    return archive_paths::CheckName(relative, encoding) == archive_paths::NameRefusal::None;
+}
+
 bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPath, const char* newName,
                                 ProgressCallback callback, void* userData, unsigned bufferSize) {
     if (bufferSize == 0 || !targetFolder) return false;
@@ -207,26 +222,28 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
     if (!GetEntryInfo(index, info)) return false;
 
     std::string folder = archive_paths::StripTrailingSeparators(targetFolder);
-    archive_paths::PathParts parts = archive_paths::SplitPath(newName ? std::string(newName) : info.GetFileName());
-    std::string namePart;
-    if (fullPath) {
-        size_t skip = parts.directory.find_first_not_of("\\/");
-        namePart = skip == std::string::npos ? std::string() : parts.directory.substr(skip);
-    }
-    namePart += parts.fileName + parts.extension;
-    // Stored names are untrusted: nothing may be written outside the target folder.
-    if (archive_paths::ClimbsOut(namePart)) return false;
+    std::string name = newName ? std::string(newName) : info.GetFileName();
+    archive_paths::NameEncoding encoding = newName ? archive_paths::NameEncoding::SystemCodePage
+                                                   : archive_paths::HeldEncoding(info.HasUtf8Name());
+    // A zero byte anywhere, even in a folder part that is dropped, marks a crafted name.
+    if (name.find('\0') != std::string::npos) return false;
+    std::string namePart = NameUnderTarget(name, fullPath, encoding);
+    if (!NameIsUsable(index, namePart, encoding, newName == nullptr)) return false;
     std::string targetPath = folder + "\\" + namePart;
     if (targetPath.size() > file_system::MaxPathLength()) return false;
 
     if (info.IsFolder()) {
-        archive_paths::CreateFolderChain(targetPath);
+        // A folder that resolves to the target itself ("./", or nothing left without
+        // full paths) has nothing to create, and the target's attributes are not the
+        // package's to change.
+        if (archive_paths::IsOnlyCurrentFolder(namePart)) return true;
+        archive_paths::CreateFolderChain(targetPath, encoding);
         file_system::SetAttributes(targetPath, info.externalAttributes);
         return true;
     }
     if (!OpenEntry(index)) return false;
-    archive_paths::PathParts target = archive_paths::SplitPath(targetPath);
-    archive_paths::CreateFolderChain(target.drive + target.directory);
+    archive_paths::PathParts target = archive_paths::SplitPath(targetPath, encoding);
+    archive_paths::CreateFolderChain(target.drive + target.directory, encoding);
 
     File file;
     file.Open(targetPath, File::modeCreate | File::modeWrite | File::shareDenyWrite);
@@ -259,6 +276,12 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
 bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
     ArchiveEntryInfo info;
     if (bufferSize == 0 || !GetEntryInfo(index, info)) return false;
+    // An entry that extraction would refuse fails its test as well.
+    archive_paths::NameEncoding encoding = archive_paths::HeldEncoding(info.HasUtf8Name());
+    std::string name = info.GetFileName();
+    if (name.find('\0') != std::string::npos ||
+        !NameIsUsable(index, NameUnderTarget(name, true, encoding), encoding, true))
+        return false;
     if (info.IsFolder()) return true;
     if (!OpenEntry(index)) return false;
     std::vector<unsigned char> buffer(bufferSize);

@@ -16,6 +16,7 @@
 #include <zlib.h>
 
 #include "archive/archive_entry_info.h"
+#include "archive/archive_paths.h"
 #include "archive/archive_storage.h"
 #include "archive/central_directory.h"
 #include "archive/pkware_cipher.h"
@@ -64,6 +65,11 @@ class ArchiveReader {
         AttributesNotSet,  // the data is whole but the file's attributes could not be set
     };
 
+    // The part of a name put under the target folder: no drive, no leading
+    // separators, and no folders unless `fullPath`.
+    static std::string NameUnderTarget(const std::string& name, bool fullPath, archive_paths::NameEncoding encoding);
+    bool NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
+                      bool storedName) const;
     static bool StoredSizesAgree(const ArchiveEntryInfo& entry);
     bool OpenEntry(int index);
     unsigned ReadEntryData(void* buffer, unsigned length);

@@ -8,6 +8,7 @@
 #include <windows.h>
 #endif
 
+#include "archive/archive_paths.h"
 #include "archive/zip_exception.h"
 
 namespace {
@@ -148,11 +149,10 @@ void CentralDirectory::ReadEntries(ArchiveStorage& storage) {
         if (entry.signature != ArchiveEntryInfo::kSignature || storage.currentVolume != volumeBefore)
             Corrupt(storage);
         facts.back().storedNameLength = nameLength;
-        if (convertNames) {
-            file_system::ConvertOemToAnsi(entry.fileName);
-            for (char& ch : entry.fileName)
-                if (ch == '/') ch = '\\';
-        }
+        // A name that cannot be converted fails its own entry when it is extracted,
+        // not the whole archive.
+        if (convertNames)
+            facts.back().nameConverted = archive_paths::ConvertStoredName(entry.fileName, entry.HasUtf8Name());
     }
 }
 

@@ -37,6 +37,7 @@ class CentralDirectory {
     // What reading the directory found out about each entry, beside its record.
     struct EntryFacts {
         uint16_t storedNameLength = 0;  // before conversion, as the local header must repeat it
+        bool nameConverted = true;      // false: a UTF-8 name this system cannot take
         // Where the entry's range must end: the next entry's local header, or the
         // directory (as file positions); the largest value when nothing follows on
         // the same volume.

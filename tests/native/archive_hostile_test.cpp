@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_paths.h"
 #include "archive/archive_reader.h"
 #include "tests/check.h"
 #include "tests/native/archive_test_support.h"
@@ -149,6 +150,186 @@ TEST_CASE(hostile_package, a_deflated_entry_longer_than_recorded_raises_instead_
         CHECK(g.Extract(1));
         CHECK_EQ(g.Outside(), g.before);
     }
+}
+
+// Names.
+
+TEST_CASE(hostile_package, a_zero_byte_in_a_name_is_refused_and_the_folder_above_keeps_its_attributes) {
+    Builder b;
+    Entry up = Named(std::string("..\0", 3), "", kMethodStored);
+    up.externalAttributes = ArchiveEntryInfo::kAttributeDirectory | ArchiveEntryInfo::kAttributeReadOnly;
+    b.Add(up);
+    b.Add(Named(std::string("evil.txt\0.png", 13), "cut short"));
+    b.Add(Named(std::string("sub\0/x.txt", 10), "cut short"));
+    b.Add(Named("kept.txt", "kept"));
+    Guarded g(b.Build());
+    long targetBefore = scratch::AttributesOrMode(g.inner);
+    CHECK_EQ(g.Open(), kNoException);
+    CHECK(!g.Extract(0));
+    CHECK(!g.Extract(1));
+    CHECK(!g.Extract(2));
+    CHECK(!g.reader.TestFile(1));
+    CHECK(g.Extract(3));
+    CHECK(!scratch::Exists(g.In("evil.txt")));
+    CHECK(!scratch::Exists(g.In("sub")));
+    CHECK(scratch::IsFile(g.In("kept.txt")));
+    CHECK_EQ(scratch::AttributesOrMode(g.inner), targetBefore);
+    CHECK_EQ(g.Outside(), g.before);
+}
+
+TEST_CASE(hostile_package, device_names_are_refused_in_any_component_and_case_and_like_names_extract) {
+    const char* devices[] = {"CON",      "NUL.txt", "sub/aux.h",  "COM1",     "lpt9.log", "Prn.",
+                             "con .txt", "CONIN$",  "a/b/Com3/c", "nul.tar.gz", "AUX/",
+                             "COM\xA9\xF6.txt"};  // COM with a superscript one, code page 949
+    const char* ordinary[] = {"CONSOLE.txt", "com10.txt", "icon.png", "nul_data.bin", "sub/auxiliary.h",
+                              "LPT.txt",     "a.con",     "COMA.txt"};
+    Builder b;
+    for (const char* name : devices) b.Add(Named(name, "to a device"));
+    for (const char* name : ordinary) b.Add(Named(name, "a file"));
+    Guarded g(b.Build());
+    CHECK_EQ(g.Open(), kNoException);
+    int index = 0;
+    for (const char* name : devices) {
+        bool extracted = g.Extract(index++);
+        if (extracted) check::Fail(__FILE__, __LINE__, std::string("a device name extracted: ") + name);
+    }
+    for (const char* name : ordinary) {
+        CHECK(g.Extract(index++));
+        CHECK_EQ(scratch::ReadBytes(g.In(name)), std::string("a file"));
+    }
+    CHECK(!scratch::Exists(g.In("CON")));
+    CHECK(!scratch::Exists(g.In("a")));
+    CHECK_EQ(g.Outside(), g.before);
+}
+
+TEST_CASE(hostile_package, an_over_long_name_component_fails_only_its_entry) {
+    Builder b;
+    b.Add(Named("dir/" + std::string(300, 'n') + ".txt", "long file"));
+    b.Add(Named(std::string(256, 'd') + "/a.txt", "long folder"));
+    Entry folder = Named(std::string(260, 'f') + "/", "", kMethodStored);
+    folder.externalAttributes = ArchiveEntryInfo::kAttributeDirectory;
+    b.Add(folder);
+    b.Add(Named("dir/short.txt", "short"));
+    b.Add(Named(std::string(200, 'm') + ".txt", "long but allowed"));
+    Guarded g(b.Build());
+    CHECK_EQ(g.Open(), kNoException);
+    CHECK(!g.Extract(0));
+    CHECK(!g.Extract(1));
+    CHECK(!g.Extract(2));
+    CHECK(g.Extract(3));
+    CHECK_EQ(scratch::ReadBytes(g.In("dir\\short.txt")), std::string("short"));
+#if !defined(_WIN32)
+    // On Windows the whole path would pass MAX_PATH; natively the component is fine.
+    CHECK(g.Extract(4));
+#endif
+    CHECK_EQ(g.Outside(), g.before);
+}
+
+TEST_CASE(hostile_package, a_name_ending_with_a_separator_is_a_folder_whatever_its_attributes) {
+    Builder b;
+    b.Add(Named("data/", "", kMethodStored));  // the archive attribute only
+    Entry bare = Named("bare\\", "junk that is not read", kMethodStored);
+    bare.externalAttributes = 0;
+    b.Add(bare);
+    b.Add(Named("data/file.txt", "inside"));
+    Guarded g(b.Build());
+    CHECK_EQ(g.Open(), kNoException);
+    ArchiveEntryInfo info;
+    CHECK(g.reader.GetEntryInfo(0, info));
+    CHECK(info.IsFolder());
+    CHECK(g.Extract(0));
+    CHECK(g.Extract(1));
+    CHECK(g.Extract(2));
+    CHECK(g.reader.TestFile(1));
+    CHECK(scratch::IsFolder(g.In("data")));
+    CHECK(scratch::IsFolder(g.In("bare")));
+    CHECK_EQ(scratch::ReadBytes(g.In("data\\file.txt")), std::string("inside"));
+}
+
+TEST_CASE(hostile_package, a_folder_entry_naming_the_target_itself_leaves_its_attributes) {
+    Builder b;
+    for (const char* name : {"./", ".\\.\\", "/"}) {
+        Entry self = Named(name, "", kMethodStored);
+        self.externalAttributes = ArchiveEntryInfo::kAttributeDirectory | ArchiveEntryInfo::kAttributeReadOnly;
+        b.Add(self);
+    }
+    Entry nested = Named("x/y/", "", kMethodStored);
+    nested.externalAttributes = ArchiveEntryInfo::kAttributeDirectory | ArchiveEntryInfo::kAttributeReadOnly;
+    b.Add(nested);
+    Guarded g(b.Build());
+    long targetBefore = scratch::AttributesOrMode(g.inner);
+    CHECK_EQ(g.Open(), kNoException);
+    for (int i = 0; i < 3; ++i) CHECK(g.Extract(i));
+    // Without full paths nothing of the folder entry is left but the target.
+    CHECK(g.reader.ExtractFile(3, g.inner.c_str(), false));
+    CHECK_EQ(scratch::AttributesOrMode(g.inner), targetBefore);
+    CHECK_EQ(g.Outside(), g.before);
+}
+
+TEST_CASE(hostile_package, a_utf8_name_is_split_as_utf8_and_converted_for_the_system) {
+    Builder b;
+    // 한/글.txt in UTF-8: read as code page 949, the syllable's last byte would be a
+    // lead byte and take the slash as its trail byte.
+    Entry korean = Named("\xED\x95\x9C/\xEA\xB8\x80.txt", "hangul");
+    korean.flag = ArchiveEntryInfo::kFlagUtf8Name;
+    b.Add(korean);
+    Guarded g(b.Build());
+    CHECK_EQ(g.Open(), kNoException);
+    CHECK(g.Extract(0));
+#if defined(_WIN32)
+    const std::string held = "\xC7\xD1\\\xB1\xDB.txt";  // code page 949
+#else
+    const std::string held = "\xED\x95\x9C\\\xEA\xB8\x80.txt";
+#endif
+    ArchiveEntryInfo info;
+    CHECK(g.reader.GetEntryInfo(0, info));
+    CHECK_EQ(info.GetFileName(), held);
+    CHECK_EQ(scratch::ReadBytes(g.In(held)), std::string("hangul"));
+}
+
+TEST_CASE(hostile_package, a_utf8_name_that_cannot_be_converted_fails_only_its_entry) {
+    const std::string unconvertible[] = {
+        "\xC0\xAE\xC0\xAE/escaped.txt",  // overlong dots: "../" to a lenient decoder
+        "\xFF\xFE" "bad.txt",
+        "\xED\xA0\x80" "surrogate.txt",
+        "cut\xE2\x82",
+    };
+    Builder b;
+    for (const std::string& name : unconvertible) {
+        Entry e = Named(name, "x");
+        e.flag = ArchiveEntryInfo::kFlagUtf8Name;
+        b.Add(e);
+    }
+    Entry thai = Named("\xE0\xB8\x81.txt", "thai");  // a letter that code page 949 lacks
+    thai.flag = ArchiveEntryInfo::kFlagUtf8Name;
+    b.Add(thai);
+    b.Add(Named("fine.txt", "fine"));
+    Guarded g(b.Build());
+    CHECK_EQ(g.Open(), kNoException);
+    for (int i = 0; i < 4; ++i) CHECK(!g.Extract(i));
+    CHECK(!g.reader.TestFile(0));
+#if defined(_WIN32)
+    CHECK(!g.Extract(4));
+#else
+    CHECK(g.Extract(4));  // natively the name is kept as UTF-8
+#endif
+    CHECK(g.Extract(5));
+    CHECK(scratch::IsFile(g.In("fine.txt")));
+    CHECK_EQ(g.Outside(), g.before);
+}
+
+TEST_CASE(archive_names, utf8_is_taken_only_in_its_shortest_valid_form) {
+    CHECK(archive_paths::IsValidUtf8(""));
+    CHECK(archive_paths::IsValidUtf8("plain.txt"));
+    CHECK(archive_paths::IsValidUtf8("\xEC\x84\xA4"));           // U+C124
+    CHECK(archive_paths::IsValidUtf8("\xF4\x8F\xBF\xBF"));       // U+10FFFF
+    CHECK(!archive_paths::IsValidUtf8("\xC0\xAF"));              // overlong slash
+    CHECK(!archive_paths::IsValidUtf8("\xE0\x80\xAE"));          // overlong dot
+    CHECK(!archive_paths::IsValidUtf8("\xF4\x90\x80\x80"));      // above U+10FFFF
+    CHECK(!archive_paths::IsValidUtf8("\xED\xBF\xBF"));          // a surrogate
+    CHECK(!archive_paths::IsValidUtf8("\x80"));                  // a lone continuation
+    CHECK(!archive_paths::IsValidUtf8("\xEC\x84"));              // cut short
+    CHECK(!archive_paths::IsValidUtf8("\xEC\x84" "A"));          // continuation missing
 }
 
 // Overlapping entries.
