@@ -79,7 +79,8 @@ void ClearTarget() {
     std::error_code ignored;
     for (fs::recursive_directory_iterator it(target, ignored), end; it != end; it.increment(ignored))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    for (const fs::directory_entry& entry : fs::directory_iterator(target, ignored)) fs::remove_all(entry.path(), ignored);
+    for (const fs::directory_entry& entry : fs::directory_iterator(target, ignored))
+        fs::remove_all(entry.path(), ignored);
 }
 
 const Listing& Before() {

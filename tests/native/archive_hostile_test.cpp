@@ -1,5 +1,8 @@
 // Packages made the way an attacker would make them: every case must end, refuse
 // what it must, extract the rest, and change nothing outside the target folder.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -101,7 +104,8 @@ TEST_CASE(hostile_package, a_stored_entry_whose_sizes_disagree_fails_its_check_i
         b.Add(victim);
         b.Add(Named("after.txt", "after"));
         std::string bytes = b.Build();
-        if (!(c.flag & ArchiveEntryInfo::kFlagDataDescriptor)) zip_builder::Set32(bytes, b.localOffsets[0] + 22, c.recorded);
+        if (!(c.flag & ArchiveEntryInfo::kFlagDataDescriptor))
+            zip_builder::Set32(bytes, b.localOffsets[0] + 22, c.recorded);
         zip_builder::Set32(bytes, b.directoryOffset + 24, c.recorded);
         Guarded g(bytes);
         CHECK_EQ(g.Open(), kNoException);
@@ -197,8 +201,16 @@ TEST_CASE(hostile_package, device_names_are_refused_in_any_component_and_case_an
         CHECK(g.Extract(index++));
         CHECK_EQ(scratch::ReadBytes(g.In(name)), std::string("a file"));
     }
-    CHECK(!scratch::Exists(g.In("CON")));
-    CHECK(!scratch::Exists(g.In("a")));
+    // Only the ordinary names were written (on Windows CON "exists" in every folder,
+    // so the folder's listing is what tells).
+    std::vector<std::string> written;
+    for (const auto& item : std::filesystem::directory_iterator(scratch::Native(g.inner)))
+        written.push_back(item.path().filename().string());
+    std::sort(written.begin(), written.end());
+    CHECK_EQ(written.size(), size_t(8));
+    const char* expected[] = {"COMA.txt",  "CONSOLE.txt",  "LPT.txt", "a.con",
+                              "com10.txt", "icon.png", "nul_data.bin", "sub"};
+    for (size_t i = 0; i < written.size() && i < 8; ++i) CHECK_EQ(written[i], std::string(expected[i]));
     CHECK_EQ(g.Outside(), g.before);
 }
 
@@ -275,7 +287,6 @@ TEST_CASE(hostile_package, a_utf8_name_is_split_as_utf8_and_converted_for_the_sy
     b.Add(korean);
     Guarded g(b.Build());
     CHECK_EQ(g.Open(), kNoException);
-    CHECK(g.Extract(0));
 #if defined(_WIN32)
     const std::string held = "\xC7\xD1\\\xB1\xDB.txt";  // code page 949
 #else
@@ -284,6 +295,15 @@ TEST_CASE(hostile_package, a_utf8_name_is_split_as_utf8_and_converted_for_the_sy
     ArchiveEntryInfo info;
     CHECK(g.reader.GetEntryInfo(0, info));
     CHECK_EQ(info.GetFileName(), held);
+#if defined(_WIN32)
+    // Wine keeps Hangul file names only where Linux has a Korean UTF-8 locale; without
+    // one, the conversion above is all that can be seen.
+    if (!CreateDirectoryA(g.In("\xC7\xD1-probe").c_str(), nullptr)) {
+        std::printf("    note: this file system takes no Hangul names; the extracted file is not checked\n");
+        return;
+    }
+#endif
+    CHECK(g.Extract(0));
     CHECK_EQ(scratch::ReadBytes(g.In(held)), std::string("hangul"));
 }
 

@@ -58,7 +58,8 @@ TEST_CASE(archive_reading, no_end_record_signature_is_end_record_missing_with_th
 TEST_CASE(archive_reading, a_signature_closer_than_22_bytes_to_the_end_is_corrupt) {
     scratch::Folder folder;
     ArchiveReader reader;
-    CHECK_EQ(OpenCause(reader, folder, std::string(100, 'x') + "PK\x05\x06" + std::string(10, '\0')), CZipException::ZipCauseCorruptArchive);
+    CHECK_EQ(OpenCause(reader, folder, std::string(100, 'x') + "PK\x05\x06" + std::string(10, '\0')),
+             CZipException::ZipCauseCorruptArchive);
 }
 
 TEST_CASE(archive_reading, a_signature_across_the_seam_of_two_search_chunks_is_found) {

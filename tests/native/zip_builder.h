@@ -83,7 +83,8 @@ class Builder {
         localOffsets.clear();
         for (const Entry& e : entries_) {
             std::string body = e.compressed;
-            if (body.empty() && !e.data.empty()) body = e.method == kMethodDeflated ? Deflate(e.data, 6, e.tail) : e.data;
+            if (body.empty() && !e.data.empty())
+                body = e.method == kMethodDeflated ? Deflate(e.data, 6, e.tail) : e.data;
             if (body.empty() && e.method == kMethodDeflated) body = Deflate("", 6, false);
             uint32_t crc = Crc(e.data);
             uint16_t flag = e.flag;
@@ -91,7 +92,8 @@ class Builder {
                 flag |= ArchiveEntryInfo::kFlagEncrypted;
                 PkwareCipher cipher(e.password);
                 std::string header(12, 'h');
-                header[11] = static_cast<char>((flag & ArchiveEntryInfo::kFlagDataDescriptor) ? (e.modTime >> 8) : (crc >> 24));
+                bool described = (flag & ArchiveEntryInfo::kFlagDataDescriptor) != 0;
+                header[11] = static_cast<char>(described ? (e.modTime >> 8) : (crc >> 24));
                 std::string plain = header + body;
                 cipher.Encrypt(reinterpret_cast<unsigned char*>(&plain[0]), plain.size());
                 body = plain;
