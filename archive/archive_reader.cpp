@@ -207,6 +207,14 @@ std::string ArchiveReader::NameUnderTarget(const std::string& name, bool fullPat
     return relative + parts.fileName + parts.extension;
 }
 
+bool ArchiveReader::HasFileName(const std::string& relative, archive_paths::NameEncoding encoding) {
+    // "", "." or "x/." would name a folder, and opening it as a file would end the
+    // whole extraction with a file error.
+    archive_paths::PathParts parts = archive_paths::SplitPath(relative, encoding);
+    std::string leaf = parts.fileName + parts.extension;
+    return !leaf.empty() && leaf != ".";
+}
+
 bool ArchiveReader::NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
                                  bool storedName) const {
     // Stored names are untrusted: nothing may be written outside the target folder,
@@ -241,7 +249,7 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
         file_system::SetAttributes(targetPath, info.externalAttributes);
         return true;
     }
-    if (!OpenEntry(index)) return false;
+    if (!HasFileName(namePart, encoding) || !OpenEntry(index)) return false;
     archive_paths::PathParts target = archive_paths::SplitPath(targetPath, encoding);
     archive_paths::CreateFolderChain(target.drive + target.directory, encoding);
 
@@ -279,10 +287,10 @@ bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
     // An entry that extraction would refuse fails its test as well.
     archive_paths::NameEncoding encoding = archive_paths::HeldEncoding(info.HasUtf8Name());
     std::string name = info.GetFileName();
-    if (name.find('\0') != std::string::npos ||
-        !NameIsUsable(index, NameUnderTarget(name, true, encoding), encoding, true))
-        return false;
+    std::string relative = NameUnderTarget(name, true, encoding);
+    if (name.find('\0') != std::string::npos || !NameIsUsable(index, relative, encoding, true)) return false;
     if (info.IsFolder()) return true;
+    if (!HasFileName(relative, encoding)) return false;
     if (!OpenEntry(index)) return false;
     std::vector<unsigned char> buffer(bufferSize);
     while (ReadEntryData(buffer.data(), bufferSize) == bufferSize) {

@@ -68,6 +68,7 @@ class ArchiveReader {
     // The part of a name put under the target folder: no drive, no leading
     // separators, and no folders unless `fullPath`.
     static std::string NameUnderTarget(const std::string& name, bool fullPath, archive_paths::NameEncoding encoding);
+    static bool HasFileName(const std::string& relative, archive_paths::NameEncoding encoding);
     bool NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
                       bool storedName) const;
     static bool StoredSizesAgree(const ArchiveEntryInfo& entry);

@@ -278,6 +278,19 @@ TEST_CASE(hostile_package, a_folder_entry_naming_the_target_itself_leaves_its_at
     CHECK_EQ(g.Outside(), g.before);
 }
 
+TEST_CASE(hostile_package, a_file_entry_without_a_file_name_fails_only_its_entry) {
+    Builder b;
+    for (const char* name : {"", ".", "x/.", "C:"}) b.Add(Named(name, "no name"));
+    b.Add(Named("named.txt", "named"));
+    Guarded g(b.Build());
+    CHECK_EQ(g.Open(), kNoException);
+    for (int i = 0; i < 4; ++i) CHECK(!g.Extract(i));
+    CHECK(!g.reader.TestFile(2));
+    CHECK(g.Extract(4));
+    CHECK_EQ(scratch::ReadBytes(g.In("named.txt")), std::string("named"));
+    CHECK_EQ(g.Outside(), g.before);
+}
+
 TEST_CASE(hostile_package, a_utf8_name_is_split_as_utf8_and_converted_for_the_system) {
     Builder b;
     // 한/글.txt in UTF-8: read as code page 949, the syllable's last byte would be a
