@@ -143,9 +143,8 @@ class CvzTool(unittest.TestCase):
 
 
 class HostilePackages(unittest.TestCase):
-    """Each finding of the review with crafted packages, through the tool: the exit
-    code, which entries extracted or were skipped, and nothing changed above the
-    target."""
+    """Packages crafted as an attacker would, through the tool: the exit code, which
+    entries extracted or were skipped, and nothing changed above the target."""
 
     def setUp(self):
         self.dir = Path(tempfile.mkdtemp(prefix="cvztool-hostile-"))
