@@ -1,5 +1,11 @@
 #include "archive/archive_paths.h"
 
+#include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "framework/file.h"
 #include "framework/text.h"
 
@@ -9,9 +15,158 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+bool IsLeadByte(unsigned char c, NameEncoding encoding) {
+    if (encoding == NameEncoding::Utf8) return false;  // no UTF-8 byte of a character looks like ASCII
+#if defined(_WIN32)
+    return IsDBCSLeadByte(c) != 0;
+#else
+    return text::IsLeadByte949(c);
+#endif
+}
+
+// Calls `visit` with each component of `name`, separated by either slash; a trail
+// byte is never taken for a separator.
+template <typename Visit>
+bool AnyComponent(const std::string& name, NameEncoding encoding, Visit visit) {
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && IsLeadByte(static_cast<unsigned char>(name[i]), encoding) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+        if (i == name.size() || IsSeparator(name[i])) {
+            if (visit(name.substr(start, i - start))) return true;
+            start = i + 1;
+        }
+    }
+    return false;
+}
+
+// The superscript digits one, two and three, which Windows takes as device numbers.
+bool IsSuperscriptDigit(const std::string& text, NameEncoding encoding) {
+#if defined(_WIN32)
+    if (encoding == NameEncoding::SystemCodePage) {
+        wchar_t wide[2];
+        int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, 2);
+        return n == 1 && (wide[0] == 0x00B9 || wide[0] == 0x00B2 || wide[0] == 0x00B3);
+    }
+#endif
+    static const char* const kUtf8[] = {"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+    static const char* const kCodePage949[] = {"\xA9\xF6", "\xA9\xF7", "\xA9\xF8"};
+    const char* const* forms = encoding == NameEncoding::Utf8 ? kUtf8 : kCodePage949;
+    for (int i = 0; i < 3; ++i)
+        if (text == forms[i]) return true;
+    return false;
+}
+
+bool IsDeviceComponent(const std::string& component, NameEncoding encoding) {
+    // Windows looks at the text before the first dot (or a stream's colon), without
+    // the blanks it drops at the end.
+    std::string base = component.substr(0, component.find_first_of(".:"));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    std::string upper;
+    for (char c : base) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices)
+        if (upper == device) return true;
+    if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) return false;
+    std::string number = upper.substr(3);
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || IsSuperscriptDigit(number, encoding);
+}
+
+size_t ComponentLength(const std::string& component, NameEncoding encoding) {
+#if defined(_WIN32)
+    // NTFS counts UTF-16 units, and a double-byte character is one of them.
+    if (encoding == NameEncoding::SystemCodePage && !component.empty())
+        return static_cast<size_t>(
+            MultiByteToWideChar(CP_ACP, 0, component.data(), static_cast<int>(component.size()), nullptr, 0));
+#endif
+    (void)encoding;
+    return component.size();
+}
+
 }  // namespace
 
-PathParts SplitPath(const std::string& path) {
+NameEncoding HeldEncoding(bool storedAsUtf8) {
+#if defined(_WIN32)
+    (void)storedAsUtf8;
+    return NameEncoding::SystemCodePage;
+#else
+    return storedAsUtf8 ? NameEncoding::Utf8 : NameEncoding::SystemCodePage;
+#endif
+}
+
+bool IsValidUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length;
+        unsigned long code;
+        if (c >= 0xC2 && c <= 0xDF) length = 2, code = c & 0x1F;
+        else if (c >= 0xE0 && c <= 0xEF) length = 3, code = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4) length = 4, code = c & 0x07;
+        else return false;  // a continuation byte, an overlong lead (C0, C1) or beyond F4
+        if (i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        static const unsigned long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+bool ConvertStoredName(std::string& name, bool storedAsUtf8) {
+    bool converted = true;
+    if (!storedAsUtf8) {
+        file_system::ConvertOemToAnsi(name);
+    } else if (!IsValidUtf8(name)) {
+        converted = false;
+    } else {
+#if defined(_WIN32)
+        // Both directions report failure: an invalid sequence, or a character the
+        // code page lacks. No best-fit mapping either, which could turn a look-alike
+        // into a dot or a slash.
+        std::wstring wide;
+        if (!name.empty()) {
+            int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                                        nullptr, 0);
+            if (n <= 0) {
+                converted = false;
+            } else {
+                wide.resize(static_cast<size_t>(n));
+                MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                                    &wide[0], n);
+            }
+        }
+        if (converted && !wide.empty()) {
+            BOOL usedDefault = FALSE;
+            int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, &usedDefault);
+            std::string ansi(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+            if (n > 0)
+                n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                        &ansi[0], n, nullptr, &usedDefault);
+            if (n <= 0 || usedDefault)
+                converted = false;
+            else
+                name = ansi;
+        }
+#endif
+    }
+    for (char& c : name)
+        if (c == '/') c = '\\';
+    return converted;
+}
+
+PathParts SplitPath(const std::string& path, NameEncoding encoding) {
     PathParts parts;
     size_t start = 0;
     if (path.size() >= 2 && path[1] == ':') {
@@ -20,8 +175,7 @@ PathParts SplitPath(const std::string& path) {
     }
     size_t lastSeparator = std::string::npos;
     for (size_t i = start; i < path.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        if (text::IsLeadByte949(c) && i + 1 < path.size()) {
+        if (IsLeadByte(static_cast<unsigned char>(path[i]), encoding) && i + 1 < path.size()) {
             ++i;  // a trail byte may look like a backslash
             continue;
         }
@@ -60,18 +214,42 @@ bool ClimbsOut(const std::string& name) {
     return false;
 }
 
+bool NamesDevice(const std::string& name, NameEncoding encoding) {
+    return AnyComponent(name, encoding,
+                        [encoding](const std::string& component) { return IsDeviceComponent(component, encoding); });
+}
+
+bool HasOverlongComponent(const std::string& name, NameEncoding encoding) {
+    return AnyComponent(name, encoding, [encoding](const std::string& component) {
+        return ComponentLength(component, encoding) > kMaxComponentLength;
+    });
+}
+
+NameRefusal CheckName(const std::string& name, NameEncoding encoding) {
+    if (name.find('\0') != std::string::npos) return NameRefusal::ZeroByte;
+    if (ClimbsOut(name)) return NameRefusal::ClimbsOut;
+    if (NamesDevice(name, encoding)) return NameRefusal::DeviceName;
+    if (HasOverlongComponent(name, encoding)) return NameRefusal::OverlongComponent;
+    return NameRefusal::None;
+}
+
 std::string StripTrailingSeparators(const std::string& path) {
     size_t n = path.size();
     while (n > 0 && IsSeparator(path[n - 1])) --n;
     return path.substr(0, n);
 }
 
-bool CreateFolderChain(const std::string& requested) {
+bool IsOnlyCurrentFolder(const std::string& name) {
+    return !AnyComponent(name, NameEncoding::Utf8,
+                         [](const std::string& component) { return !component.empty() && component != "."; });
+}
+
+bool CreateFolderChain(const std::string& requested, NameEncoding encoding) {
     std::string path = StripTrailingSeparators(requested);
-    PathParts parts = SplitPath(path);
+    PathParts parts = SplitPath(path, encoding);
     std::string parent = parts.drive + parts.directory;
     if (text::MbsCompare(parent, path) == 0 || file_system::IsFolder(path)) return true;
-    if (!CreateFolderChain(parent)) return false;
+    if (!CreateFolderChain(parent, encoding)) return false;
     return file_system::CreateFolder(path) || file_system::IsFolder(path);
 }
 

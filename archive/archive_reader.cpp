@@ -29,7 +29,7 @@ void ArchiveReader::Free(voidpf context, voidpf block) {
 void ArchiveReader::Open(const char* path, int mode, int volumeSize) {
     if (!storage_.IsClosed()) return;
     password_.clear();
-    entryState_ = 0;
+    entryState_ = EntryState::Idle;
     directory_.Reset();
     if (mode != OpenExisting && mode != OpenReadOnly)
         throw CZipException(CZipException::ZipCauseGeneric, path ? path : "");
@@ -43,15 +43,9 @@ void ArchiveReader::Open(const char* path, int mode, int volumeSize) {
 int ArchiveReader::GetCount() const { return static_cast<int>(directory_.entries.size()); }
 
 bool ArchiveReader::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
-    if (storage_.IsClosed()) return false;
-    uint16_t position = static_cast<uint16_t>(index);
-    if (position >= directory_.entries.size()) return false;
-    info = *directory_.entries[position];
-    if (!directory_.convertNames) {
-        file_system::ConvertOemToAnsi(info.fileName);
-        for (char& c : info.fileName)
-            if (c == '/') c = '\\';
-    }
+    if (storage_.IsClosed() || index < 0 || index >= GetCount()) return false;
+    info = *directory_.entries[static_cast<size_t>(index)];
+    if (!directory_.convertNames) archive_paths::ConvertStoredName(info.fileName, info.HasUtf8Name());
     return true;
 }
 
@@ -59,46 +53,59 @@ void ArchiveReader::CheckZlib(int result) {
     if (result != Z_OK && result != Z_NEED_DICT) CZipException::Raise(result, ArchivePath());
 }
 
+bool ArchiveReader::StoredSizesAgree(const ArchiveEntryInfo& entry) {
+    uint32_t header = entry.IsEncrypted() ? ArchiveEntryInfo::kEncryptionHeaderSize : 0;
+    return entry.compressedSize >= header && entry.compressedSize - header == entry.uncompressedSize;
+}
+
 bool ArchiveReader::OpenEntry(int index) {
-    if (index < 0 || index >= GetCount() || entryState_ != 0) return false;
+    if (index < 0 || index >= GetCount() || entryState_ != EntryState::Idle) return false;
     readBuffer_.resize(kReadBufferSize);
     dataStart_ = directory_.OpenLocalHeader(storage_, index);
     const ArchiveEntryInfo& entry = *directory_.currentEntry;
     compressedLeft_ = entry.compressedSize;
     cipher_.reset();
+    if (entry.IsEncrypted() && password_.empty()) {
+        directory_.currentEntry = nullptr;
+        return false;
+    }
+    if (entry.method == kMethodStored && !StoredSizesAgree(entry)) {
+        // Stored data is its own output: sizes that disagree can only come from a
+        // damaged or crafted header, and reading by either of them would leave bytes
+        // unaccounted for. Refused before a file is created, as bad data is.
+        directory_.currentEntry = nullptr;
+        CZipException::Raise(CZipException::kCrcMismatch, ArchivePath());
+    }
     if (entry.IsEncrypted()) {
-        if (password_.empty()) {
-            directory_.currentEntry = nullptr;
-            return false;
-        }
-        if (compressedLeft_ < 12) CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
+        if (compressedLeft_ < ArchiveEntryInfo::kEncryptionHeaderSize)
+            CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
         cipher_.reset(new PkwareCipher(password_));
-        unsigned char header[12];
+        unsigned char header[ArchiveEntryInfo::kEncryptionHeaderSize];
         storage_.ReadExactly(header, sizeof(header), true);
         cipher_->Decrypt(header, sizeof(header));
         unsigned char expected = entry.HasDataDescriptor() ? static_cast<unsigned char>(entry.modTime >> 8)
                                                            : static_cast<unsigned char>(entry.crc32 >> 24);
-        if (header[11] != expected) CZipException::Raise(CZipException::kBadPassword, ArchivePath());
-        compressedLeft_ -= 12;
+        if (header[sizeof(header) - 1] != expected) CZipException::Raise(CZipException::kBadPassword, ArchivePath());
+        compressedLeft_ -= ArchiveEntryInfo::kEncryptionHeaderSize;
     }
     std::memset(&stream_, 0, sizeof(stream_));
-    if (entry.method == 8) {
+    if (entry.method == kMethodDeflated) {
         stream_.zalloc = Allocate;
         stream_.zfree = Free;
         stream_.opaque = trackAllocations_ ? this : nullptr;
         CheckZlib(inflateInit2(&stream_, -MAX_WBITS));
         streamInitialised_ = true;
-    } else if (entry.method != 0) {
+    } else if (entry.method != kMethodStored) {
         CZipException::Raise(CZipException::kCorruptArchive, ArchivePath());
     }
     uncompressedLeft_ = entry.uncompressedSize;
     crc_ = 0;
-    entryState_ = -1;
+    entryState_ = EntryState::Reading;
     return true;
 }
 
 unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
-    if (entryState_ != -1 || !buffer || length == 0) return 0;
+    if (entryState_ != EntryState::Reading || !buffer || length == 0) return 0;
     const ArchiveEntryInfo& entry = *directory_.currentEntry;
     unsigned char* out = static_cast<unsigned char*>(buffer);
     unsigned space = std::min<uint32_t>(length, uncompressedLeft_);
@@ -107,6 +114,7 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
     stream_.next_out = out;
     stream_.avail_out = space;
     while (stream_.avail_out > 0 || (force && compressedLeft_ > 0)) {
+        bool refilled = false;
         if (stream_.avail_in == 0 && compressedLeft_ > 0) {
             unsigned chunk = std::min<uint32_t>(compressedLeft_, kReadBufferSize);
             storage_.ReadExactly(readBuffer_.data(), chunk, true);
@@ -114,8 +122,11 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
             compressedLeft_ -= chunk;
             stream_.next_in = readBuffer_.data();
             stream_.avail_in = chunk;
+            refilled = true;
         }
-        if (entry.method == 8) {
+        uInt inputBefore = stream_.avail_in;
+        uInt spaceBefore = stream_.avail_out;
+        if (entry.method == kMethodDeflated) {
             uLong before = stream_.total_out;
             unsigned char* start = stream_.next_out;
             int result = inflate(&stream_, Z_SYNC_FLUSH);
@@ -137,6 +148,9 @@ unsigned ArchiveReader::ReadEntryData(void* buffer, unsigned length) {
             produced += copy;
             if (stream_.avail_in == 0 && compressedLeft_ == 0) break;
         }
+        // A pass that neither read, consumed nor produced anything would be repeated
+        // for ever; what is missing shows when the entry is closed.
+        if (!refilled && stream_.avail_in == inputBefore && stream_.avail_out == spaceBefore) break;
     }
     return produced;
 }
@@ -150,15 +164,15 @@ void ArchiveReader::ReleaseEntryState() {
     std::memset(&stream_, 0, sizeof(stream_));
     std::vector<unsigned char>().swap(readBuffer_);
     cipher_.reset();
-    entryState_ = 0;
+    entryState_ = EntryState::Idle;
 }
 
-int ArchiveReader::CloseEntry(const char* path, bool afterException) {
-    if (entryState_ != -1) return 0;
-    int result = 1;
+ArchiveReader::EntryEnd ArchiveReader::CloseEntry(const char* path, bool afterException) {
+    if (entryState_ != EntryState::Reading) return EntryEnd::NotOpen;
+    EntryEnd result = EntryEnd::Whole;
     if (!afterException) {
         if (uncompressedLeft_ > 0)
-            result = -1;
+            result = EntryEnd::DataMissing;
         else if (crc_ != directory_.currentEntry->crc32)
             CZipException::Raise(CZipException::kCrcMismatch, ArchivePath());
         if (streamInitialised_) {
@@ -172,14 +186,41 @@ int ArchiveReader::CloseEntry(const char* path, bool afterException) {
                 // reset all the same, so that later entries can still be extracted.
                 directory_.CheckDataDescriptor(storage_, dataStart_);
                 ReleaseEntryState();
-                return 0;
+                return EntryEnd::TimesNotSet;
             }
-            if (!file_system::SetAttributes(path, entry.externalAttributes)) result = -2;
+            if (!file_system::SetAttributes(path, entry.externalAttributes)) result = EntryEnd::AttributesNotSet;
         }
     }
     directory_.CheckDataDescriptor(storage_, dataStart_);
     ReleaseEntryState();
     return result;
+}
+
+std::string ArchiveReader::NameUnderTarget(const std::string& name, bool fullPath,
+                                           archive_paths::NameEncoding encoding) {
+    archive_paths::PathParts parts = archive_paths::SplitPath(name, encoding);
+    std::string relative;
+    if (fullPath) {
+        size_t skip = parts.directory.find_first_not_of("\\/");
+        relative = skip == std::string::npos ? std::string() : parts.directory.substr(skip);
+    }
+    return relative + parts.fileName + parts.extension;
+}
+
+bool ArchiveReader::HasFileName(const std::string& relative, archive_paths::NameEncoding encoding) {
+    // "", "." or "x/." would name a folder, and opening it as a file would end the
+    // whole extraction with a file error.
+    archive_paths::PathParts parts = archive_paths::SplitPath(relative, encoding);
+    std::string leaf = parts.fileName + parts.extension;
+    return !leaf.empty() && leaf != ".";
+}
+
+bool ArchiveReader::NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
+                                 bool storedName) const {
+    // Stored names are untrusted: nothing may be written outside the target folder,
+    // to a device, or under a name the file system would take differently.
+    if (storedName && !directory_.Facts(index).nameConverted) return false;
+    return archive_paths::CheckName(relative, encoding) == archive_paths::NameRefusal::None;
 }
 
 bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPath, const char* newName,
@@ -189,30 +230,32 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
     if (!GetEntryInfo(index, info)) return false;
 
     std::string folder = archive_paths::StripTrailingSeparators(targetFolder);
-    archive_paths::PathParts parts = archive_paths::SplitPath(newName ? std::string(newName) : info.GetFileName());
-    std::string namePart;
-    if (fullPath) {
-        size_t skip = parts.directory.find_first_not_of("\\/");
-        namePart = skip == std::string::npos ? std::string() : parts.directory.substr(skip);
-    }
-    namePart += parts.fileName + parts.extension;
-    // Stored names are untrusted: nothing may be written outside the target folder.
-    if (archive_paths::ClimbsOut(namePart)) return false;
+    std::string name = newName ? std::string(newName) : info.GetFileName();
+    archive_paths::NameEncoding encoding = newName ? archive_paths::NameEncoding::SystemCodePage
+                                                   : archive_paths::HeldEncoding(info.HasUtf8Name());
+    // A zero byte anywhere, even in a folder part that is dropped, marks a crafted name.
+    if (name.find('\0') != std::string::npos) return false;
+    std::string namePart = NameUnderTarget(name, fullPath, encoding);
+    if (!NameIsUsable(index, namePart, encoding, newName == nullptr)) return false;
     std::string targetPath = folder + "\\" + namePart;
     if (targetPath.size() > file_system::MaxPathLength()) return false;
 
     if (info.IsFolder()) {
-        archive_paths::CreateFolderChain(targetPath);
+        // A folder that resolves to the target itself ("./", or nothing left without
+        // full paths) has nothing to create, and the target's attributes are not the
+        // package's to change.
+        if (archive_paths::IsOnlyCurrentFolder(namePart)) return true;
+        archive_paths::CreateFolderChain(targetPath, encoding);
         file_system::SetAttributes(targetPath, info.externalAttributes);
         return true;
     }
-    if (!OpenEntry(index)) return false;
-    archive_paths::PathParts target = archive_paths::SplitPath(targetPath);
-    archive_paths::CreateFolderChain(target.drive + target.directory);
+    if (!HasFileName(namePart, encoding) || !OpenEntry(index)) return false;
+    archive_paths::PathParts target = archive_paths::SplitPath(targetPath, encoding);
+    archive_paths::CreateFolderChain(target.drive + target.directory, encoding);
 
     File file;
     file.Open(targetPath, File::modeCreate | File::modeWrite | File::shareDenyWrite);
-    int result = 0;
+    EntryEnd result = EntryEnd::NotOpen;
     try {
         std::vector<unsigned char> buffer(bufferSize);
         unsigned total = callback ? info.HeaderSize() : 0;
@@ -234,19 +277,25 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
         file_system::RemoveFile(targetPath);
         throw;
     }
-    if (result == -1) file_system::RemoveFile(targetPath);  // short data or a stopped copy
-    return result == 1;
+    if (result == EntryEnd::DataMissing) file_system::RemoveFile(targetPath);
+    return result == EntryEnd::Whole;
 }
 
 bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
     ArchiveEntryInfo info;
     if (bufferSize == 0 || !GetEntryInfo(index, info)) return false;
+    // An entry that extraction would refuse fails its test as well.
+    archive_paths::NameEncoding encoding = archive_paths::HeldEncoding(info.HasUtf8Name());
+    std::string name = info.GetFileName();
+    std::string relative = NameUnderTarget(name, true, encoding);
+    if (name.find('\0') != std::string::npos || !NameIsUsable(index, relative, encoding, true)) return false;
     if (info.IsFolder()) return true;
+    if (!HasFileName(relative, encoding)) return false;
     if (!OpenEntry(index)) return false;
     std::vector<unsigned char> buffer(bufferSize);
     while (ReadEntryData(buffer.data(), bufferSize) == bufferSize) {
     }
-    return CloseEntry(nullptr, false) == 1;
+    return CloseEntry(nullptr, false) == EntryEnd::Whole;
 }
 
 void ArchiveReader::Close(bool afterException) {
@@ -257,7 +306,7 @@ void ArchiveReader::Close(bool afterException) {
         return;
     }
     if (storage_.IsClosed()) return;
-    if (entryState_ == -1) CloseEntry(nullptr, false);
+    if (entryState_ == EntryState::Reading) CloseEntry(nullptr, false);
     directory_.Reset();
     storage_.Close(false);
 }

@@ -16,6 +16,7 @@
 #include <zlib.h>
 
 #include "archive/archive_entry_info.h"
+#include "archive/archive_paths.h"
 #include "archive/archive_storage.h"
 #include "archive/central_directory.h"
 #include "archive/pkware_cipher.h"
@@ -49,9 +50,31 @@ class ArchiveReader {
     bool IsClosed() const { return storage_.IsClosed(); }
 
  private:
+    // Whether an entry is open, as the reader moves between extractions.
+    enum class EntryState {
+        Idle,     // no entry open: the next one may be opened
+        Reading,  // local header checked, data being read: the counts, CRC and stream are live
+    };
+
+    // How closing an entry ended.
+    enum class EntryEnd {
+        NotOpen,           // no entry was open for reading
+        Whole,             // every byte read, the CRC right, times and attributes set
+        DataMissing,       // fewer bytes than recorded: the stream ended early or the copy was stopped
+        TimesNotSet,       // the data is whole but the file's times could not be set
+        AttributesNotSet,  // the data is whole but the file's attributes could not be set
+    };
+
+    // The part of a name put under the target folder: no drive, no leading
+    // separators, and no folders unless `fullPath`.
+    static std::string NameUnderTarget(const std::string& name, bool fullPath, archive_paths::NameEncoding encoding);
+    static bool HasFileName(const std::string& relative, archive_paths::NameEncoding encoding);
+    bool NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
+                      bool storedName) const;
+    static bool StoredSizesAgree(const ArchiveEntryInfo& entry);
     bool OpenEntry(int index);
     unsigned ReadEntryData(void* buffer, unsigned length);
-    int CloseEntry(const char* path, bool afterException);
+    EntryEnd CloseEntry(const char* path, bool afterException);
     void CheckZlib(int result);
     void ReleaseEntryState();
     std::string ArchivePath() const { return storage_.IsClosed() ? std::string() : storage_.Path(); }
@@ -70,7 +93,7 @@ class ArchiveReader {
     std::unique_ptr<PkwareCipher> cipher_;
     std::vector<void*> zlibBlocks_;
     bool trackAllocations_ = true;
-    signed char entryState_ = 0;  // 0 idle, -1 open for reading
+    EntryState entryState_ = EntryState::Idle;
     ArchiveStorage storage_;
     CentralDirectory directory_;
 };

@@ -1,11 +1,14 @@
 #include "archive/central_directory.h"
 
+#include <algorithm>
+#include <numeric>
 #include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
+#include "archive/archive_paths.h"
 #include "archive/zip_exception.h"
 
 namespace {
@@ -37,10 +40,12 @@ void CentralDirectory::Reset() {
     endRecord = EndRecord();
     comment.clear();
     entries.clear();
+    facts.clear();
     endRecordPosition = 0;
     bytesBeforeArchive = 0;
     localExtraField.clear();
     currentEntry = nullptr;
+    currentIndex = 0;
     directoryRead = false;
 }
 
@@ -106,12 +111,14 @@ void CentralDirectory::Read(ArchiveStorage& storage, int openSpanning) {
     directoryRead = true;
     storage.ChangeVolume(endRecord.directoryDisk);
     if (endRecord.directorySize != 0) ReadEntries(storage);
+    CheckEntryRanges(storage);
 }
 
 void CentralDirectory::ReadEntries(ArchiveStorage& storage) {
     storage.SeekTo(static_cast<uint64_t>(endRecord.directoryOffset) + bytesBeforeArchive);
     for (unsigned i = 0; i < endRecord.totalEntries; ++i) {
         entries.push_back(std::unique_ptr<ArchiveEntryInfo>(new ArchiveEntryInfo()));
+        facts.push_back(EntryFacts());
         ArchiveEntryInfo& entry = *entries.back();
         int volumeBefore = storage.currentVolume;
         unsigned char header[ArchiveEntryInfo::kFixedSize];
@@ -141,17 +148,51 @@ void CentralDirectory::ReadEntries(ArchiveStorage& storage) {
         if (commentLength) storage.ReadExactly(&entry.comment[0], commentLength, true);
         if (entry.signature != ArchiveEntryInfo::kSignature || storage.currentVolume != volumeBefore)
             Corrupt(storage);
-        if (convertNames) {
-            file_system::ConvertOemToAnsi(entry.fileName);
-            for (char& ch : entry.fileName)
-                if (ch == '/') ch = '\\';
-        }
+        facts.back().storedNameLength = nameLength;
+        // A name that cannot be converted fails its own entry when it is extracted,
+        // not the whole archive.
+        if (convertNames)
+            facts.back().nameConverted = archive_paths::ConvertStoredName(entry.fileName, entry.HasUtf8Name());
+    }
+}
+
+void CentralDirectory::CheckEntryRanges(const ArchiveStorage& storage) {
+    // Each entry's range, from its local header through its data descriptor, must end
+    // before the next one starts and before the directory: otherwise one stretch of
+    // the file could be extracted many times over. Here the local extra field and
+    // the descriptor's signature are not known yet, so the least possible end is
+    // taken; the entry's own read checks the real end against the same limit.
+    bool singleFile = storage.spanningMode == ArchiveStorage::kSingleFile;
+    auto volumeOf = [&](const ArchiveEntryInfo& e) { return singleFile ? 0 : static_cast<int>(e.diskNumberStart); };
+    std::vector<size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const ArchiveEntryInfo& x = *entries[a];
+        const ArchiveEntryInfo& y = *entries[b];
+        if (volumeOf(x) != volumeOf(y)) return volumeOf(x) < volumeOf(y);
+        return x.localHeaderOffset < y.localHeaderOffset;
+    });
+    int directoryVolume = singleFile ? 0 : endRecord.directoryDisk;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const ArchiveEntryInfo& entry = *entries[order[k]];
+        uint64_t limit = UINT64_MAX;
+        if (k + 1 < order.size() && volumeOf(*entries[order[k + 1]]) == volumeOf(entry))
+            limit = entries[order[k + 1]]->localHeaderOffset;
+        else if (volumeOf(entry) == directoryVolume)
+            limit = endRecord.directoryOffset;
+        uint64_t leastEnd = static_cast<uint64_t>(entry.localHeaderOffset) + kLocalHeaderSize +
+                            facts[order[k]].storedNameLength + entry.compressedSize +
+                            (entry.HasDataDescriptor() ? kDescriptorSize : 0);
+        if (leastEnd > limit) Corrupt(storage);
+        facts[order[k]].rangeLimit = limit == UINT64_MAX ? limit : limit + bytesBeforeArchive;
     }
 }
 
 uint64_t CentralDirectory::OpenLocalHeader(ArchiveStorage& storage, int index) {
     ArchiveEntryInfo& entry = *entries[static_cast<size_t>(index)];
+    const EntryFacts& fact = facts[static_cast<size_t>(index)];
     currentEntry = &entry;
+    currentIndex = static_cast<size_t>(index);
     storage.ChangeVolume(entry.diskNumberStart);
     storage.SeekTo(static_cast<uint64_t>(entry.localHeaderOffset) + bytesBeforeArchive);
     unsigned char header[kLocalHeaderSize];
@@ -161,7 +202,7 @@ uint64_t CentralDirectory::OpenLocalHeader(ArchiveStorage& storage, int index) {
     uint16_t nameLength = Le16(header + 26);
     uint16_t extraLength = Le16(header + 28);
     bool accepted = Le32(header) == kLocalSignature && flag == entry.flag && method == entry.method &&
-                    (method == 0 || method == 8) && nameLength == entry.fileName.size();
+                    (method == kMethodStored || method == kMethodDeflated) && nameLength == fact.storedNameLength;
     if (accepted && !entry.HasDataDescriptor())
         accepted = Le32(header + 14) == entry.crc32 && Le32(header + 18) == entry.compressedSize &&
                    Le32(header + 22) == entry.uncompressedSize;
@@ -169,7 +210,11 @@ uint64_t CentralDirectory::OpenLocalHeader(ArchiveStorage& storage, int index) {
     storage.SeekBy(nameLength);
     localExtraField.resize(extraLength);
     if (extraLength) storage.ReadExactly(&localExtraField[0], extraLength, false);
-    return storage.Position();
+    uint64_t dataStart = storage.Position();
+    // The local extra field is known now: the entry must still end within its range.
+    uint64_t leastEnd = dataStart + entry.compressedSize + (entry.HasDataDescriptor() ? kDescriptorSize : 0);
+    if (leastEnd > fact.rangeLimit) Corrupt(storage);
+    return dataStart;
 }
 
 void CentralDirectory::CheckDataDescriptor(ArchiveStorage& storage, uint64_t dataStart) {
@@ -180,9 +225,11 @@ void CentralDirectory::CheckDataDescriptor(ArchiveStorage& storage, uint64_t dat
         unsigned char bytes[12];
         storage.ReadExactly(bytes, 4, true);
         if (Le32(bytes) != kDescriptorSignature) storage.SeekBy(-4);
-        storage.ReadExactly(bytes, 12, true);
+        storage.ReadExactly(bytes, kDescriptorSize, true);
         if (Le32(bytes) != entry->crc32 || Le32(bytes + 4) != entry->compressedSize ||
             Le32(bytes + 8) != entry->uncompressedSize)
+            Corrupt(storage);
+        if (storage.spanningMode == ArchiveStorage::kSingleFile && storage.Position() > facts[currentIndex].rangeLimit)
             Corrupt(storage);
     }
     currentEntry = nullptr;

@@ -18,6 +18,8 @@ class CentralDirectory {
     static constexpr uint32_t kDescriptorSignature = 0x08074B50;
     static constexpr unsigned kEndRecordSize = 22;
     static constexpr unsigned kLocalHeaderSize = 30;
+    // crc-32 and the two sizes; a signature may come before them.
+    static constexpr unsigned kDescriptorSize = 12;
     // The record and the longest comment it can carry.
     static constexpr unsigned kEndSearchLimit = kEndRecordSize + 65535;
     static constexpr unsigned kSearchChunk = 32768;
@@ -32,6 +34,16 @@ class CentralDirectory {
         uint16_t commentLength = 0;
     };
 
+    // What reading the directory found out about each entry, beside its record.
+    struct EntryFacts {
+        uint16_t storedNameLength = 0;  // before conversion, as the local header must repeat it
+        bool nameConverted = true;      // false: a UTF-8 name this system cannot take
+        // Where the entry's range must end: the next entry's local header, or the
+        // directory (as file positions); the largest value when nothing follows on
+        // the same volume.
+        uint64_t rangeLimit = UINT64_MAX;
+    };
+
     void Reset();
     // Finds and reads the end record, then the directory; raises on any mismatch.
     void Read(ArchiveStorage& storage, int openSpanning);
@@ -41,18 +53,22 @@ class CentralDirectory {
     // For an entry with a data descriptor, checks it against the central header; the
     // descriptor stands at the entry's data start plus its compressed size.
     void CheckDataDescriptor(ArchiveStorage& storage, uint64_t dataStart);
+    const EntryFacts& Facts(int index) const { return facts[static_cast<size_t>(index)]; }
 
     EndRecord endRecord;
     std::string comment;
     std::vector<std::unique_ptr<ArchiveEntryInfo>> entries;
+    std::vector<EntryFacts> facts;
     uint32_t endRecordPosition = 0;
     uint32_t bytesBeforeArchive = 0;
     std::string localExtraField;
     ArchiveEntryInfo* currentEntry = nullptr;
+    size_t currentIndex = 0;
     bool directoryRead = false;
     bool convertNames = true;
 
  private:
     uint32_t FindEndRecord(ArchiveStorage& storage);
     void ReadEntries(ArchiveStorage& storage);
+    void CheckEntryRanges(const ArchiveStorage& storage);
 };

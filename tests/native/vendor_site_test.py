@@ -12,6 +12,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "harness"))
 import nginx_server  # noqa: E402
+from winenv import wait_until  # noqa: E402
 
 MANIFEST = b"version=2.01\r\ndate=20061231\r\ncomment=x\r\ndownload=http://127.0.0.1/velmora2/files/2.01.cvz\r\n"
 
@@ -81,8 +82,9 @@ class VendorSite(unittest.TestCase):
             status, headers, body = get(self.server.port, request)
             self.assertEqual((status, headers["Content-Length"], body), (200, "0", b""))
         get(self.server.port, nginx_server.MANIFEST_PATH)
-        lines = self.server.report_lines()
-        self.assertEqual(len(lines), 2, lines)
+        # nginx writes a request's log line after sending its answer.
+        lines = wait_until(lambda: self.server.report_lines() if len(self.server.report_lines()) >= 2 else None, 5)
+        self.assertEqual(len(lines or []), 2, lines)
         self.assertTrue(lines[0].endswith("\t127.0.0.1\tma=00-0C-29-3A-5B-7C\tinip=10.0.0.5\tjaehuid=VL2B2.01P1"),
                         lines[0])
         self.assertTrue(lines[1].endswith("\tjaehuid=VL2BDEL2.01"), lines[1])
@@ -98,7 +100,7 @@ class VendorSite(unittest.TestCase):
     def test_stopping_ends_nginx_and_frees_the_port(self):
         master = int((self.dir / "run" / "nginx.pid").read_text())
         self.assertEqual(master, self.server.process.pid)  # serve.sh became nginx: one process to stop
-        workers = subprocess.run(["pgrep", "-P", str(master)], stdout=subprocess.PIPE).stdout.split()
+        workers = wait_until(lambda: subprocess.run(["pgrep", "-P", str(master)], stdout=subprocess.PIPE).stdout.split(), 5)
         self.assertTrue(workers)
         self.server.stop()
         self.assertEqual(self.server.process.returncode, 0)

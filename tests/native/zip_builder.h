@@ -9,6 +9,7 @@
 
 #include <zlib.h>
 
+#include "archive/archive_entry_info.h"
 #include "archive/pkware_cipher.h"
 
 namespace zip_builder {
@@ -53,9 +54,9 @@ inline uint32_t Crc(const std::string& data) {
 struct Entry {
     std::string name;
     std::string data;
-    uint16_t method = 8;
+    uint16_t method = kMethodDeflated;
     uint16_t flag = 0;
-    uint32_t externalAttributes = 0x20;
+    uint32_t externalAttributes = ArchiveEntryInfo::kAttributeArchive;
     uint16_t modTime = (12 << 11) | (34 << 5) | (56 / 2);  // 12:34:56
     uint16_t modDate = ((2006 - 1980) << 9) | (12 << 5) | 31;  // 2006-12-31
     bool descriptorSignature = true;
@@ -64,7 +65,7 @@ struct Entry {
     std::string compressed;    // when set, used instead of compressing `data`
 };
 
-inline Entry Named(const std::string& name, const std::string& data, uint16_t method = 8) {
+inline Entry Named(const std::string& name, const std::string& data, uint16_t method = kMethodDeflated) {
     Entry e;
     e.name = name;
     e.data = data;
@@ -82,20 +83,22 @@ class Builder {
         localOffsets.clear();
         for (const Entry& e : entries_) {
             std::string body = e.compressed;
-            if (body.empty() && !e.data.empty()) body = e.method == 8 ? Deflate(e.data, 6, e.tail) : e.data;
-            if (body.empty() && e.method == 8) body = Deflate("", 6, false);
+            if (body.empty() && !e.data.empty())
+                body = e.method == kMethodDeflated ? Deflate(e.data, 6, e.tail) : e.data;
+            if (body.empty() && e.method == kMethodDeflated) body = Deflate("", 6, false);
             uint32_t crc = Crc(e.data);
             uint16_t flag = e.flag;
             if (!e.password.empty()) {
-                flag |= 1;
+                flag |= ArchiveEntryInfo::kFlagEncrypted;
                 PkwareCipher cipher(e.password);
                 std::string header(12, 'h');
-                header[11] = static_cast<char>((flag & 8) ? (e.modTime >> 8) : (crc >> 24));
+                bool described = (flag & ArchiveEntryInfo::kFlagDataDescriptor) != 0;
+                header[11] = static_cast<char>(described ? (e.modTime >> 8) : (crc >> 24));
                 std::string plain = header + body;
                 cipher.Encrypt(reinterpret_cast<unsigned char*>(&plain[0]), plain.size());
                 body = plain;
             }
-            bool descriptor = (flag & 8) != 0;
+            bool descriptor = (flag & ArchiveEntryInfo::kFlagDataDescriptor) != 0;
             uint32_t offset = static_cast<uint32_t>(out.size() - prefix.size());
             localOffsets.push_back(out.size());
             Put32(out, 0x04034B50);

@@ -5,6 +5,9 @@
 //   cvztool extract ARCHIVE FOLDER   every entry, in order, as the installer does
 //   cvztool test ARCHIVE             reads and checks every entry, writes nothing
 //
+// list and test open the package read-only, so that they work on a package the user
+// may not write (a read-only file, another user's file, one on a read-only share).
+//
 // Exit codes: 0 all entries fine, 1 some entries skipped, 2 archive error (cause on
 // standard error), 3 file error, 64 usage.
 #include <cstdio>
@@ -27,7 +30,7 @@ int Usage() {
 
 int Run(ArchiveReader& reader, const std::string& command, const char* archive, const char* folder) {
     reader.Close();
-    reader.Open(archive, ArchiveReader::OpenExisting, 0);
+    reader.Open(archive, command == "extract" ? ArchiveReader::OpenExisting : ArchiveReader::OpenReadOnly, 0);
     int count = reader.GetCount();
     bool allFine = true;
     for (int i = 0; i < count; ++i) {
