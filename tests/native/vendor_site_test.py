@@ -89,7 +89,7 @@ class VendorSite(unittest.TestCase):
                         lines[0])
         self.assertTrue(lines[1].endswith("\tjaehuid=VL2BDEL2.01"), lines[1])
         self.assertEqual(self.server.requests_for(nginx_server.REPORT_PATH), [])
-        self.assertEqual(len(self.server.requests_for(nginx_server.MANIFEST_PATH)), 1)
+        self.assertEqual(len(wait_until(lambda: self.server.requests_for(nginx_server.MANIFEST_PATH), 5)), 1)
 
     def test_a_missing_manifest_is_a_404_that_is_no_manifest(self):
         self.manifest.unlink()
