@@ -1,9 +1,12 @@
-// cvztool: lists, extracts and tests ".cvz" packages with the installer's own
-// archive reader, for release engineering and tests.
+// cvztool: the release engineer's tool. Reads ".cvz" packages with the installer's
+// own archive reader, and (natively) packs, signs and publishes releases.
 //
 //   cvztool list ARCHIVE             index, method, sizes, crc-32 and name per entry
 //   cvztool extract ARCHIVE FOLDER   every entry, in order, as the installer does
 //   cvztool test ARCHIVE             reads and checks every entry, writes nothing
+//   cvztool keygen|pubkey|sign|verify ...   release keys and signatures
+//   cvztool pack FOLDER PACKAGE      a package of the folder (native only)
+//   cvztool release ...              pack, check, sign and lay out a site (native only)
 //
 // list and test open the package read-only, so that they work on a package the user
 // may not write (a read-only file, another user's file, one on a read-only share).
@@ -24,7 +27,13 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: cvztool list ARCHIVE | extract ARCHIVE FOLDER | test ARCHIVE\n");
+    std::fprintf(stderr,
+                 "usage: cvztool list ARCHIVE | extract ARCHIVE FOLDER | test ARCHIVE\n"
+                 "       cvztool keygen KEYFILE | pubkey KEYFILE | sign KEYFILE PACKAGE VERSION\n"
+                 "       cvztool verify PUBLICKEY PACKAGE MANIFEST\n"
+                 "       cvztool pack FOLDER PACKAGE.cvz\n"
+                 "       cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
+                 "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older]\n");
     return 64;
 }
 
