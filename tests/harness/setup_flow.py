@@ -19,6 +19,9 @@ OK = (286 + 30, 223 + 22)
 CANCEL = (358 + 50, 223 + 22)
 FINISH = (180 + 51, 225 + 24)
 PANEL_POINT = (120, 20)  # on the title band: no control there
+# The setup dialog's own size (its template is 1x1 dialog units): an update never
+# draws a frame into it, so at this size it shows nothing.
+EMPTY_DIALOG_SIZE = (2, 2)
 
 
 def package(entries=3, extra=None, corrupt=False):
@@ -52,29 +55,21 @@ def manifest_for(version, package_bytes=b"", release=None):
         version, BASE_URL, PACKAGE_PATH % version, lines)
 
 
-class SetupRun:
-    """One start of the installer against the vendor server, with helpers."""
+class InstallerRun:
+    """One start of InitVL2.exe in the test's prefix (the downloaded installer unless
+    `program` names another copy, such as an installed launcher), with helpers to
+    drive its window. Whatever serves the manifest and the package is the caller's."""
 
-    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None,
-                 signed_bytes=None, release=None):
-        """`signed_bytes`: the package the manifest's signature is for, when it is
-        not the one served; `release`: release lines instead of a signature."""
+    def __init__(self, test, program=None):
         self.test = test
         self.prefix = test.prefix
         self.display = test.display
-        self.server = test.server
-        self.version = version
-        route = package_route or Route(package_bytes if package_bytes is not None else package(),
-                                       pieces=pieces, piece_delay=piece_delay)
-        signed = signed_bytes if signed_bytes is not None else route.body
-        self.server.manifest(manifest_for(version, signed, release))
-        self.server.serve(PACKAGE_PATH % version, route)
-        self.server.serve(REPORT_PATH, Route(b"OK", content_type="text/plain"))
+        self.program = program
         self.process = None
         self.origin = None
 
     def start(self, wait_window=True):
-        self.process = self.prefix.start([self.test.installer()])
+        self.process = self.prefix.start([self.program or self.test.installer()])
         if wait_window:
             self.origin = self.wait_geometry(454, 304)
             self.test.assertIsNotNone(self.origin, "the setup window did not appear")
@@ -128,6 +123,20 @@ class SetupRun:
             raise
         return self.process.returncode
 
+    def wait_ended_watching_windows(self, timeout=150):
+        """Waits for the program to end, looking at its windows meanwhile: (exit code,
+        the sizes of the windows it showed other than the empty dialog). An update
+        must show none."""
+        shown = set()
+
+        def ended():
+            shown.update((w, h) for _, _, _, w, h in self.windows() if (w, h) != EMPTY_DIALOG_SIZE)
+            return self.process.poll() is not None
+        if not wait_until(ended, timeout):
+            self.process.kill()
+            raise AssertionError("the program did not end within %d s" % timeout)
+        return self.process.returncode, sorted(shown)
+
     def finish_fresh_install(self):
         """Tick, OK, wait for the completion page, Finish."""
         self.click(BOX)
@@ -138,6 +147,25 @@ class SetupRun:
 
     def wait_for_page(self, predicate, timeout=60):
         return bool(wait_until(lambda: predicate(self.frame()), timeout))
+
+
+class SetupRun(InstallerRun):
+    """One start of the installer against the Python vendor server, which this run
+    configures to serve `version` (signed with the test key) and its package."""
+
+    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None,
+                 signed_bytes=None, release=None):
+        """`signed_bytes`: the package the manifest's signature is for, when it is
+        not the one served; `release`: release lines instead of a signature."""
+        super().__init__(test)
+        self.server = test.server
+        self.version = version
+        route = package_route or Route(package_bytes if package_bytes is not None else package(),
+                                       pieces=pieces, piece_delay=piece_delay)
+        signed = signed_bytes if signed_bytes is not None else route.body
+        self.server.manifest(manifest_for(version, signed, release))
+        self.server.serve(PACKAGE_PATH % version, route)
+        self.server.serve(REPORT_PATH, Route(b"OK", content_type="text/plain"))
 
 
 TILE = (0x29, 0x42, 0x62)

@@ -1,8 +1,9 @@
 // Stand-in for the suite's main executable, for tests and demonstrations only.
 // It opens a top-level window of class "Cubelet", quits on the installer's quit
 // request (10652), and appends one line per start to Cubelet.log beside itself:
-// its full command line, a tab, and its own path. With the argument --stubborn it
-// logs quit requests but ignores them, to play a suite that will not close.
+// its full command line, a tab, and its own path; its window names the version
+// folder it runs from. With the argument --stubborn it logs quit requests but
+// ignores them, to play a suite that will not close.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@ namespace {
 
 const UINT kQuitRequest = suite::kQuitRequest;
 bool stubborn = false;
+std::string versionFolder;
 
 std::string LogPath() {
     char path[MAX_PATH] = "";
@@ -32,6 +34,21 @@ void AppendLog(const std::string& line) {
     std::fclose(f);
 }
 
+// The name of the folder above BIN: the version this copy was installed as, drawn
+// in the window so that a screenshot tells one installed version from another.
+std::string VersionFolder() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    for (int level = 0; level < 2; ++level) {
+        size_t slash = folder.find_last_of('\\');
+        if (slash == std::string::npos) return "";
+        folder.resize(slash);
+    }
+    size_t slash = folder.find_last_of('\\');
+    return slash == std::string::npos ? folder : folder.substr(slash + 1);
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kQuitRequest:
@@ -45,7 +62,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             GetClientRect(window, &r);
             FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             const char* caption = "Velmora 2.0 (stand-in suite)";
-            DrawTextA(dc, caption, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+            RECT upper = r;
+            upper.bottom = (r.top + r.bottom) / 2;
+            DrawTextA(dc, caption, -1, &upper, DT_CENTER | DT_BOTTOM | DT_SINGLELINE);
+            RECT lower = r;
+            lower.top = upper.bottom + 2;
+            std::string folder = "version " + versionFolder;
+            DrawTextA(dc, folder.c_str(), -1, &lower, DT_CENTER | DT_TOP | DT_SINGLELINE);
             EndPaint(window, &ps);
             return 0;
         }
@@ -61,6 +84,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     stubborn = std::strstr(commandLine, "--stubborn") != nullptr;
+    versionFolder = VersionFolder();
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     AppendLog(std::string(GetCommandLineA()) + "\t" + self);

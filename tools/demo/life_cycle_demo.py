@@ -1,0 +1,382 @@
+#!/usr/bin/env python3
+"""The life cycle of Velmora 2.0 under Wine, from a vendor's web server (nginx):
+release 2.01 with cvztool and the demo's own signing key, install it through the
+setup window like a person (tick, OK, Finish), release 2.02 into the same site,
+start the installed launcher as a shortcut does (the update runs without a window
+and the 2.02 suite starts), then remove everything with VL2Del.exe. Prints what
+each step left; screenshots, the site, nginx's logs and the Wine prefix stay in
+build/demo/. scripts/demo_install.sh makes the key and the build first."""
+import argparse
+import os
+import re
+import shlex
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tests" / "harness"))
+import nginx_server  # noqa: E402
+import setup_flow  # noqa: E402
+import suite_release  # noqa: E402
+import winenv  # noqa: E402
+
+OUT = ROOT / "build" / "demo"
+SUITE_TOKEN = "kqvwtzrnbpxyjdgfh"
+INFO_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2\\INFO"
+SETTINGS_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2"
+RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2"
+ROOT_NAMES = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
+# The values shown. Not the uninstall entry's empty default value: Wine's reg prints
+# a value of no bytes as whatever its buffer held.
+SHOWN_VALUES = ("INSTALLPATH", "VERSION", "UPDATEDATE", "Velmora2", "DisplayName", "DisplayIcon",
+                "UninstallString", "URLInfoAbout")
+CONFIRM_CAPTION = "Velmora2삭제"
+DONE_CAPTION = "알림"
+
+STARTED = time.monotonic()
+
+
+class DemoFailed(Exception):
+    pass
+
+
+def step(text):
+    print("demo: [%5.1f s] %s" % (time.monotonic() - STARTED, text), flush=True)
+
+
+def show(text, indent=1):
+    print("    " * indent + text, flush=True)
+
+
+def expect(condition, what):
+    if not condition:
+        raise DemoFailed(what)
+    return condition
+
+
+def build_setting(build, name):
+    """A setting of the demo's build as its CMake cache holds it, so that the server
+    listens where the programs were built to look."""
+    cache = build / "CMakeCache.txt"
+    if cache.exists():
+        for line in cache.read_text().splitlines():
+            if line.startswith(name + ":"):
+                return line.split("=", 1)[1]
+    raise SystemExit("demo: %s has no setting %s; run scripts/demo_install.sh" % (build, name))
+
+
+class Person(unittest.TestCase):
+    """What the setup-window helpers expect of a test: a prefix, a display, the
+    downloaded installer, and assertions."""
+
+    def __init__(self, prefix, display, build):
+        super().__init__()
+        self.prefix, self.display, self.build = prefix, display, build
+
+    def runTest(self):
+        pass
+
+    def installer(self):
+        downloads = self.prefix.drive_c / "Downloads"
+        downloads.mkdir(exist_ok=True)
+        (downloads / "InitVL2.exe").write_bytes((self.build / "InitVL2.exe").read_bytes())
+        return "C:\\Downloads\\InitVL2.exe"
+
+
+# --- what a step left -------------------------------------------------------
+
+def registry(prefix):
+    """{key (lower case): {value name: text}} of the keys the life cycle touches,
+    through Wine's reg while the suite runs (reading the hive files would mean
+    stopping the suite); a key that does not exist is missing."""
+    queries = ["reg query %s" % key for key in (INFO_KEY, SETTINGS_KEY, UNINSTALL_KEY)]
+    queries.append("reg query %s /v Velmora2" % RUN_KEY)
+    result = prefix.run(["cmd", "/c", " & ".join(queries)], timeout=60)
+    keys, current = {}, None
+    for line in result.stdout.decode("cp949", errors="replace").splitlines():
+        if line.startswith("HKEY_"):
+            current = keys.setdefault(line.strip().lower(), {})
+            continue
+        match = re.match(r"\s+(.*?)\s{4}(REG_\w+)\s{4}(.*)$", line)
+        if match and current is not None:
+            current[match.group(1)] = match.group(3)
+    return keys
+
+
+def full_name(key):
+    root, rest = key.split("\\", 1)
+    return (ROOT_NAMES[root] + "\\" + rest).lower()
+
+
+def values(keys, key):
+    return keys.get(full_name(key))
+
+
+def show_registry(keys):
+    show("registry:")
+    for key in (INFO_KEY, RUN_KEY, UNINSTALL_KEY):
+        found = {name: value for name, value in (values(keys, key) or {}).items() if name in SHOWN_VALUES}
+        show(key + ("" if found else ": (no %s)" % ("value Velmora2" if key == RUN_KEY else "key")), 2)
+        for name, value in sorted(found.items()):
+            show("%s = %s" % (name, value), 3)
+    modules = sorted(k.rsplit("\\", 1)[1].upper() for k in keys if k.startswith(full_name(SETTINGS_KEY) + "\\"))
+    show("%s: %s" % (SETTINGS_KEY, ("keys " + " ".join(modules)) if modules else "(no keys)"), 2)
+
+
+def shortcut_target(link):
+    """The program a shell link starts: the local path that its link information
+    holds (or, failing that, the first program path in it)."""
+    data = link.read_bytes()
+    try:
+        flags = int.from_bytes(data[0x14:0x18], "little")
+        offset = 0x4C
+        if flags & 0x1:  # a target item list comes first
+            offset += 2 + int.from_bytes(data[offset:offset + 2], "little")
+        if flags & 0x2:  # the link information, with the local base path
+            base = int.from_bytes(data[offset + 16:offset + 20], "little")
+            path = data[offset + base:data.index(b"\0", offset + base)]
+            if path:
+                return path.decode("cp949", errors="replace")
+    except (ValueError, IndexError):
+        pass
+    found = re.search(rb"[A-Za-z]:\\[^\0]*?\.exe", data, re.IGNORECASE)
+    return found.group(0).decode("cp949", errors="replace") if found else "?"
+
+
+def shortcuts(prefix):
+    return sorted(link for link in prefix.user().rglob("*") if link.suffix.lower() == ".lnk"
+                  and link.name.lower().startswith("velmora"))
+
+
+def windows_path(prefix, path):
+    return "C:\\" + str(path.relative_to(prefix.drive_c)).replace("/", "\\")
+
+
+def show_shortcuts(prefix):
+    links = shortcuts(prefix)
+    show("shortcuts:" + ("" if links else " (none)"))
+    for link in links:
+        show("%s -> %s" % (windows_path(prefix, link), shortcut_target(link)), 2)
+
+
+def show_files(prefix):
+    corvalen = prefix.program_files() / "Corvalen"
+    files = sorted(p for p in corvalen.rglob("*") if p.is_file()) if corvalen.exists() else []
+    show("files under C:\\Program Files\\Corvalen:" + ("" if files else " (none)"))
+    for path in files:
+        if "SKIN" not in path.parts:
+            show("%s (%d bytes)" % (windows_path(prefix, path), path.stat().st_size), 2)
+    skins = [p for p in files if "SKIN" in p.parts]
+    if skins:
+        show("and %d skin files in the versions' SKIN folders" % len(skins), 2)
+
+
+def suite_log(prefix, version):
+    log = prefix.program_files() / "Corvalen" / "Velmora2" / version / "BIN" / "Cubelet.log"
+    return log.read_text(encoding="cp949", errors="replace") if log.exists() else ""
+
+
+def show_suite_logs(prefix, versions):
+    for version in versions:
+        lines = suite_log(prefix, version).splitlines()
+        show("the %s suite's log (Cubelet.log):%s" % (version, "" if lines else " (not started)"))
+        for line in lines:
+            show(line.split("\t")[0], 2)
+
+
+def show_reports(server, seen):
+    lines = server.report_lines()
+    show("nginx's report log (%s), new lines:" % shown_path(server.run_folder / "reports.log"))
+    for line in lines[seen:] or ["(none)"]:
+        show(line, 2)
+    return len(lines)
+
+
+def markers(server):
+    return [line.split("jaehuid=", 1)[1] for line in server.report_lines()]
+
+
+# --- the life cycle ---------------------------------------------------------
+
+def shown_path(path):
+    path = Path(path).resolve()
+    return path.relative_to(ROOT) if path.is_relative_to(ROOT) else path
+
+
+def release(version, skins, comment, build, args, base_url):
+    suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins)
+    step("release %s of the stand-in suite (BIN\\Cubelet.exe, BIN\\InitVL2.exe, three skin files) from %s:"
+         % (version, shown_path(suite)))
+    command = suite_release.release_command(version, shown_path(suite), shown_path(OUT / "site"),
+                                            shown_path(args.key), base_url, comment, tool=shown_path(args.cvztool))
+    show("$ " + " ".join(shlex.quote(part) for part in command))
+    for line in suite_release.run_release(command).splitlines():
+        show(line)
+    show("the manifest nginx now serves:")
+    for line in suite_release.manifest(OUT / "site").read_text(encoding="cp949").splitlines():
+        show(line, 2)
+
+
+def fresh_install(person, display):
+    step("fresh install: InitVL2.exe started from C:\\Downloads with nothing installed")
+    run = setup_flow.InstallerRun(person).start()
+    run.frame().save(OUT / "01-terms.png")
+    step("terms page shown; ticking the acceptance box and pressing OK")
+    run.click(setup_flow.BOX)
+    run.frame().save(OUT / "02-ticked.png")
+    run.click(setup_flow.OK, settle=0.3)
+    run.frame().save(OUT / "03-progress.png")
+    expect(run.wait_for_page(setup_flow.is_completion_page, 120), "the completion page did not appear")
+    run.frame().save(OUT / "04-completion.png")
+    step("completion page shown; pressing Finish")
+    run.click(setup_flow.FINISH, settle=0.2)
+    code = run.wait_ended(60)
+    expect(code == 0, "the installer ended with %d" % code)
+    expect(winenv.wait_until(lambda: SUITE_TOKEN in suite_log(person.prefix, "2.01"), 20),
+           "the 2.01 suite was not started")
+    time.sleep(1)
+    display.screenshot(OUT / "05-suite-2.01.png")
+    step("the installer ended (code 0) and started the 2.01 suite. What the install left:")
+
+
+def update(person, display, launcher):
+    step("starting the installed launcher as the autostart entry and the shortcuts do: %s" % launcher)
+    started = time.monotonic()
+    run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
+    shown, snapshot = set(), []
+
+    def ended():
+        shown.update((w, h) for _, _, _, w, h in run.windows() if (w, h) != setup_flow.EMPTY_DIALOG_SIZE)
+        if not snapshot and time.monotonic() - started > 1.5:
+            snapshot.append(display.screenshot(OUT / "06-update-running.png"))
+        return run.process.poll() is not None
+    expect(winenv.wait_until(ended, 150), "the update did not end within 150 s")
+    expect(run.process.returncode == 0, "the launcher ended with %d" % run.process.returncode)
+    expect(not shown, "the update showed windows of these sizes: %s" % sorted(shown))
+    expect(winenv.wait_until(lambda: SUITE_TOKEN in suite_log(person.prefix, "2.02"), 20),
+           "the 2.02 suite was not started")
+    time.sleep(1)
+    display.screenshot(OUT / "07-suite-2.02.png")
+    step("the launcher updated with no window in %.1f s (code 0) and started the 2.02 suite. What the update left:"
+         % (time.monotonic() - started))
+
+
+def removal(prefix, display, uninstaller):
+    step("removing with the uninstall entry's command, as Add or Remove Programs starts it: %s" % uninstaller)
+    process = prefix.start([uninstaller])
+    box = expect(display.wait_window(CONFIRM_CAPTION, timeout=30), "no confirmation box")
+    display.screenshot(OUT / "08-removal-confirm.png")
+    step("confirmation box \"%s\" shown; answering yes (Enter)" % CONFIRM_CAPTION)
+    display.press(box, "Return")
+    done = expect(display.wait_window(DONE_CAPTION, timeout=60), "no completion box")
+    display.screenshot(OUT / "09-removal-done.png")
+    step("completion box \"%s\" shown; pressing Enter" % DONE_CAPTION)
+    display.press(done, "Return")
+    process.wait(timeout=30)
+    expect(process.returncode == 0, "VL2Del.exe ended with %d" % process.returncode)
+    step("VL2Del.exe ended (code 0). What the removal left:")
+
+
+def life_cycle(args, build, prefix, display, server, base_url):
+    person = Person(prefix, display, build)
+    release("2.01", "skins of 2.01", "첫 배포", build, args, base_url)
+    server.start()
+    step("nginx serves %s on 127.0.0.1:%d (tools/vendor-server/serve.sh; configuration, logs in %s)"
+         % (shown_path(OUT / "site"), server.port, shown_path(server.run_folder)))
+
+    fresh_install(person, display)
+    keys = registry(prefix)
+    show_registry(keys)
+    show_shortcuts(prefix)
+    show_files(prefix)
+    show_suite_logs(prefix, ["2.01"])
+    seen = show_reports(server, 0)
+    expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.01", "VERSION is not 2.01")
+    launcher = expect((values(keys, RUN_KEY) or {}).get("Velmora2", "").strip('"'), "no autostart value")
+
+    release("2.02", "skins of 2.02", "새 스킨", build, args, base_url)
+    update(person, display, launcher)
+    keys = registry(prefix)
+    show_registry(keys)
+    show_shortcuts(prefix)
+    show_files(prefix)
+    show_suite_logs(prefix, ["2.01", "2.02"])
+    seen = show_reports(server, seen)
+    show("nginx's access log, the manifest and packages:")
+    for line in server.access_lines():
+        if "/velmora2/" in line:
+            show(line, 2)
+    expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.02", "VERSION is not 2.02")
+    uninstaller = expect((values(keys, UNINSTALL_KEY) or {}).get("UninstallString", "").strip('"'),
+                         "no uninstall entry")
+
+    removal(prefix, display, uninstaller)
+    keys = registry(prefix)
+    show_registry(keys)
+    show_shortcuts(prefix)
+    show_files(prefix)
+    show_reports(server, seen)
+    expect(not any(values(keys, key) for key in (INFO_KEY, SETTINGS_KEY, UNINSTALL_KEY)),
+           "the suite's registry keys stayed")
+    expect("Velmora2" not in (values(keys, RUN_KEY) or {}), "the autostart value stayed")
+    expect(not shortcuts(prefix), "shortcuts stayed")
+    expect(not (prefix.program_files() / "Corvalen" / "Velmora2").exists(), "the suite's folder stayed")
+    found = markers(server)
+    expect(len(found) == 3 and found[0].startswith("VL2B2.01") and found[1].startswith("VL2U2.02")
+           and found[2] == "VL2BDEL2.02", "the reports were not install, update, removal: %s" % found)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", type=Path, default=ROOT / "build" / "demo-win32",
+                        help="the Windows programs, built with the key's public half")
+    parser.add_argument("--key", type=Path, default=OUT / "release-key.pem", help="the signing key")
+    parser.add_argument("--cvztool", type=Path, default=suite_release.NATIVE_CVZTOOL, help="the native cvztool")
+    args = parser.parse_args()
+    args.key, args.cvztool = args.key.resolve(), args.cvztool.resolve()
+    build = args.build.resolve()
+    os.chdir(ROOT)
+    # A stop from outside ends the demo like a failure: nginx and Wine are stopped.
+    for stop in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(stop, lambda number, frame: sys.exit(128 + number))
+    server_setting = build_setting(build, "VL2_FILE_SERVER")
+    host, _, port = server_setting.rpartition(":")
+    if host != "127.0.0.1" or not port.isdigit() or build_setting(build, "VL2_REPORT_SERVER") != server_setting:
+        raise SystemExit("demo: one nginx on 127.0.0.1 serves files and reports, but %s was built for the file "
+                         "server %s and the report server %s" % (build, server_setting,
+                                                                 build_setting(build, "VL2_REPORT_SERVER")))
+    for stale in ["prefix", "site", "vendor-run", "suite-2.01", "suite-2.02"] + [p.name for p in OUT.glob("*.png")]:
+        path = OUT / stale
+        shutil.rmtree(path) if path.is_dir() else path.unlink(missing_ok=True)
+
+    step("preparing a 32-bit Wine prefix with code page 949")
+    winenv.make_template(build / "wine-template")
+    code = 1
+    with winenv.Display() as display:
+        prefix = winenv.Prefix(build / "wine-template", display=display.name, keep=True)
+        server = nginx_server.NginxServer(OUT / "site", OUT / "vendor-run", int(port))
+        try:
+            life_cycle(args, build, prefix, display, server, "http://" + server_setting)
+            code = 0
+        except (DemoFailed, AssertionError, RuntimeError, subprocess.TimeoutExpired) as failure:
+            display.screenshot(OUT / "failed.png")
+            step("FAILED: %s (the screen is in build/demo/failed.png)" % failure)
+        finally:
+            server.stop()
+            prefix.kill()
+            shutil.move(str(prefix.path), str(OUT / "prefix"))
+            shutil.rmtree(prefix.root, ignore_errors=True)
+    step("nginx stopped. %s; screenshots in %s, the Wine prefix in %s"
+         % ("The whole life cycle ran" if code == 0 else "The demo failed", OUT.relative_to(ROOT),
+            (OUT / "prefix").relative_to(ROOT)))
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())
