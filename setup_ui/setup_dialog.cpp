@@ -18,6 +18,10 @@ namespace {
 
 const char* const kCaption = "Velmora 2.0 설치";
 
+// The download's display is brought up to date this often: often enough to look
+// smooth, seldom enough that composing frames costs next to nothing.
+const UINT kProgressDisplayMilliseconds = 100;
+
 const Place* FindPlace(int id) {
     for (const Place& place : kPlaces)
         if (place.id == id) return &place;
@@ -179,18 +183,39 @@ void SetupDialog::PaintPage() {
             draw(Button(kDeclineButton));
             draw(Button(termsAccepted ? kBoxOn : kBoxOff));
             break;
-        case SetupPage::Progress:
+        case SetupPage::Progress: {
+            ProgressDisplay shown = ShownProgress();
             draw(Label(kProgressPage));
-            if (SkinLabel* fill = Label(kProgressFill))
-                fill->DrawStretched(frame, stepCounter == kLastProgressStep ? kFullFill : kFillPerStep * stepCounter);
-            draw(Label(kFirstSlide - 1 + stepCounter));
+            if (SkinLabel* fill = Label(kProgressFill)) fill->DrawStretched(frame, shown.fillWidth);
+            draw(Label(kFirstSlide - 1 + shown.slide));
             break;
+        }
         case SetupPage::Completion:
             draw(Label(kCompletionPage));
             draw(Button(kFinishButton));
             break;
     }
     PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
+}
+
+ProgressDisplay SetupDialog::ShownProgress() const { return Further(DisplayForStep(stepCounter), downloadReached); }
+
+void SetupDialog::ShowDownloadProgress() {
+    ProgressDisplay before = ShownProgress();
+    downloadReached = Further(downloadReached, DisplayForBytes(receivedBytes, totalBytes));
+    if (ShownProgress() != before) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void SetupDialog::ContinueStepsFromDownload() {
+    KillTimer(hwnd_, kProgressDisplayTimer);
+    if (findings.IsUpdate()) return;  // never drawn
+    // The last report may have come after the last tick.
+    ShowDownloadProgress();
+    int reached = StepCovering(downloadReached);
+    if (stepCounter < reached) {
+        stepCounter = reached;
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
 }
 
 void SetupDialog::NextStep() {
@@ -250,6 +275,9 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
         }
     } else if (id == kDownloadWatchTimer) {
         WatchDownload();
+    } else if (id == kProgressDisplayTimer) {
+        ShowDownloadProgress();
+        if (!download.IsRunning()) KillTimer(hwnd_, kProgressDisplayTimer);
     } else if (id == kUpdateStartTimer) {
         KillTimer(hwnd_, kUpdateStartTimer);
         StartDownload(findings.downloadUrl);
@@ -333,6 +361,13 @@ bool SetupDialog::OnDownloadProgress(WPARAM, LPARAM report, LRESULT& result) {
             lastDownloadBytes = progress.progress;
             lastDownloadActivity = GetTickCount();
         }
+        // Only the data reports count bytes of the package; the display timer
+        // shows them, so that a report never waits for a repaint.
+        if (progress.statusCode == BINDSTATUS_BEGINDOWNLOADDATA || progress.statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+            progress.statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+            receivedBytes = progress.progress;
+            totalBytes = progress.progressMax;
+        }
     }
     result = 0;
     return true;
@@ -361,7 +396,8 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             }
             DestroyTermsWindow();
             ShowButton(kFinishButton, true);
-            StartDownload(findings.downloadUrl);
+            if (StartDownload(findings.downloadUrl))
+                SetTimer(hwnd_, kProgressDisplayTimer, kProgressDisplayMilliseconds, nullptr);
             break;
         case kDeclineButton:
             DestroyTermsWindow();

@@ -18,6 +18,7 @@
 #include "install/install_sequence.h"
 #include "net/download_worker.h"
 #include "setup_ui/compositor.h"
+#include "setup_ui/setup_layout.h"
 #include "setup_ui/skin_controls.h"
 
 class TermsDialog;
@@ -62,6 +63,11 @@ class SetupDialog : public Dialog {
     std::string downloadTarget;
     DWORD lastDownloadActivity = 0;
     unsigned lastDownloadBytes = 0;
+    // The byte counts of the worker's latest data report (total 0: unknown), and
+    // the furthest display they have reached so far.
+    unsigned receivedBytes = 0;
+    unsigned totalBytes = 0;
+    setup_layout::ProgressDisplay downloadReached = setup_layout::kNothingShown;
 
  protected:
     void OnCreate() override;
@@ -84,6 +90,13 @@ class SetupDialog : public Dialog {
     // starts the installed suite again without a word, a fresh install says why.
     void AbandonInstall(const char* message);
     void WatchDownload();
+    // The progress page's display: the step's, or the download's when it lies further.
+    setup_layout::ProgressDisplay ShownProgress() const;
+    // Takes in the latest byte counts; repaints only when the display changes.
+    void ShowDownloadProgress();
+    // After the download: the steps go on from whichever lies further, the
+    // counter's or the display the bytes reached.
+    void ContinueStepsFromDownload();
     void ReportShortcutFailure(const install::ShortcutResult& result);
 
     bool OnEraseBackground(WPARAM, LPARAM, LRESULT& result);

@@ -96,6 +96,7 @@ bool SetupDialog::OnDownloadDone(WPARAM, LPARAM, LRESULT& result) {
 }
 
 void SetupDialog::UnpackPackage() {
+    ContinueStepsFromDownload();
     std::string target = install_paths::VersionFolder(findings.programFilesPath, findings.manifestVersion);
     install::UnpackResult result = install::UnpackPackage(archive, packagePath, target, [this](int entry, int) {
         if (StepsTheSlideshow(entry)) {

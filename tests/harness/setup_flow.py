@@ -51,7 +51,8 @@ def manifest_for(version):
 class SetupRun:
     """One start of the installer against the vendor server, with helpers."""
 
-    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None):
+    def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None,
+                 content_length=True):
         self.test = test
         self.prefix = test.prefix
         self.display = test.display
@@ -59,7 +60,7 @@ class SetupRun:
         self.version = version
         self.server.manifest(manifest_for(version))
         route = package_route or Route(package_bytes if package_bytes is not None else package(),
-                                       pieces=pieces, piece_delay=piece_delay)
+                                       pieces=pieces, piece_delay=piece_delay, content_length=content_length)
         self.server.serve(PACKAGE_PATH % version, route)
         self.server.serve(REPORT_PATH, Route(b"OK", content_type="text/plain"))
         self.process = None
@@ -145,6 +146,46 @@ def fill_width(frame):
         if all(abs(a - b) <= 3 for a, b in zip(frame.getpixel((x, 87)), TILE)):
             width = x - 26 + 1
     return width
+
+
+SLIDE_PLACE = (18, 100)
+_slide_marks = []
+
+
+def _marks():
+    """For each slide, pixels where it alone is opaque in a colour of its own, so
+    that what the window shows there tells the slides apart. Read from the skins."""
+    if not _slide_marks:
+        from PIL import Image
+        slides = [Image.open(vl2test.SOURCE_DIR / "resources" / "skins" / ("%d.png" % (1005 + i))).convert("RGBA")
+                  for i in range(9)]
+        pixels = [s.load() for s in slides]
+        width, height = slides[0].size
+        for own in range(9):
+            marks = []
+            for y in range(0, height, 2):
+                for x in range(0, width, 2):
+                    colour = pixels[own][x, y]
+                    if colour[3] != 255:
+                        continue
+                    if all(other == own or pixels[other][x, y][3] == 255 and
+                           max(abs(a - b) for a, b in zip(pixels[other][x, y][:3], colour[:3])) > 40
+                           for other in range(9)):
+                        marks.append((x, y, colour[:3]))
+            _slide_marks.append(marks)
+    return _slide_marks
+
+
+def slide_number(frame):
+    """The slide (1 to 9) that the progress page shows, or None when none shows."""
+    screen = frame.load()
+    left, top = SLIDE_PLACE
+    for number, marks in enumerate(_marks(), 1):
+        matching = sum(1 for x, y, colour in marks
+                       if max(abs(a - b) for a, b in zip(screen[left + x, top + y], colour)) <= 6)
+        if marks and matching >= 0.9 * len(marks):
+            return number
+    return None
 
 
 def is_progress_page(frame):

@@ -3,6 +3,7 @@ against a real HTTP server on 127.0.0.1. Screenshots of each page are kept in
 build/win32/test-artefacts/."""
 import datetime
 import os
+import random
 import sys
 import time
 import unittest
@@ -15,7 +16,6 @@ from vendor_server import Route  # noqa: E402
 from vl2test import ServerTestCase  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
-ALLOWED_WIDTHS = {40 * n for n in range(1, 9)} | {400}
 PANEL_COLOUR = (0x1E, 0x33, 0x55)
 
 
@@ -37,9 +37,9 @@ class SetupWindowCase(ServerTestCase):
         self.display.press(window, "Return")
         time.sleep(2)  # clicks reach the owner only a moment after its box has closed
 
-    def watch_widths(self, run, until, timeout=90, times=None):
-        """Progress widths seen, in order, until `until(frame)` holds; `times`, when
-        given, receives the moment each width was first seen."""
+    def watch_progress(self, run, until, timeout=90):
+        """(moment, fill width, slide) of every progress frame seen until `until(frame)`
+        holds, and that last frame."""
         seen = []
         arrived = []
 
@@ -49,14 +49,31 @@ class SetupWindowCase(ServerTestCase):
                 arrived.append(frame)
                 return True
             width = setup_flow.fill_width(frame)
-            if width and (not seen or seen[-1] != width):
-                seen.append(width)
-                if times is not None:
-                    times.setdefault(width, time.time())
+            if width:
+                seen.append((time.time(), width, setup_flow.slide_number(frame)))
             return False
         if wait_until(page_arrived, timeout, interval=0):
             return seen, arrived[-1]
-        self.fail("the page did not arrive; widths seen: %s" % seen)
+        self.fail("the page did not arrive; seen: %s" % [(w, s) for _, w, s in seen])
+
+    def watch_widths(self, run, until, timeout=90, times=None):
+        """Progress widths seen, in order, until `until(frame)` holds; `times`, when
+        given, receives the moment each width was first seen."""
+        seen, last = self.watch_progress(run, until, timeout)
+        widths = []
+        for moment, width, _ in seen:
+            if not widths or widths[-1] != width:
+                widths.append(width)
+            if times is not None:
+                times.setdefault(width, moment)
+        return widths, last
+
+    def assert_never_goes_back(self, seen):
+        widths = [w for _, w, _ in seen]
+        slides = [s for _, _, s in seen]
+        self.assertEqual(widths, sorted(widths), "the fill shrank")
+        self.assertNotIn(None, slides, "a progress frame without a slide")
+        self.assertEqual(slides, sorted(slides), "a slide came back")
 
 
 class FreshInstallWindow(SetupWindowCase):
@@ -81,24 +98,48 @@ class FreshInstallWindow(SetupWindowCase):
         run.click(OK, settle=0.1)
         widths, completion = self.watch_widths(run, setup_flow.is_completion_page)
         completion.save(self.artefact("4-completion.png"))
-        self.assertIn(40, widths)
         self.assertIn(400, widths)
-        self.assertTrue(set(widths) <= ALLOWED_WIDTHS, widths)
+        self.assertTrue(all(40 <= w <= 320 or w == 400 for w in widths), widths)
         self.assertEqual(widths, sorted(widths))
         self.assertIsNone(run.terms_window(), "the terms window outlived the start")
         bin_folder = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"
         self.assertTrue((bin_folder / "Cubelet.exe").exists())
         self.assertFalse((bin_folder.parent / "TEMP" / "2.01.cvz").exists(), "the package was not deleted")
 
-    def test_progress_page_shows_the_first_slide_during_the_download(self):
-        run = SetupRun(self, pieces=20, piece_delay=0.3).start()
+    def test_without_a_known_size_the_download_shows_the_first_slide_and_the_shortest_bar(self):
+        # No Content-Length: the download service reports no total.
+        run = SetupRun(self, pieces=20, piece_delay=0.3, content_length=False).start()
         run.click(BOX)
         run.click(OK, settle=0.1)
-        self.assertTrue(run.wait_for_page(lambda f: setup_flow.fill_width(f) == 40, 20))
-        time.sleep(0.3)
-        frame = run.frame()
-        frame.save(self.artefact("3-progress.png"))
-        self.assertEqual(setup_flow.fill_width(frame), 40)
+        self.assertTrue(run.wait_for_page(setup_flow.is_progress_page, 20))
+        for look in range(4):
+            frame = run.frame()
+            frame.save(self.artefact("3-progress-%d.png" % look))
+            self.assertEqual(setup_flow.fill_width(frame), 40)
+            self.assertEqual(setup_flow.slide_number(frame), 1)
+            time.sleep(0.7)
+        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 1)
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
+
+    def test_a_slow_download_grows_the_fill_and_steps_the_slides_and_never_goes_back(self):
+        # About 2 MB at about 200 KB/s: ten seconds of download.
+        filler = random.Random(10).randbytes(1100 * 1024)
+        package = setup_flow.package(extra=[("DATA/filler.bin", filler)])
+        self.assertGreater(len(package), 1900 * 1024)
+        run = SetupRun(self, package_bytes=package, pieces=100, piece_delay=0.1).start()
+        run.click(BOX)
+        run.click(OK, settle=0)
+        seen, completion = self.watch_progress(run, setup_flow.is_completion_page, timeout=120)
+        completion.save(self.artefact("completion.png"))
+        # Below 320 pixels not every byte is in: the download is still running.
+        downloading = [(width, slide) for _, width, slide in seen if width < 320]
+        widths = sorted({width for width, _ in downloading})
+        slides = sorted({slide for _, slide in downloading})
+        self.assertGreaterEqual(len(widths), 5, widths)
+        self.assertGreater(widths[-1] - widths[0], 120, widths)
+        self.assertGreaterEqual(len(slides), 3, slides)
+        self.assert_never_goes_back(seen)
+        self.assertEqual(seen[-1][1:], (400, 9), "the last step did not show the whole bar")
 
     def test_enter_escape_and_alt_f4_change_nothing(self):
         run = SetupRun(self).start()
@@ -225,7 +266,9 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
 
     def test_51_entries_advance_the_counter_at_entries_20_and_50(self):
-        run = self.start_download(package_bytes=setup_flow.package(51), pieces=8, piece_delay=0.3)
+        # Without a known size the download leaves the steps to the unpacking alone.
+        run = self.start_download(package_bytes=setup_flow.package(51), pieces=8, piece_delay=0.3,
+                                  content_length=False)
         times = {}
         widths, _ = self.watch_widths(run, setup_flow.is_completion_page, timeout=120, times=times)
         self.assertEqual(widths[0], 40)
