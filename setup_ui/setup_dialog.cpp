@@ -390,27 +390,35 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             if (unpackCompleted) RunInstallSequence(install::InstallVariant::Fresh);
             break;
         case kStartButton:
+            if (startAccepted) break;  // a second click must not cancel the download it started
             if (!termsAccepted) {
                 MessageBoxA(hwnd_, "사용 약관에 동의 하신 후 Velmora 2.0 설치를 시작합니다.", "사용 약관 동의", MB_OK);
                 break;
             }
+            startAccepted = true;
             DestroyTermsWindow();
+            // Nobody sees the terms page's buttons from here on; hidden, they no
+            // longer catch the clicks of a user who grabs the window to drag it.
+            for (int id : {kStartButton, kDeclineButton, kBoxOff, kBoxOn}) ShowButton(id, false);
             ShowButton(kFinishButton, true);
             if (StartDownload(findings.downloadUrl))
                 SetTimer(hwnd_, kProgressDisplayTimer, kProgressDisplayMilliseconds, nullptr);
             break;
         case kDeclineButton:
+            if (startAccepted) break;
             DestroyTermsWindow();
             WriteSetting(SettingKind::AxCancel, "", text::Trim(TodayAsDigits()));
             OnCancel();
             break;
         case kBoxOff:
+            if (startAccepted) break;
             termsAccepted = true;
             ShowButton(kBoxOff, false);
             ShowButton(kBoxOn, true);
             InvalidateRect(hwnd_, nullptr, TRUE);
             break;
         case kBoxOn:
+            if (startAccepted) break;
             termsAccepted = false;
             ShowButton(kBoxOn, false);
             ShowButton(kBoxOff, true);

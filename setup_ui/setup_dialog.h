@@ -68,6 +68,9 @@ class SetupDialog : public Dialog {
     unsigned receivedBytes = 0;
     unsigned totalBytes = 0;
     setup_layout::ProgressDisplay downloadReached = setup_layout::kNothingShown;
+    // Set once the terms are accepted: from then on the terms page's buttons are
+    // hidden and do nothing, whatever input still reaches them.
+    bool startAccepted = false;
 
  protected:
     void OnCreate() override;

@@ -242,19 +242,32 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.assertEqual(run.wait_ended(30), 0)
         self.assert_nothing_installed()
 
-    def test_a_second_start_cancels_the_transfer_and_a_third_downloads_afresh(self):
-        run = self.start_download(pieces=40, piece_delay=0.25)
-        time.sleep(2)
-        run.click(OK, settle=0.2)  # live though not drawn: asks the worker to stop
-        time.sleep(3)
-        self.assertIsNone(run.process.poll())
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN" / "Cubelet.exe")
-                         .exists(), "a cancelled download was unpacked")
-        self.assertEqual(self.display.find_windows(name="Velmora 2.0 설치", only_visible=True), [])
-        self.server.routes[setup_flow.PACKAGE_PATH % "2.01"] = Route(setup_flow.package())
-        run.click(OK, settle=0.2)
-        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
-        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 2)
+    def finish(self, run):
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 90), "no completion page")
+        run.click(setup_flow.FINISH, settle=0.2)
+        self.assertEqual(run.wait_ended(), 0)
+
+    def test_a_double_click_on_ok_and_a_later_click_download_once_and_install(self):
+        run = SetupRun(self, pieces=20, piece_delay=0.2).start()
+        run.click(BOX)
+        x, y = run.at(OK)
+        self.display.xdotool("mousemove", x, y)
+        self.display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+        time.sleep(1.5)
+        run.click(OK, settle=0.5)  # hidden now: in the middle of the download
+        self.finish(run)
+        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 1)
+        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.01")
+
+    def test_a_click_where_the_hidden_decline_button_lies_records_nothing_and_the_install_completes(self):
+        run = self.start_download(pieces=20, piece_delay=0.2)
+        time.sleep(1)
+        run.click(CANCEL, settle=1)
+        self.assertIsNone(run.process.poll(), "setup ended during the download")
+        self.finish(run)
+        registry = self.prefix.registry()
+        self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], "", "a refusal was recorded")
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
 
     def test_finish_does_nothing_before_the_package_is_unpacked(self):
         run = self.start_download(pieces=30, piece_delay=0.3)
