@@ -161,9 +161,9 @@ void SetupDialog::PaintPage() {
         PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
         return;
     }
-    if (dragging) {
+    if (dragging && termsWindow) {
         // The hidden terms window travels as a picture drawn onto the last frame.
-        if (termsWindow && termsWindow->snapshot && frame.compositeImage) {
+        if (termsWindow->snapshot && frame.compositeImage) {
             Gdiplus::Graphics graphics(frame.compositeImage.get());
             graphics.DrawImage(termsWindow->snapshot.get(), kTermsLeft, kTermsTop);
         }
@@ -221,6 +221,27 @@ void SetupDialog::ContinueStepsFromDownload() {
 void SetupDialog::NextStep() {
     ++stepCounter;
     InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void SetupDialog::PauseHandlingMessages(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // It belongs to the loop outside this one: put it back for that loop.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            if (!PreTranslateMessage(&msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+    }
 }
 
 bool SetupDialog::OnEraseBackground(WPARAM, LPARAM, LRESULT& result) {
@@ -287,6 +308,8 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
 
 bool SetupDialog::OnSystemCommand(WPARAM id, LPARAM, LRESULT& result) {
     if ((id & 0xFFF0) == kAboutCommand) {
+        // A modal box inside the unpacking's pause would hold the unpacking up.
+        if (unpacking) return true;
         AboutDialog about(IDD_ABOUT, hwnd_);
         about.DoModal();
         result = 0;
@@ -380,6 +403,9 @@ void SetupDialog::Fail(const char* message) {
 
 bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
     result = 0;
+    // Unpacking handles this window's messages between its entries: nothing may
+    // start a download or run the install sequence underneath it.
+    if (unpacking) return true;
     switch (LOWORD(wParam)) {
         case kUpdateCommand:
             RunInstallSequence(install::InstallVariant::Update);

@@ -71,6 +71,9 @@ class SetupDialog : public Dialog {
     // Set once the terms are accepted: from then on the terms page's buttons are
     // hidden and do nothing, whatever input still reaches them.
     bool startAccepted = false;
+    // Set while the package is unpacked; the window handles its messages between
+    // entries, and no command may act under the unpacking.
+    bool unpacking = false;
 
  protected:
     void OnCreate() override;
@@ -100,6 +103,9 @@ class SetupDialog : public Dialog {
     // After the download: the steps go on from whichever lies further, the
     // counter's or the display the bytes reached.
     void ContinueStepsFromDownload();
+    // Waits while handling the thread's pending messages, so that the window
+    // repaints and answers the system during long work on its own thread.
+    void PauseHandlingMessages(DWORD milliseconds);
     void ReportShortcutFailure(const install::ShortcutResult& result);
 
     bool OnEraseBackground(WPARAM, LPARAM, LRESULT& result);

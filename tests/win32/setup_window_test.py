@@ -4,6 +4,7 @@ build/win32/test-artefacts/."""
 import datetime
 import os
 import random
+import re
 import sys
 import time
 import unittest
@@ -13,6 +14,7 @@ import setup_flow  # noqa: E402
 from winenv import wait_until  # noqa: E402
 from setup_flow import BOX, CANCEL, OK, PANEL_POINT, SetupRun  # noqa: E402
 from vendor_server import Route  # noqa: E402
+import vl2test  # noqa: E402
 from vl2test import ServerTestCase  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
@@ -290,6 +292,34 @@ class DownloadAndUnpacking(SetupWindowCase):
         # Step 2 comes at entry 20 and step 3 thirty paced entries (100 ms each) later;
         # a count driven by the completion timer alone would be 100 ms apart.
         self.assertGreater(times[120] - times[80], 2.5, times)
+
+    def test_300_entries_show_a_later_slide_and_the_window_answers_all_through_the_unpacking(self):
+        run = self.start_download(package_bytes=setup_flow.package(300), pieces=6, piece_delay=0.3)
+        version = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01"
+        first, last = version / "BIN" / "Cubelet.exe", version / "SKIN" / "CORE" / "part297.txt"
+        self.assertTrue(wait_until(first.exists, 60, interval=0.05), "the unpacking did not start")
+        at_start = setup_flow.slide_number(run.frame())
+        self.assertIsNotNone(at_start)
+        # The unpacking takes thirty seconds at 100 ms an entry; ask for twenty of them.
+        ping = self.prefix.start([vl2test.build_file("tests/ping_window.exe"), "20"])
+
+        def later_slide():
+            frame = run.frame()
+            number = setup_flow.slide_number(frame)
+            return frame if number and number > at_start else None
+        later = wait_until(later_slide, 15, interval=0.1)
+        self.assertIsNotNone(later, "no later slide during the unpacking than slide %d" % at_start)
+        later.save(self.artefact("later-slide.png"))
+        self.assertFalse(last.exists(), "the unpacking was over before the later slide showed")
+        out, _ = ping.communicate(timeout=60)
+        self.assertFalse(last.exists(), "the unpacking ended before the window was asked for long enough")
+        counts = re.fullmatch(r"answered (\d+) unanswered (\d+) slowest (\d+)", out.decode().strip())
+        self.assertIsNotNone(counts, out)
+        answered, unanswered, slowest = map(int, counts.groups())
+        self.assertEqual(unanswered, 0, out)
+        self.assertGreater(answered, 50, out)
+        self.assertTrue(wait_until(last.exists, 60), "the unpacking did not end")
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 30))
 
     def test_an_empty_archive_hands_over_at_once(self):
         run = self.start_download(package_bytes=setup_flow.package(0))
