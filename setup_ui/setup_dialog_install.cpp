@@ -104,7 +104,9 @@ void SetupDialog::UnpackPackage() {
     unpacking = true;
     install::UnpackResult result = install::UnpackPackage(archive, packagePath, target, [this](int entry, int) {
         if (StepsTheSlideshow(entry)) {
-            NextStep();
+            // Stops at the last progress step: the completion page, whose Finish
+            // acts only on a whole version folder, waits for the last entry.
+            if (stepCounter < kLastProgressStep) NextStep();
             SetZOrderMode(frame, hwnd_, 0);
             ShowWindow(hwnd_, SW_SHOW);
             UpdateWindow(hwnd_);
