@@ -169,6 +169,43 @@ class FreshInstallWindow(SetupWindowCase):
         self.assertTrue(setup_flow.is_terms_page(run.frame()))
         self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [])
 
+    def dark_text(self, screen, area):
+        """The dark pixels (terms text) of `area` (x, y, width, height) on `screen`."""
+        x, y, width, height = area
+        return [(px, py) for px in range(x, x + width) for py in range(y, y + height)
+                if max(screen.getpixel((px, py))) < 100]
+
+    def assert_text_drawn_again(self, dark, screen, what):
+        self.assertGreater(len(dark), 100, "no terms text %s to look at" % what)
+        redrawn = sum(1 for point in dark if max(screen.getpixel(point)) < 100)
+        self.assertGreater(redrawn, 0.95 * len(dark), "of %d dark pixels %s only %d are dark again" % (
+            len(dark), what, redrawn))
+
+    def text_area(self, run):
+        # The terms window without its scroll bars.
+        x, y, width, height = run.terms_window()
+        return (x, y, width - 20, height - 20)
+
+    def test_the_whole_terms_text_stays_after_a_window_over_part_of_it_closes(self):
+        run = SetupRun(self).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        time.sleep(0.5)
+        before = self.display.grab()
+        area = self.text_area(run)
+        cover = (area[0] + 120, area[1] + 30, 160, 50)
+        helper = self.prefix.start([vl2test.build_file("tests/cover_window.exe")] + list(cover) + [1500])
+        self.assertEqual(helper.stdout.readline().strip(), b"covered")
+        time.sleep(0.5)
+        covered = self.display.grab()
+        covered.save(self.artefact("covered.png"))
+        self.assertEqual(covered.getpixel((cover[0] + 80, cover[1] + 25)), (0, 0, 0), "nothing covered the text")
+        self.assertEqual(helper.wait(timeout=30), 0)
+        time.sleep(1)
+        after = self.display.grab()
+        after.save(self.artefact("uncovered.png"))
+        self.assert_text_drawn_again(self.dark_text(before, cover), after, "under the window")
+        self.assert_text_drawn_again(self.dark_text(before, area), after, "in the whole text")
+
     def test_declining_stores_todays_date_and_ends(self):
         run = SetupRun(self).start()
         run.click(CANCEL, settle=0.2)
