@@ -268,6 +268,15 @@ void SetupDialog::OpenTermsWindow() {
     termsWindow->FillAndPlace(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
 }
 
+void SetupDialog::RestoreTermsWindow() {
+    if (!termsWindow || !IsWindowVisible(termsWindow->GetSafeHwnd())) return;
+    // A window that takes the focus may be raised over the windows it owns (Wine
+    // does so without a window manager): placing the terms window again puts it
+    // back over this one.
+    RECT rect = WindowRect(hwnd_);
+    termsWindow->PlaceAt(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
+}
+
 void SetupDialog::DestroyTermsWindow() {
     if (!termsWindow) return;
     TermsDialog* terms = termsWindow;
@@ -419,6 +428,7 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             if (startAccepted) break;  // a second click must not cancel the download it started
             if (!termsAccepted) {
                 MessageBoxA(hwnd_, "사용 약관에 동의 하신 후 Velmora 2.0 설치를 시작합니다.", "사용 약관 동의", MB_OK);
+                RestoreTermsWindow();
                 break;
             }
             startAccepted = true;
@@ -442,6 +452,7 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             ShowButton(kBoxOff, false);
             ShowButton(kBoxOn, true);
             InvalidateRect(hwnd_, nullptr, TRUE);
+            RestoreTermsWindow();
             break;
         case kBoxOn:
             if (startAccepted) break;
@@ -449,6 +460,7 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             ShowButton(kBoxOn, false);
             ShowButton(kBoxOff, true);
             InvalidateRect(hwnd_, nullptr, TRUE);
+            RestoreTermsWindow();
             break;
         default:
             break;

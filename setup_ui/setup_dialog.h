@@ -90,6 +90,8 @@ class SetupDialog : public Dialog {
     SkinLabel* Label(int id) const;
     SkinButton* Button(int id) const;
     void OpenTermsWindow();
+    // Puts the terms window back over this window where it belongs.
+    void RestoreTermsWindow();
     void DestroyTermsWindow();
     void Fail(const char* message);
     // Ends a run whose install cannot complete, recording nothing new: an update

@@ -96,6 +96,8 @@ class FreshInstallWindow(SetupWindowCase):
         ticked = run.frame()
         ticked.save(self.artefact("2-ticked.png"))
         self.assertGreater(black_pixels(ticked, 25, 231), 10, "no tick after the click")
+        text = [(x, y) for x in range(25, 410) for y in range(90, 200) if max(ticked.getpixel((x, y))) < 100]
+        self.assertGreater(len(text), 500, "the terms text is gone after the tick")
 
         run.click(OK, settle=0.1)
         widths, completion = self.watch_widths(run, setup_flow.is_completion_page)
@@ -185,6 +187,26 @@ class FreshInstallWindow(SetupWindowCase):
         # The terms window without its scroll bars.
         x, y, width, height = run.terms_window()
         return (x, y, width - 20, height - 20)
+
+    def test_terms_text_that_the_agreement_box_covered_is_drawn_again_after_it_closes(self):
+        run = SetupRun(self).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        time.sleep(0.5)
+        before = self.display.grab()
+        run.click(OK)
+        box = self.message_box("사용 약관 동의")
+        self.assertIsNotNone(box, "no agreement message")
+        time.sleep(0.5)
+        self.display.screenshot(self.artefact("covered.png"))
+        box_x, box_y, box_width, box_height = self.display.geometry(box)
+        x, y, width, height = self.text_area(run)
+        left, top = max(box_x, x), max(box_y, y)
+        covered = (left, top, min(box_x + box_width, x + width) - left, min(box_y + box_height, y + height) - top)
+        dark = self.dark_text(before, covered)
+        self.dismiss(box)
+        after = self.display.grab()
+        after.save(self.artefact("uncovered.png"))
+        self.assert_text_drawn_again(dark, after, "under the box")
 
     def test_the_whole_terms_text_stays_after_a_window_over_part_of_it_closes(self):
         run = SetupRun(self).start()
