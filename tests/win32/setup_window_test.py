@@ -77,6 +77,23 @@ class SetupWindowCase(ServerTestCase):
         self.assertNotIn(None, slides, "a progress frame without a slide")
         self.assertEqual(slides, sorted(slides), "a slide came back")
 
+    def dark_text(self, screen, area):
+        """The dark pixels (terms text) of `area` (x, y, width, height) on `screen`."""
+        x, y, width, height = area
+        return [(px, py) for px in range(x, x + width) for py in range(y, y + height)
+                if max(screen.getpixel((px, py))) < 100]
+
+    def assert_text_drawn_again(self, dark, screen, what):
+        self.assertGreater(len(dark), 100, "no terms text %s to look at" % what)
+        redrawn = sum(1 for point in dark if max(screen.getpixel(point)) < 100)
+        self.assertGreater(redrawn, 0.95 * len(dark), "of %d dark pixels %s only %d are dark again" % (
+            len(dark), what, redrawn))
+
+    def text_area(self, run):
+        # The terms window without its scroll bars.
+        x, y, width, height = run.terms_window()
+        return (x, y, width - 20, height - 20)
+
 
 class FreshInstallWindow(SetupWindowCase):
     def test_terms_tick_ok_progress_and_completion_pages(self):
@@ -171,23 +188,6 @@ class FreshInstallWindow(SetupWindowCase):
         self.assertTrue(setup_flow.is_terms_page(run.frame()))
         self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [])
 
-    def dark_text(self, screen, area):
-        """The dark pixels (terms text) of `area` (x, y, width, height) on `screen`."""
-        x, y, width, height = area
-        return [(px, py) for px in range(x, x + width) for py in range(y, y + height)
-                if max(screen.getpixel((px, py))) < 100]
-
-    def assert_text_drawn_again(self, dark, screen, what):
-        self.assertGreater(len(dark), 100, "no terms text %s to look at" % what)
-        redrawn = sum(1 for point in dark if max(screen.getpixel(point)) < 100)
-        self.assertGreater(redrawn, 0.95 * len(dark), "of %d dark pixels %s only %d are dark again" % (
-            len(dark), what, redrawn))
-
-    def text_area(self, run):
-        # The terms window without its scroll bars.
-        x, y, width, height = run.terms_window()
-        return (x, y, width - 20, height - 20)
-
     def test_terms_text_that_the_agreement_box_covered_is_drawn_again_after_it_closes(self):
         run = SetupRun(self).start()
         self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
@@ -262,6 +262,9 @@ class FreshInstallWindow(SetupWindowCase):
     def test_dragging_carries_the_terms_text_and_replaces_the_window(self):
         run = SetupRun(self).start()
         self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        time.sleep(0.5)
+        area = self.text_area(run)
+        text = self.dark_text(self.display.grab(), area)
         x, y = run.at(PANEL_POINT)
         self.display.xdotool("mousemove", x, y)
         time.sleep(0.3)
@@ -275,9 +278,12 @@ class FreshInstallWindow(SetupWindowCase):
         self.assertEqual(moved, (run.origin[0] + 80, run.origin[1] + 48))
         screen = self.display.grab()
         screen.save(self.artefact("dragging.png"))
-        # The terms window is hidden; its picture is drawn in the frame instead.
+        # The terms window is hidden; its picture, text and all, is drawn in the
+        # frame instead, moved with the window.
         self.assertIsNone(run.terms_window())
-        self.assertEqual(screen.getpixel((moved[0] + 220, moved[1] + 150)), (255, 255, 255))
+        shift = (moved[0] - run.origin[0], moved[1] - run.origin[1])
+        self.assert_text_drawn_again([(px + shift[0], py + shift[1]) for px, py in text], screen,
+                                     "of the terms picture")
         self.display.xdotool("mouseup", "1")
         time.sleep(1)
         self.assertEqual(run.terms_window(), (moved[0] + 25, moved[1] + 90, 405, 130))
