@@ -18,6 +18,10 @@ namespace {
 
 const char* const kCaption = "Velmora 2.0 설치";
 
+// The download's display is brought up to date this often: often enough to look
+// smooth, seldom enough that composing frames costs next to nothing.
+const UINT kProgressDisplayMilliseconds = 100;
+
 const Place* FindPlace(int id) {
     for (const Place& place : kPlaces)
         if (place.id == id) return &place;
@@ -157,9 +161,9 @@ void SetupDialog::PaintPage() {
         PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
         return;
     }
-    if (dragging) {
+    if (dragging && termsWindow) {
         // The hidden terms window travels as a picture drawn onto the last frame.
-        if (termsWindow && termsWindow->snapshot && frame.compositeImage) {
+        if (termsWindow->snapshot && frame.compositeImage) {
             Gdiplus::Graphics graphics(frame.compositeImage.get());
             graphics.DrawImage(termsWindow->snapshot.get(), kTermsLeft, kTermsTop);
         }
@@ -179,12 +183,13 @@ void SetupDialog::PaintPage() {
             draw(Button(kDeclineButton));
             draw(Button(termsAccepted ? kBoxOn : kBoxOff));
             break;
-        case SetupPage::Progress:
+        case SetupPage::Progress: {
+            ProgressDisplay shown = ShownProgress();
             draw(Label(kProgressPage));
-            if (SkinLabel* fill = Label(kProgressFill))
-                fill->DrawStretched(frame, stepCounter == kLastProgressStep ? kFullFill : kFillPerStep * stepCounter);
-            draw(Label(kFirstSlide - 1 + stepCounter));
+            if (SkinLabel* fill = Label(kProgressFill)) fill->DrawStretched(frame, shown.fillWidth);
+            draw(Label(kFirstSlide - 1 + shown.slide));
             break;
+        }
         case SetupPage::Completion:
             draw(Label(kCompletionPage));
             draw(Button(kFinishButton));
@@ -193,9 +198,50 @@ void SetupDialog::PaintPage() {
     PushLayeredFrame(frame, hwnd_, frameWidth, frameHeight);
 }
 
+ProgressDisplay SetupDialog::ShownProgress() const { return Further(DisplayForStep(stepCounter), downloadReached); }
+
+void SetupDialog::ShowDownloadProgress() {
+    ProgressDisplay before = ShownProgress();
+    downloadReached = Further(downloadReached, DisplayForBytes(receivedBytes, totalBytes));
+    if (ShownProgress() != before) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void SetupDialog::ContinueStepsFromDownload() {
+    KillTimer(hwnd_, kProgressDisplayTimer);
+    if (findings.IsUpdate()) return;  // never drawn
+    // The last report may have come after the last tick.
+    ShowDownloadProgress();
+    int reached = StepCovering(downloadReached);
+    if (stepCounter < reached) {
+        stepCounter = reached;
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+}
+
 void SetupDialog::NextStep() {
     ++stepCounter;
     InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void SetupDialog::PauseHandlingMessages(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // It belongs to the loop outside this one: put it back for that loop.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            if (!PreTranslateMessage(&msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+    }
 }
 
 bool SetupDialog::OnEraseBackground(WPARAM, LPARAM, LRESULT& result) {
@@ -220,6 +266,15 @@ void SetupDialog::OpenTermsWindow() {
     termsWindow->ownerPointer = &termsWindow;
     termsWindow->Create(hwnd_);
     termsWindow->FillAndPlace(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
+}
+
+void SetupDialog::RestoreTermsWindow() {
+    if (!termsWindow || !IsWindowVisible(termsWindow->GetSafeHwnd())) return;
+    // A window that takes the focus may be raised over the windows it owns (Wine
+    // does so without a window manager): placing the terms window again puts it
+    // back over this one.
+    RECT rect = WindowRect(hwnd_);
+    termsWindow->PlaceAt(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
 }
 
 void SetupDialog::DestroyTermsWindow() {
@@ -250,6 +305,9 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
         }
     } else if (id == kDownloadWatchTimer) {
         WatchDownload();
+    } else if (id == kProgressDisplayTimer) {
+        ShowDownloadProgress();
+        if (!download.IsRunning()) KillTimer(hwnd_, kProgressDisplayTimer);
     } else if (id == kUpdateStartTimer) {
         KillTimer(hwnd_, kUpdateStartTimer);
         StartDownload(findings.downloadUrl);
@@ -259,6 +317,8 @@ bool SetupDialog::OnTimer(WPARAM id, LPARAM, LRESULT&) {
 
 bool SetupDialog::OnSystemCommand(WPARAM id, LPARAM, LRESULT& result) {
     if ((id & 0xFFF0) == kAboutCommand) {
+        // A modal box inside the unpacking's pause would hold the unpacking up.
+        if (unpacking) return true;
         AboutDialog about(IDD_ABOUT, hwnd_);
         about.DoModal();
         result = 0;
@@ -333,6 +393,13 @@ bool SetupDialog::OnDownloadProgress(WPARAM, LPARAM report, LRESULT& result) {
             lastDownloadBytes = progress.progress;
             lastDownloadActivity = GetTickCount();
         }
+        // Only the data reports count bytes of the package; the display timer
+        // shows them, so that a report never waits for a repaint.
+        if (progress.statusCode == BINDSTATUS_BEGINDOWNLOADDATA || progress.statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+            progress.statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+            receivedBytes = progress.progress;
+            totalBytes = progress.progressMax;
+        }
     }
     result = 0;
     return true;
@@ -345,6 +412,9 @@ void SetupDialog::Fail(const char* message) {
 
 bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
     result = 0;
+    // Unpacking handles this window's messages between its entries: nothing may
+    // start a download or run the install sequence underneath it.
+    if (unpacking) return true;
     switch (LOWORD(wParam)) {
         case kUpdateCommand:
             RunInstallSequence(install::InstallVariant::Update);
@@ -355,30 +425,42 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
             if (unpackCompleted) RunInstallSequence(install::InstallVariant::Fresh);
             break;
         case kStartButton:
+            if (startAccepted) break;  // a second click must not cancel the download it started
             if (!termsAccepted) {
                 MessageBoxA(hwnd_, "사용 약관에 동의 하신 후 Velmora 2.0 설치를 시작합니다.", "사용 약관 동의", MB_OK);
+                RestoreTermsWindow();
                 break;
             }
+            startAccepted = true;
             DestroyTermsWindow();
+            // Nobody sees the terms page's buttons from here on; hidden, they no
+            // longer catch the clicks of a user who grabs the window to drag it.
+            for (int id : {kStartButton, kDeclineButton, kBoxOff, kBoxOn}) ShowButton(id, false);
             ShowButton(kFinishButton, true);
-            StartDownload(findings.downloadUrl);
+            if (StartDownload(findings.downloadUrl))
+                SetTimer(hwnd_, kProgressDisplayTimer, kProgressDisplayMilliseconds, nullptr);
             break;
         case kDeclineButton:
+            if (startAccepted) break;
             DestroyTermsWindow();
             WriteSetting(SettingKind::AxCancel, "", text::Trim(TodayAsDigits()));
             OnCancel();
             break;
         case kBoxOff:
+            if (startAccepted) break;
             termsAccepted = true;
             ShowButton(kBoxOff, false);
             ShowButton(kBoxOn, true);
             InvalidateRect(hwnd_, nullptr, TRUE);
+            RestoreTermsWindow();
             break;
         case kBoxOn:
+            if (startAccepted) break;
             termsAccepted = false;
             ShowButton(kBoxOn, false);
             ShowButton(kBoxOff, true);
             InvalidateRect(hwnd_, nullptr, TRUE);
+            RestoreTermsWindow();
             break;
         default:
             break;

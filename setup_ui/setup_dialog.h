@@ -18,6 +18,7 @@
 #include "install/install_sequence.h"
 #include "net/download_worker.h"
 #include "setup_ui/compositor.h"
+#include "setup_ui/setup_layout.h"
 #include "setup_ui/skin_controls.h"
 
 class TermsDialog;
@@ -62,6 +63,17 @@ class SetupDialog : public Dialog {
     std::string downloadTarget;
     DWORD lastDownloadActivity = 0;
     unsigned lastDownloadBytes = 0;
+    // The byte counts of the worker's latest data report (total 0: unknown), and
+    // the furthest display they have reached so far.
+    unsigned receivedBytes = 0;
+    unsigned totalBytes = 0;
+    setup_layout::ProgressDisplay downloadReached = setup_layout::kNothingShown;
+    // Set once the terms are accepted: from then on the terms page's buttons are
+    // hidden and do nothing, whatever input still reaches them.
+    bool startAccepted = false;
+    // Set while the package is unpacked; the window handles its messages between
+    // entries, and no command may act under the unpacking.
+    bool unpacking = false;
 
  protected:
     void OnCreate() override;
@@ -78,12 +90,24 @@ class SetupDialog : public Dialog {
     SkinLabel* Label(int id) const;
     SkinButton* Button(int id) const;
     void OpenTermsWindow();
+    // Puts the terms window back over this window where it belongs.
+    void RestoreTermsWindow();
     void DestroyTermsWindow();
     void Fail(const char* message);
     // Ends a run whose install cannot complete, recording nothing new: an update
     // starts the installed suite again without a word, a fresh install says why.
     void AbandonInstall(const char* message);
     void WatchDownload();
+    // The progress page's display: the step's, or the download's when it lies further.
+    setup_layout::ProgressDisplay ShownProgress() const;
+    // Takes in the latest byte counts; repaints only when the display changes.
+    void ShowDownloadProgress();
+    // After the download: the steps go on from whichever lies further, the
+    // counter's or the display the bytes reached.
+    void ContinueStepsFromDownload();
+    // Waits while handling the thread's pending messages, so that the window
+    // repaints and answers the system during long work on its own thread.
+    void PauseHandlingMessages(DWORD milliseconds);
     void ReportShortcutFailure(const install::ShortcutResult& result);
 
     bool OnEraseBackground(WPARAM, LPARAM, LRESULT& result);

@@ -105,22 +105,31 @@ bool SetupDialog::OnDownloadDone(WPARAM, LPARAM, LRESULT& result) {
 }
 
 void SetupDialog::UnpackPackage() {
+    if (unpacking) return;
+    ContinueStepsFromDownload();
     std::string target = install_paths::VersionFolder(findings.programFilesPath, findings.manifestVersion);
+    // The pauses handle the window's messages: it repaints, answers the system and
+    // may be dragged, while its commands wait for the end.
+    unpacking = true;
     install::UnpackResult result = install::UnpackPackage(archive, packagePath, target, [this](int entry, int) {
         if (StepsTheSlideshow(entry)) {
-            NextStep();
+            // Stops at the last progress step: the completion page, whose Finish
+            // acts only on a whole version folder, waits for the last entry.
+            if (stepCounter < kLastProgressStep) NextStep();
             SetZOrderMode(frame, hwnd_, 0);
             ShowWindow(hwnd_, SW_SHOW);
+            UpdateWindow(hwnd_);
         }
-        Sleep(kEntryPauseMilliseconds);
+        PauseHandlingMessages(kEntryPauseMilliseconds);
     });
+    if (result == install::UnpackResult::Completed) PauseHandlingMessages(kEntryPauseMilliseconds);
+    unpacking = false;
     if (result != install::UnpackResult::Completed) {
         // A damaged or hostile package, or an entry that could not be written: the
         // version folder is incomplete and is never recorded.
         AbandonInstall(kUnpackFailed);
         return;
     }
-    Sleep(kEntryPauseMilliseconds);
     unpackCompleted = true;
     if (IsFreshInstall())
         completionTimer = SetTimer(hwnd_, kCompletionTimer, 100, nullptr);

@@ -103,14 +103,24 @@ bool TermsDialog::OnSize(WPARAM, LPARAM lParam, LRESULT&) {
     return false;
 }
 
-bool TermsDialog::OnEraseBackground(WPARAM, LPARAM, LRESULT& result) {
+bool TermsDialog::OnEraseBackground(WPARAM dc, LPARAM, LRESULT& result) {
+    // The context given is clipped to what needs erasing. The white must also stay
+    // off the edit control: its text would be covered, and the edit is not told to
+    // draw what another window's erase painted over.
+    HDC target = reinterpret_cast<HDC>(dc);
+    int saved = SaveDC(target);
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        RECT place;
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&place), 2);
+        ExcludeClipRect(target, place.left, place.top, place.right, place.bottom);
+    }
     RECT client;
     GetClientRect(hwnd_, &client);
-    HDC dc = GetDC(hwnd_);
-    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-    FillRect(dc, &client, white);
-    DeleteObject(white);
-    ReleaseDC(hwnd_, dc);
+    ScopedGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
+    FillRect(target, &client, static_cast<HBRUSH>(white.Get()));
+    RestoreDC(target, saved);
     result = 1;
     return true;
 }

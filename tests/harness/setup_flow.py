@@ -154,14 +154,15 @@ class SetupRun(InstallerRun):
     configures to serve `version` (signed with the test key) and its package."""
 
     def __init__(self, test, version="2.01", package_bytes=None, pieces=1, piece_delay=0.0, package_route=None,
-                 signed_bytes=None, release=None):
+                 signed_bytes=None, release=None, content_length=True):
         """`signed_bytes`: the package the manifest's signature is for, when it is
-        not the one served; `release`: release lines instead of a signature."""
+        not the one served; `release`: release lines instead of a signature;
+        `content_length`: False serves the package without one."""
         super().__init__(test)
         self.server = test.server
         self.version = version
         route = package_route or Route(package_bytes if package_bytes is not None else package(),
-                                       pieces=pieces, piece_delay=piece_delay)
+                                       pieces=pieces, piece_delay=piece_delay, content_length=content_length)
         signed = signed_bytes if signed_bytes is not None else route.body
         self.server.manifest(manifest_for(version, signed, release))
         self.server.serve(PACKAGE_PATH % version, route)
@@ -181,6 +182,46 @@ def fill_width(frame):
         if all(abs(a - b) <= 3 for a, b in zip(frame.getpixel((x, 87)), TILE)):
             width = x - 26 + 1
     return width
+
+
+SLIDE_PLACE = (18, 100)
+_slide_marks = []
+
+
+def _marks():
+    """For each slide, pixels where it alone is opaque in a colour of its own, so
+    that what the window shows there tells the slides apart. Read from the skins."""
+    if not _slide_marks:
+        from PIL import Image
+        slides = [Image.open(vl2test.SOURCE_DIR / "resources" / "skins" / ("%d.png" % (1005 + i))).convert("RGBA")
+                  for i in range(9)]
+        pixels = [s.load() for s in slides]
+        width, height = slides[0].size
+        for own in range(9):
+            marks = []
+            for y in range(0, height, 2):
+                for x in range(0, width, 2):
+                    colour = pixels[own][x, y]
+                    if colour[3] != 255:
+                        continue
+                    if all(other == own or pixels[other][x, y][3] == 255 and
+                           max(abs(a - b) for a, b in zip(pixels[other][x, y][:3], colour[:3])) > 40
+                           for other in range(9)):
+                        marks.append((x, y, colour[:3]))
+            _slide_marks.append(marks)
+    return _slide_marks
+
+
+def slide_number(frame):
+    """The slide (1 to 9) that the progress page shows, or None when none shows."""
+    screen = frame.load()
+    left, top = SLIDE_PLACE
+    for number, marks in enumerate(_marks(), 1):
+        matching = sum(1 for x, y, colour in marks
+                       if max(abs(a - b) for a, b in zip(screen[left + x, top + y], colour)) <= 6)
+        if marks and matching >= 0.9 * len(marks):
+            return number
+    return None
 
 
 def is_progress_page(frame):

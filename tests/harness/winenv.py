@@ -328,6 +328,12 @@ class Display:
             time.sleep(0.3)
         self.xdotool("key", key)
 
+    def geometry(self, window):
+        """(x, y, width, height) of a window on the screen."""
+        out = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
     def window_name(self, window):
         return self.xdotool("getwindowname", window, check=False)
 

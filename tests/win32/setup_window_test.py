@@ -3,6 +3,8 @@ against a real HTTP server on 127.0.0.1. Screenshots of each page are kept in
 build/win32/test-artefacts/."""
 import datetime
 import os
+import random
+import re
 import sys
 import time
 import unittest
@@ -12,10 +14,10 @@ import setup_flow  # noqa: E402
 from winenv import wait_until  # noqa: E402
 from setup_flow import BOX, CANCEL, OK, PANEL_POINT, SetupRun  # noqa: E402
 from vendor_server import Route  # noqa: E402
+import vl2test  # noqa: E402
 from vl2test import ServerTestCase  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
-ALLOWED_WIDTHS = {40 * n for n in range(1, 9)} | {400}
 PANEL_COLOUR = (0x1E, 0x33, 0x55)
 
 
@@ -37,9 +39,9 @@ class SetupWindowCase(ServerTestCase):
         self.display.press(window, "Return")
         time.sleep(2)  # clicks reach the owner only a moment after its box has closed
 
-    def watch_widths(self, run, until, timeout=90, times=None):
-        """Progress widths seen, in order, until `until(frame)` holds; `times`, when
-        given, receives the moment each width was first seen."""
+    def watch_progress(self, run, until, timeout=90):
+        """(moment, fill width, slide) of every progress frame seen until `until(frame)`
+        holds, and that last frame."""
         seen = []
         arrived = []
 
@@ -49,14 +51,48 @@ class SetupWindowCase(ServerTestCase):
                 arrived.append(frame)
                 return True
             width = setup_flow.fill_width(frame)
-            if width and (not seen or seen[-1] != width):
-                seen.append(width)
-                if times is not None:
-                    times.setdefault(width, time.time())
+            if width:
+                seen.append((time.time(), width, setup_flow.slide_number(frame)))
             return False
         if wait_until(page_arrived, timeout, interval=0):
             return seen, arrived[-1]
-        self.fail("the page did not arrive; widths seen: %s" % seen)
+        self.fail("the page did not arrive; seen: %s" % [(w, s) for _, w, s in seen])
+
+    def watch_widths(self, run, until, timeout=90, times=None):
+        """Progress widths seen, in order, until `until(frame)` holds; `times`, when
+        given, receives the moment each width was first seen."""
+        seen, last = self.watch_progress(run, until, timeout)
+        widths = []
+        for moment, width, _ in seen:
+            if not widths or widths[-1] != width:
+                widths.append(width)
+            if times is not None:
+                times.setdefault(width, moment)
+        return widths, last
+
+    def assert_never_goes_back(self, seen):
+        widths = [w for _, w, _ in seen]
+        slides = [s for _, _, s in seen]
+        self.assertEqual(widths, sorted(widths), "the fill shrank")
+        self.assertNotIn(None, slides, "a progress frame without a slide")
+        self.assertEqual(slides, sorted(slides), "a slide came back")
+
+    def dark_text(self, screen, area):
+        """The dark pixels (terms text) of `area` (x, y, width, height) on `screen`."""
+        x, y, width, height = area
+        return [(px, py) for px in range(x, x + width) for py in range(y, y + height)
+                if max(screen.getpixel((px, py))) < 100]
+
+    def assert_text_drawn_again(self, dark, screen, what):
+        self.assertGreater(len(dark), 100, "no terms text %s to look at" % what)
+        redrawn = sum(1 for point in dark if max(screen.getpixel(point)) < 100)
+        self.assertGreater(redrawn, 0.95 * len(dark), "of %d dark pixels %s only %d are dark again" % (
+            len(dark), what, redrawn))
+
+    def text_area(self, run):
+        # The terms window without its scroll bars.
+        x, y, width, height = run.terms_window()
+        return (x, y, width - 20, height - 20)
 
 
 class FreshInstallWindow(SetupWindowCase):
@@ -77,28 +113,54 @@ class FreshInstallWindow(SetupWindowCase):
         ticked = run.frame()
         ticked.save(self.artefact("2-ticked.png"))
         self.assertGreater(black_pixels(ticked, 25, 231), 10, "no tick after the click")
+        text = [(x, y) for x in range(25, 410) for y in range(90, 200) if max(ticked.getpixel((x, y))) < 100]
+        self.assertGreater(len(text), 500, "the terms text is gone after the tick")
 
         run.click(OK, settle=0.1)
         widths, completion = self.watch_widths(run, setup_flow.is_completion_page)
         completion.save(self.artefact("4-completion.png"))
-        self.assertIn(40, widths)
         self.assertIn(400, widths)
-        self.assertTrue(set(widths) <= ALLOWED_WIDTHS, widths)
+        self.assertTrue(all(40 <= w <= 320 or w == 400 for w in widths), widths)
         self.assertEqual(widths, sorted(widths))
         self.assertIsNone(run.terms_window(), "the terms window outlived the start")
         bin_folder = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"
         self.assertTrue((bin_folder / "Cubelet.exe").exists())
         self.assertFalse((bin_folder.parent / "TEMP" / "2.01.cvz").exists(), "the package was not deleted")
 
-    def test_progress_page_shows_the_first_slide_during_the_download(self):
-        run = SetupRun(self, pieces=20, piece_delay=0.3).start()
+    def test_without_a_known_size_the_download_shows_the_first_slide_and_the_shortest_bar(self):
+        # No Content-Length: the download service reports no total.
+        run = SetupRun(self, pieces=20, piece_delay=0.3, content_length=False).start()
         run.click(BOX)
         run.click(OK, settle=0.1)
-        self.assertTrue(run.wait_for_page(lambda f: setup_flow.fill_width(f) == 40, 20))
-        time.sleep(0.3)
-        frame = run.frame()
-        frame.save(self.artefact("3-progress.png"))
-        self.assertEqual(setup_flow.fill_width(frame), 40)
+        self.assertTrue(run.wait_for_page(setup_flow.is_progress_page, 20))
+        for look in range(4):
+            frame = run.frame()
+            frame.save(self.artefact("3-progress-%d.png" % look))
+            self.assertEqual(setup_flow.fill_width(frame), 40)
+            self.assertEqual(setup_flow.slide_number(frame), 1)
+            time.sleep(0.7)
+        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 1)
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
+
+    def test_a_slow_download_grows_the_fill_and_steps_the_slides_and_never_goes_back(self):
+        # About 2 MB at about 200 KB/s: ten seconds of download.
+        filler = random.Random(10).randbytes(1100 * 1024)
+        package = setup_flow.package(extra=[("DATA/filler.bin", filler)])
+        self.assertGreater(len(package), 1900 * 1024)
+        run = SetupRun(self, package_bytes=package, pieces=100, piece_delay=0.1).start()
+        run.click(BOX)
+        run.click(OK, settle=0)
+        seen, completion = self.watch_progress(run, setup_flow.is_completion_page, timeout=120)
+        completion.save(self.artefact("completion.png"))
+        # Below 320 pixels not every byte is in: the download is still running.
+        downloading = [(width, slide) for _, width, slide in seen if width < 320]
+        widths = sorted({width for width, _ in downloading})
+        slides = sorted({slide for _, slide in downloading})
+        self.assertGreaterEqual(len(widths), 5, widths)
+        self.assertGreater(widths[-1] - widths[0], 120, widths)
+        self.assertGreaterEqual(len(slides), 3, slides)
+        self.assert_never_goes_back(seen)
+        self.assertEqual(seen[-1][1:], (400, 9), "the last step did not show the whole bar")
 
     def test_enter_escape_and_alt_f4_change_nothing(self):
         run = SetupRun(self).start()
@@ -125,6 +187,46 @@ class FreshInstallWindow(SetupWindowCase):
         self.dismiss(box)
         self.assertTrue(setup_flow.is_terms_page(run.frame()))
         self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [])
+
+    def test_terms_text_that_the_agreement_box_covered_is_drawn_again_after_it_closes(self):
+        run = SetupRun(self).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        time.sleep(0.5)
+        before = self.display.grab()
+        run.click(OK)
+        box = self.message_box("사용 약관 동의")
+        self.assertIsNotNone(box, "no agreement message")
+        time.sleep(0.5)
+        self.display.screenshot(self.artefact("covered.png"))
+        box_x, box_y, box_width, box_height = self.display.geometry(box)
+        x, y, width, height = self.text_area(run)
+        left, top = max(box_x, x), max(box_y, y)
+        covered = (left, top, min(box_x + box_width, x + width) - left, min(box_y + box_height, y + height) - top)
+        dark = self.dark_text(before, covered)
+        self.dismiss(box)
+        after = self.display.grab()
+        after.save(self.artefact("uncovered.png"))
+        self.assert_text_drawn_again(dark, after, "under the box")
+
+    def test_the_whole_terms_text_stays_after_a_window_over_part_of_it_closes(self):
+        run = SetupRun(self).start()
+        self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        time.sleep(0.5)
+        before = self.display.grab()
+        area = self.text_area(run)
+        cover = (area[0] + 120, area[1] + 30, 160, 50)
+        helper = self.prefix.start([vl2test.build_file("tests/cover_window.exe")] + list(cover) + [1500])
+        self.assertEqual(helper.stdout.readline().strip(), b"covered")
+        time.sleep(0.5)
+        covered = self.display.grab()
+        covered.save(self.artefact("covered.png"))
+        self.assertEqual(covered.getpixel((cover[0] + 80, cover[1] + 25)), (0, 0, 0), "nothing covered the text")
+        self.assertEqual(helper.wait(timeout=30), 0)
+        time.sleep(1)
+        after = self.display.grab()
+        after.save(self.artefact("uncovered.png"))
+        self.assert_text_drawn_again(self.dark_text(before, cover), after, "under the window")
+        self.assert_text_drawn_again(self.dark_text(before, area), after, "in the whole text")
 
     def test_declining_stores_todays_date_and_ends(self):
         run = SetupRun(self).start()
@@ -160,6 +262,9 @@ class FreshInstallWindow(SetupWindowCase):
     def test_dragging_carries_the_terms_text_and_replaces_the_window(self):
         run = SetupRun(self).start()
         self.assertTrue(run.wait_for_page(setup_flow.is_terms_page, 20))
+        time.sleep(0.5)
+        area = self.text_area(run)
+        text = self.dark_text(self.display.grab(), area)
         x, y = run.at(PANEL_POINT)
         self.display.xdotool("mousemove", x, y)
         time.sleep(0.3)
@@ -173,9 +278,12 @@ class FreshInstallWindow(SetupWindowCase):
         self.assertEqual(moved, (run.origin[0] + 80, run.origin[1] + 48))
         screen = self.display.grab()
         screen.save(self.artefact("dragging.png"))
-        # The terms window is hidden; its picture is drawn in the frame instead.
+        # The terms window is hidden; its picture, text and all, is drawn in the
+        # frame instead, moved with the window.
         self.assertIsNone(run.terms_window())
-        self.assertEqual(screen.getpixel((moved[0] + 220, moved[1] + 150)), (255, 255, 255))
+        shift = (moved[0] - run.origin[0], moved[1] - run.origin[1])
+        self.assert_text_drawn_again([(px + shift[0], py + shift[1]) for px, py in text], screen,
+                                     "of the terms picture")
         self.display.xdotool("mouseup", "1")
         time.sleep(1)
         self.assertEqual(run.terms_window(), (moved[0] + 25, moved[1] + 90, 405, 130))
@@ -201,19 +309,32 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.assertEqual(run.wait_ended(30), 0)
         self.assert_nothing_installed()
 
-    def test_a_second_start_cancels_the_transfer_and_a_third_downloads_afresh(self):
-        run = self.start_download(pieces=40, piece_delay=0.25)
-        time.sleep(2)
-        run.click(OK, settle=0.2)  # live though not drawn: asks the worker to stop
-        time.sleep(3)
-        self.assertIsNone(run.process.poll())
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN" / "Cubelet.exe")
-                         .exists(), "a cancelled download was unpacked")
-        self.assertEqual(self.display.find_windows(name="Velmora 2.0 설치", only_visible=True), [])
-        self.server.routes[setup_flow.PACKAGE_PATH % "2.01"] = Route(setup_flow.package())
-        run.click(OK, settle=0.2)
-        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
-        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 2)
+    def finish(self, run):
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 90), "no completion page")
+        run.click(setup_flow.FINISH, settle=0.2)
+        self.assertEqual(run.wait_ended(), 0)
+
+    def test_a_double_click_on_ok_and_a_later_click_download_once_and_install(self):
+        run = SetupRun(self, pieces=20, piece_delay=0.2).start()
+        run.click(BOX)
+        x, y = run.at(OK)
+        self.display.xdotool("mousemove", x, y)
+        self.display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+        time.sleep(1.5)
+        run.click(OK, settle=0.5)  # hidden now: in the middle of the download
+        self.finish(run)
+        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), 1)
+        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.01")
+
+    def test_a_click_where_the_hidden_decline_button_lies_records_nothing_and_the_install_completes(self):
+        run = self.start_download(pieces=20, piece_delay=0.2)
+        time.sleep(1)
+        run.click(CANCEL, settle=1)
+        self.assertIsNone(run.process.poll(), "setup ended during the download")
+        self.finish(run)
+        registry = self.prefix.registry()
+        self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], "", "a refusal was recorded")
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
 
     def test_finish_does_nothing_before_the_package_is_unpacked(self):
         run = self.start_download(pieces=30, piece_delay=0.3)
@@ -225,7 +346,9 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 60))
 
     def test_51_entries_advance_the_counter_at_entries_20_and_50(self):
-        run = self.start_download(package_bytes=setup_flow.package(51), pieces=8, piece_delay=0.3)
+        # Without a known size the download leaves the steps to the unpacking alone.
+        run = self.start_download(package_bytes=setup_flow.package(51), pieces=8, piece_delay=0.3,
+                                  content_length=False)
         times = {}
         widths, _ = self.watch_widths(run, setup_flow.is_completion_page, timeout=120, times=times)
         self.assertEqual(widths[0], 40)
@@ -234,6 +357,46 @@ class DownloadAndUnpacking(SetupWindowCase):
         # Step 2 comes at entry 20 and step 3 thirty paced entries (100 ms each) later;
         # a count driven by the completion timer alone would be 100 ms apart.
         self.assertGreater(times[120] - times[80], 2.5, times)
+
+    def test_300_entries_show_a_later_slide_answer_all_through_and_complete_only_at_the_end(self):
+        run = self.start_download(package_bytes=setup_flow.package(300), pieces=6, piece_delay=0.3)
+        version = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01"
+        first, last = version / "BIN" / "Cubelet.exe", version / "SKIN" / "CORE" / "part297.txt"
+        self.assertTrue(wait_until(first.exists, 60, interval=0.05), "the unpacking did not start")
+        at_start = setup_flow.slide_number(run.frame())
+        self.assertIsNotNone(at_start)
+        # The unpacking takes thirty seconds at 100 ms an entry; ask for twenty of them.
+        ping = self.prefix.start([vl2test.build_file("tests/ping_window.exe"), "20"])
+
+        def later_slide():
+            frame = run.frame()
+            number = setup_flow.slide_number(frame)
+            return frame if number and number > at_start else None
+        later = wait_until(later_slide, 15, interval=0.1)
+        self.assertIsNotNone(later, "no later slide during the unpacking than slide %d" % at_start)
+        later.save(self.artefact("later-slide.png"))
+        self.assertFalse(last.exists(), "the unpacking was over before the later slide showed")
+        out, _ = ping.communicate(timeout=60)
+        self.assertFalse(last.exists(), "the unpacking ended before the window was asked for long enough")
+        counts = re.fullmatch(r"answered (\d+) unanswered (\d+) slowest (\d+)", out.decode().strip())
+        self.assertIsNotNone(counts, out)
+        answered, unanswered, slowest = map(int, counts.groups())
+        self.assertEqual(unanswered, 0, out)
+        self.assertGreater(answered, 50, out)
+        early = []
+
+        def unpacked():
+            # The picture first: if it shows the completion page and the last entry
+            # is still missing afterwards, the page came before the unpacking ended.
+            completion = setup_flow.is_completion_page(run.frame())
+            if last.exists():
+                return True
+            if completion:
+                early.append(True)
+            return False
+        self.assertTrue(wait_until(unpacked, 60, interval=0.1), "the unpacking did not end")
+        self.assertEqual(early, [], "the completion page showed while entries were still being unpacked")
+        self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 30))
 
     def test_an_empty_archive_hands_over_at_once(self):
         run = self.start_download(package_bytes=setup_flow.package(0))

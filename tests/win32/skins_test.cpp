@@ -111,6 +111,34 @@ TEST_CASE(skin_controls, the_progress_fill_stretches_to_the_width_it_is_given) {
     }
 }
 
+TEST_CASE(skin_controls, the_whole_bar_of_the_last_step_ends_inside_its_track) {
+    Frame();
+    SkinLabel page;
+    page.imageName = "#1004";
+    page.cx = 454;
+    page.cy = 304;
+    SkinLabel fill;
+    fill.imageName = "#1002";
+    fill.x = 26;
+    fill.y = 79;
+    fill.cx = 10;
+    fill.cy = 17;
+    BeginFrame(Frame(), 454, 304);
+    page.Draw(Frame());
+    fill.DrawStretched(Frame(), 400);
+    auto is = [](Gdiplus::Color c, int r, int g, int b) {
+        return c.GetA() == 255 && c.GetR() == r && c.GetG() == g && c.GetB() == b;
+    };
+    // The fill's last column, then the track's outline right beside it, and the
+    // outline above and below that column.
+    CHECK(is(PixelAt(425, 87), 0x29, 0x42, 0x62));
+    CHECK(is(PixelAt(426, 87), 0xA9, 0xB9, 0xD0));
+    CHECK(is(PixelAt(425, 78), 0xA9, 0xB9, 0xD0));
+    CHECK(is(PixelAt(425, 97), 0xA9, 0xB9, 0xD0));
+    // Beyond the track the panel shows again.
+    CHECK(!is(PixelAt(427, 87), 0xA9, 0xB9, 0xD0));
+}
+
 TEST_CASE(skin_controls, a_pressed_button_keeps_red_and_alpha_and_halves_green_and_blue) {
     Frame();
     SkinButton ok;
@@ -141,13 +169,15 @@ TEST_CASE(skin_controls, a_control_without_an_image_or_frame_draws_nothing) {
     BeginFrame(Frame(), 454, 304);
     unnamed.Draw(frame);
     CHECK_EQ(PixelAt(200, 150).GetA(), 0);
-    frame.compositeImage.reset();
+    // A frame of no size leaves nothing to draw into.
+    CHECK(frame.compositeImage != nullptr);
+    BeginFrame(frame, 0, 0);
+    CHECK(frame.compositeImage == nullptr);
     SkinLabel page;
     page.imageName = "#1003";
     page.cx = 454;
     page.cy = 304;
-    page.Draw(frame);  // no frame: must not crash
-    CHECK(frame.compositeImage == nullptr);
+    page.Draw(frame);  // must not crash
 }
 
 TEST_CASE(terms_text, the_terms_have_their_fixed_structure) {

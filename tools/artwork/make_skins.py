@@ -5,7 +5,7 @@ Run it only when the artwork changes (it needs Pillow and the Nanum fonts from
 Debian's fonts-nanum); the build uses the committed PNG files. Sizes, alpha use and
 places follow the setup window's layout: a 454x304 frame, the terms text area at
 25,90 (405x130), the acceptance box at 25,231, OK at 286,223, Cancel at 358,223,
-Finish at 180,225, the progress bar x 25..420, y 78..97, the slideshow at 18,100.
+Finish at 180,225, the progress bar x 25..426, y 78..97, the slideshow at 18,100.
 """
 import sys
 from pathlib import Path
@@ -62,10 +62,16 @@ def terms_page():
     return img
 
 
+# The fill starts at 26,79 and is 400 pixels long at the last step: its last column
+# is x 425, so the track's outline stands at 426, just outside it.
+FILL_LEFT, FULL_FILL = 26, 400
+TRACK = (FILL_LEFT - 1, 78, FILL_LEFT + FULL_FILL, 97)
+
+
 def progress_bar(img):
     d = ImageDraw.Draw(img)
-    d.rectangle((25, 78, 420, 97), fill=LIGHT + (255,))
-    d.rectangle((25, 78, 420, 97), outline=(0xA9, 0xB9, 0xD0, 255))
+    d.rectangle(TRACK, fill=LIGHT + (255,))
+    d.rectangle(TRACK, outline=(0xA9, 0xB9, 0xD0, 255))
     return img
 
 
