@@ -73,6 +73,8 @@ class FreshInstall(InstallCase):
     def test_a_fresh_install_leaves_the_documented_state(self):
         run = SetupRun(self).start()
         self.assertEqual(run.finish_fresh_install(), 0)
+        # The suite's log first: reading the registry stops every process of the prefix.
+        log = self.wait_for_suite_log("2.01")
         registry = self.prefix.registry()
 
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
@@ -92,7 +94,6 @@ class FreshInstall(InstallCase):
         dropped = self.prefix.program_files() / "Corvalen" / "VL2Del.exe"
         self.assertEqual(dropped.read_bytes(), build_file("VL2Del.exe").read_bytes())
 
-        log = self.wait_for_suite_log("2.01")
         self.assertIn(SUITE_TOKEN, log)
         self.assertIn("Velmora2\\2.01\\BIN\\Cubelet.exe", log)
 
@@ -140,6 +141,9 @@ class UpdateInstall(InstallCase):
         self.place_suite("2.00")
         (self.prefix.quick_launch() / "Velmora.lnk").write_bytes(b"old name")
         self.run_update()
+        # Before the registry is read: reading it stops every process of the prefix,
+        # the suite too if it has not started yet.
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
         self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % launcher("2.01"))
@@ -150,7 +154,6 @@ class UpdateInstall(InstallCase):
                          (launcher("2.01"), "Velmora2"))
         self.assertEqual(len(self.reports()), 1)
         self.assertTrue(self.reports()[0].endswith("&jaehuid=VL2U2.01CORVALEN"), self.reports())
-        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
 
     def test_an_update_renews_an_existing_desktop_shortcut_and_skips_absent_quick_launch(self):
         self.install_record("2.00")
