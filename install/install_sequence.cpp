@@ -5,7 +5,7 @@
 
 #include "app/install_paths.h"
 #include "app/registry_store.h"
-#include "app/special_folders.h"
+#include "app/shell_folders.h"
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "build_settings.h"

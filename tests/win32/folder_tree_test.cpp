@@ -1,5 +1,5 @@
 #include "app/install_paths.h"
-#include "app/special_folders.h"
+#include "app/shell_folders.h"
 #include "tests/check.h"
 #include "tests/win32/test_support.h"
 

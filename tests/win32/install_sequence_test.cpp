@@ -6,7 +6,7 @@
 
 #include "app/install_paths.h"
 #include "app/registry_store.h"
-#include "app/special_folders.h"
+#include "app/shell_folders.h"
 #include "app/suite_contract.h"
 #include "install/install_sequence.h"
 #include "tests/check.h"

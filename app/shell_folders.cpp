@@ -1,4 +1,4 @@
-#include "app/special_folders.h"
+#include "app/shell_folders.h"
 
 #include <windows.h>
 #include <shlobj.h>
