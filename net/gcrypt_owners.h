@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <type_traits>
 
 #include <gcrypt.h>
@@ -30,5 +31,21 @@ using Sexp = std::unique_ptr<std::remove_pointer_t<gcry_sexp_t>, ReleaseSexp>;
 using Context = std::unique_ptr<std::remove_pointer_t<gcry_ctx_t>, ReleaseContext>;
 using Point = std::unique_ptr<std::remove_pointer_t<gcry_mpi_point_t>, ReleasePoint>;
 using Digest = std::unique_ptr<std::remove_pointer_t<gcry_md_hd_t>, CloseDigest>;
+
+// An S-expression from `format` with one or two "%b" byte strings; empty when the
+// library refuses to build it.
+inline Sexp BuildSexp(const char* format, const std::string& a) {
+    gcry_sexp_t built = nullptr;
+    if (gcry_sexp_build(&built, nullptr, format, static_cast<int>(a.size()), a.data()) != 0) return Sexp();
+    return Sexp(built);
+}
+
+inline Sexp BuildSexp(const char* format, const std::string& a, const std::string& b) {
+    gcry_sexp_t built = nullptr;
+    if (gcry_sexp_build(&built, nullptr, format, static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()),
+                        b.data()) != 0)
+        return Sexp();
+    return Sexp(built);
+}
 
 }  // namespace gcrypt_owners

@@ -126,11 +126,8 @@ KeyCheck CheckPublicKey(const std::string& key) {
     if (gcry_mpi_cmp(x.get(), smallest.get()) < 0 || gcry_mpi_cmp(y.get(), smallest.get()) < 0)
         return KeyCheck::degenerate;
 
-    gcry_sexp_t built = nullptr;
-    if (gcry_sexp_build(&built, nullptr, "(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))",
-                        static_cast<int>(key.size()), key.data()) != 0)
-        return KeyCheck::libraryUnavailable;
-    Sexp keyExpression(built);
+    Sexp keyExpression = gcrypt_owners::BuildSexp("(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", key);
+    if (!keyExpression) return KeyCheck::libraryUnavailable;
     gcry_ctx_t madeContext = nullptr;
     if (gcry_mpi_ec_new(&madeContext, keyExpression.get(), nullptr) != 0) return KeyCheck::notOnCurve;
     Context context(madeContext);

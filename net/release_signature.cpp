@@ -9,6 +9,7 @@
 #include "net/release_encoding.h"
 #include "net/release_key.h"
 
+using gcrypt_owners::BuildSexp;
 using gcrypt_owners::Digest;
 using gcrypt_owners::Sexp;
 
@@ -19,20 +20,6 @@ namespace {
 constexpr size_t kDigestSize = 32;
 constexpr size_t kSignatureSize = 64;
 constexpr unsigned kReadChunk = 64 * 1024;
-
-Sexp Build(const char* format, const std::string& a) {
-    gcry_sexp_t built = nullptr;
-    if (gcry_sexp_build(&built, nullptr, format, static_cast<int>(a.size()), a.data()) != 0) return Sexp();
-    return Sexp(built);
-}
-
-Sexp Build(const char* format, const std::string& a, const std::string& b) {
-    gcry_sexp_t built = nullptr;
-    if (gcry_sexp_build(&built, nullptr, format, static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()),
-                        b.data()) != 0)
-        return Sexp();
-    return Sexp(built);
-}
 
 }  // namespace
 
@@ -73,10 +60,10 @@ ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& vers
 
     // The digest is signed in its lower-case spelling, whatever case the line used.
     std::string message = SignedMessage(version, release_encoding::EncodeHex(digest));
-    Sexp key = Build("(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", publicKey);
-    Sexp data = Build("(data(flags eddsa)(hash-algo sha512)(value %b))", message);
+    Sexp key = BuildSexp("(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", publicKey);
+    Sexp data = BuildSexp("(data(flags eddsa)(hash-algo sha512)(value %b))", message);
     Sexp signatureValue =
-        Build("(sig-val(eddsa(r %b)(s %b)))", signature.substr(0, kSignatureSize / 2), signature.substr(kSignatureSize / 2));
+        BuildSexp("(sig-val(eddsa(r %b)(s %b)))", signature.substr(0, kSignatureSize / 2), signature.substr(kSignatureSize / 2));
     if (!key || !data || !signatureValue) return ReleaseCheck::cryptoUnavailable;
     // Any refusal by the library counts as a bad signature: only a clean yes passes.
     if (gcry_pk_verify(signatureValue.get(), data.get(), key.get()) != 0) return ReleaseCheck::badSignature;

@@ -33,16 +33,13 @@ void StartLibrary() {
 }
 
 Sexp PrivateKeyExpression(const PrivateKey& key, const std::string& publicKey) {
-    gcry_sexp_t built = nullptr;
-    gcry_error_t error =
+    Sexp expression =
         publicKey.empty()
-            ? gcry_sexp_build(&built, nullptr, "(private-key(ecc(curve Ed25519)(flags eddsa)(d %b)))",
-                              static_cast<int>(key.seed.size()), key.seed.data())
-            : gcry_sexp_build(&built, nullptr, "(private-key(ecc(curve Ed25519)(flags eddsa)(q %b)(d %b)))",
-                              static_cast<int>(publicKey.size()), publicKey.data(), static_cast<int>(key.seed.size()),
-                              key.seed.data());
-    if (error != 0) throw SigningError(SigningError::libraryFailure, "libgcrypt could not take the private key");
-    return Sexp(built);
+            ? gcrypt_owners::BuildSexp("(private-key(ecc(curve Ed25519)(flags eddsa)(d %b)))", key.seed)
+            : gcrypt_owners::BuildSexp("(private-key(ecc(curve Ed25519)(flags eddsa)(q %b)(d %b)))", publicKey,
+                                       key.seed);
+    if (!expression) throw SigningError(SigningError::libraryFailure, "libgcrypt could not take the private key");
+    return expression;
 }
 
 std::string SignatureHalf(gcry_sexp_t signature, const char* name) {
@@ -164,11 +161,8 @@ std::string PublicKeyOf(const PrivateKey& key) {
 
 std::string SignMessage(const PrivateKey& key, const std::string& message) {
     Sexp privateKey = PrivateKeyExpression(key, PublicKeyOf(key));
-    gcry_sexp_t built = nullptr;
-    if (gcry_sexp_build(&built, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
-                        static_cast<int>(message.size()), message.data()) != 0)
-        throw SigningError(SigningError::libraryFailure, "libgcrypt could not take the message");
-    Sexp data(built);
+    Sexp data = gcrypt_owners::BuildSexp("(data(flags eddsa)(hash-algo sha512)(value %b))", message);
+    if (!data) throw SigningError(SigningError::libraryFailure, "libgcrypt could not take the message");
     gcry_sexp_t signed_ = nullptr;
     if (gcry_pk_sign(&signed_, data.get(), privateKey.get()) != 0)
         throw SigningError(SigningError::libraryFailure, "libgcrypt could not sign");
