@@ -89,25 +89,6 @@ bool WriteNewFile(const std::string& path, const std::string& contents, std::str
 #endif
 }
 
-bool ReadSmallFile(const std::string& path, uint64_t largest, std::string& contents, std::string& error) {
-    try {
-        File file;
-        file.Open(path, File::modeRead);
-        uint64_t length = file.GetLength();
-        if (length > largest) {
-            error = path + " is too large";
-            return false;
-        }
-        contents.resize(static_cast<size_t>(length));
-        if (!contents.empty()) contents.resize(file.Read(&contents[0], static_cast<unsigned>(contents.size())));
-        file.Close();
-        return true;
-    } catch (const FileException& e) {
-        error = "cannot read " + path + " (system error " + std::to_string(e.osError) + ")";
-        return false;
-    }
-}
-
 int PrintPublicKey(const char* command, const release_signing::PrivateKey& key) {
     std::string publicKey = release_signing::PublicKeyOf(key);
     release_key::KeyCheck check = release_key::CheckPublicKey(publicKey);
@@ -160,7 +141,7 @@ int Verify(const std::string& publicKeyText, const std::string& package, const s
         return Fail("verify", keyRefused, std::string("the public key is ") + release_key::Describe(keyCheck));
 
     std::string body, error;
-    if (!ReadSmallFile(manifestFile, kLargestManifest, body, error)) return Fail("verify", fileError, error);
+    if (!release_signing::ReadSmallFile(manifestFile, kLargestManifest, body, error)) return Fail("verify", fileError, error);
     // The installer's HTTP client stops at the first zero byte.
     body = body.substr(0, body.find('\0'));
     UpdateManifest manifest;

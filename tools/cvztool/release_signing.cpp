@@ -102,23 +102,29 @@ bool ParsePrivateKeyPem(const std::string& pem, PrivateKey& key, std::string& er
     return true;
 }
 
-bool ReadPrivateKeyFile(const std::string& path, PrivateKey& key, std::string& error) {
-    std::string pem;
+bool ReadSmallFile(const std::string& path, uint64_t largest, std::string& contents, std::string& error,
+                   const char* tooLarge) {
     try {
         File file;
         file.Open(path, File::modeRead);
         uint64_t length = file.GetLength();
-        if (length > kLargestKeyFile) {
-            error = path + " is too large to be a key file";
+        if (length > largest) {
+            error = path + tooLarge;
             return false;
         }
-        pem.resize(static_cast<size_t>(length));
-        if (!pem.empty()) pem.resize(file.Read(&pem[0], static_cast<unsigned>(pem.size())));
+        contents.resize(static_cast<size_t>(length));
+        if (!contents.empty()) contents.resize(file.Read(&contents[0], static_cast<unsigned>(contents.size())));
         file.Close();
+        return true;
     } catch (const FileException& e) {
         error = "cannot read " + path + " (system error " + std::to_string(e.osError) + ")";
         return false;
     }
+}
+
+bool ReadPrivateKeyFile(const std::string& path, PrivateKey& key, std::string& error) {
+    std::string pem;
+    if (!ReadSmallFile(path, kLargestKeyFile, pem, error, " is too large to be a key file")) return false;
     if (!ParsePrivateKeyPem(pem, key, error)) {
         error = path + ": " + error;
         return false;

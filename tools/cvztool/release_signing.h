@@ -17,6 +17,7 @@
 //   // to the manifest
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "framework/exceptions.h"
@@ -44,6 +45,11 @@ class SigningError : public Exception {
 // Reads and checks a key file; false with `error` set when it cannot be read or is
 // not an unencrypted ed25519 PKCS#8 PEM key.
 bool ReadPrivateKeyFile(const std::string& path, PrivateKey& key, std::string& error);
+
+// Reads a whole file of at most `largest` bytes; false with the reason in `error`
+// otherwise ("<path><tooLarge>" for a larger one).
+bool ReadSmallFile(const std::string& path, uint64_t largest, std::string& contents, std::string& error,
+                   const char* tooLarge = " is too large");
 bool ParsePrivateKeyPem(const std::string& pem, PrivateKey& key, std::string& error);
 // The PEM text of a key, exactly as openssl writes it.
 std::string PrivateKeyPem(const PrivateKey& key);
