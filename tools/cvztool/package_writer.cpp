@@ -246,10 +246,7 @@ int RunPackCommand(int argc, char** argv) {
         PackSummary summary = PackFolder(argv[0], argv[1]);
         std::printf("packed %u files and %u folders into %s\n", summary.files, summary.folders, argv[1]);
         return 0;
-    } catch (const PackError& e) {
-        std::fprintf(stderr, "pack error: %s\n", e.what());
-        return 4;
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) {  // PackError, or what the file system or libzip raised
         std::fprintf(stderr, "pack error: %s\n", e.what());
         return 4;
     }
