@@ -22,6 +22,18 @@ SkinFrame& Frame() {
     return frame;
 }
 
+// A control as the setup window places it: its image, place and image size.
+void Place(SkinControl& control, const char* image, int x, int y, int width, int height) {
+    control.imageName = image;
+    control.x = x;
+    control.y = y;
+    control.cx = width;
+    control.cy = height;
+}
+
+// The progress bar's 10-pixel tile where the progress page shows it.
+void PlaceProgressFill(SkinLabel& fill) { Place(fill, "#1002", 26, 79, 10, 17); }
+
 Gdiplus::Color PixelAt(int x, int y) {
     Gdiplus::Color c;
     Frame().compositeImage->GetPixel(x, y, &c);
@@ -86,11 +98,7 @@ TEST_CASE(compositor, a_frame_from_the_base_image_is_wholly_transparent) {
 TEST_CASE(skin_controls, the_progress_fill_stretches_to_the_width_it_is_given) {
     Frame();
     SkinLabel fill;
-    fill.imageName = "#1002";
-    fill.x = 26;
-    fill.y = 79;
-    fill.cx = 10;
-    fill.cy = 17;
+    PlaceProgressFill(fill);
     for (int width : {40, 400}) {
         BeginFrame(Frame(), 454, 304);
         fill.DrawStretched(Frame(), width);
@@ -114,15 +122,9 @@ TEST_CASE(skin_controls, the_progress_fill_stretches_to_the_width_it_is_given) {
 TEST_CASE(skin_controls, the_whole_bar_of_the_last_step_ends_inside_its_track) {
     Frame();
     SkinLabel page;
-    page.imageName = "#1004";
-    page.cx = 454;
-    page.cy = 304;
+    Place(page, "#1004", 0, 0, 454, 304);
     SkinLabel fill;
-    fill.imageName = "#1002";
-    fill.x = 26;
-    fill.y = 79;
-    fill.cx = 10;
-    fill.cy = 17;
+    PlaceProgressFill(fill);
     BeginFrame(Frame(), 454, 304);
     page.Draw(Frame());
     fill.DrawStretched(Frame(), 400);
@@ -142,11 +144,7 @@ TEST_CASE(skin_controls, the_whole_bar_of_the_last_step_ends_inside_its_track) {
 TEST_CASE(skin_controls, a_pressed_button_keeps_red_and_alpha_and_halves_green_and_blue) {
     Frame();
     SkinButton ok;
-    ok.imageName = "#1202";
-    ok.x = 286;
-    ok.y = 223;
-    ok.cx = 82;
-    ok.cy = 45;
+    Place(ok, "#1202", 286, 223, 82, 45);
     BeginFrame(Frame(), 454, 304);
     ok.Draw(Frame());
     Gdiplus::Color normal = PixelAt(286 + 15, 223 + 35);
@@ -164,8 +162,7 @@ TEST_CASE(skin_controls, a_pressed_button_keeps_red_and_alpha_and_halves_green_a
 TEST_CASE(skin_controls, a_control_without_an_image_or_frame_draws_nothing) {
     SkinFrame& frame = Frame();
     SkinLabel unnamed;
-    unnamed.cx = 454;
-    unnamed.cy = 304;
+    Place(unnamed, "", 0, 0, 454, 304);
     BeginFrame(Frame(), 454, 304);
     unnamed.Draw(frame);
     CHECK_EQ(PixelAt(200, 150).GetA(), 0);
@@ -174,9 +171,7 @@ TEST_CASE(skin_controls, a_control_without_an_image_or_frame_draws_nothing) {
     BeginFrame(frame, 0, 0);
     CHECK(frame.compositeImage == nullptr);
     SkinLabel page;
-    page.imageName = "#1003";
-    page.cx = 454;
-    page.cy = 304;
+    Place(page, "#1003", 0, 0, 454, 304);
     page.Draw(frame);  // must not crash
 }
 
