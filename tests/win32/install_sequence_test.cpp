@@ -15,16 +15,9 @@
 namespace {
 
 std::string RegistryText(HKEY root, const char* key, const char* name) {
-    char buffer[512] = "";
-    DWORD size = sizeof(buffer) - 1;
-    HKEY opened;
-    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return "<no key>";
-    LONG status = RegQueryValueExA(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(opened);
-    if (status != ERROR_SUCCESS) return "<no value>";
-    // Wine counts a terminating zero that the value was stored without.
-    while (size > 0 && buffer[size - 1] == '\0') --size;
-    return std::string(buffer, size);
+    test_support::StoredValue value = test_support::Query(root, key, name);
+    if (!value.keyPresent) return "<no key>";
+    return value.present ? value.bytes : "<no value>";
 }
 
 // Every case leaves the registry as it found it: other cases in this program

@@ -54,4 +54,36 @@ inline bool WaitForText(const std::string& path, const std::string& needle, int 
     return false;
 }
 
+struct StoredValue {
+    bool keyPresent = false;
+    bool present = false;
+    DWORD type = 0;
+    std::string bytes;
+};
+
+// The text of a value up to its terminating zero. Wine's query calls add a zero to
+// the count of a text stored without one, so the exact stored byte count is
+// checked from the registry files by the start-up tests instead.
+inline StoredValue Query(HKEY root, const char* key, const char* name) {
+    StoredValue value;
+    HKEY h;
+    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS) return value;
+    value.keyPresent = true;
+    wchar_t wideName[256];
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, 256);
+    wchar_t buffer[1024];
+    DWORD size = sizeof(buffer);
+    if (RegQueryValueExW(h, wideName, nullptr, &value.type, reinterpret_cast<BYTE*>(buffer), &size) ==
+        ERROR_SUCCESS) {
+        value.present = true;
+        char ansi[2048];
+        int n = WideCharToMultiByte(CP_ACP, 0, buffer, static_cast<int>(size / sizeof(wchar_t)), ansi,
+                                    sizeof(ansi), nullptr, nullptr);
+        value.bytes.assign(ansi, n > 0 ? n : 0);
+        value.bytes = value.bytes.c_str();
+    }
+    RegCloseKey(h);
+    return value;
+}
+
 }  // namespace test_support
