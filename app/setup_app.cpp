@@ -9,6 +9,7 @@
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "app/version_text.h"
+#include "framework/file.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "install/process_finder.h"
@@ -79,7 +80,7 @@ BOOL SetupApp::Decide(LaunchTiming& timing) {
         return FALSE;
     }
     UpdateManifest manifest;
-    ManifestStatus status = ReadManifest(manifest);
+    ManifestStatus status = FetchManifest(manifest);
     timing.Mark("manifest fetch");
     if (status == ManifestStatus::NoAnswer) {
         CannotCheckForUpdate(kNoAnswer);
@@ -117,8 +118,8 @@ BOOL SetupApp::Decide(LaunchTiming& timing) {
         // Current or newer: the manifest's version names the folder to start from,
         // unless the vendor withdrew that release or its text only shares the
         // installed version's first four characters: then the installed one starts.
-        std::string manifestSuite = install_paths::SuiteProgram(findings.programFilesPath, findings.manifestVersion);
-        bool manifestFolderHasSuite = GetFileAttributesA(manifestSuite.c_str()) != INVALID_FILE_ATTRIBUTES;
+        bool manifestFolderHasSuite =
+            file_system::Exists(install_paths::SuiteProgram(findings.programFilesPath, findings.manifestVersion));
         LaunchInstalledSuite(manifestFolderHasSuite ? findings.manifestVersion : findings.installedVersion);
         return FALSE;
     }

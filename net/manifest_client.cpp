@@ -5,7 +5,7 @@
 #include "framework/text.h"
 #include "net/http_text_client.h"
 
-ManifestStatus ReadManifest(UpdateManifest& fields) {
+ManifestStatus FetchManifest(UpdateManifest& fields) {
     HttpTextClient client;
     client.SetDefaultText("");
     std::string body = client.Fetch(std::string("http://") + VL2_FILE_SERVER + "/velmora2/update/update.inf");
@@ -18,5 +18,3 @@ ManifestStatus ReadManifest(UpdateManifest& fields) {
     fields = read;
     return ManifestStatus::Read;
 }
-
-int FetchManifest(UpdateManifest& fields) { return ReadManifest(fields) == ManifestStatus::Read ? 1 : 0; }

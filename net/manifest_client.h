@@ -9,8 +9,6 @@ enum class ManifestStatus {
     Unusable,  // an answer that is not a manifest, or names a version that cannot be a folder
 };
 
-// Reads the manifest into `fields`, which change only when it is Read.
-ManifestStatus ReadManifest(UpdateManifest& fields);
-
-// The same as 1 (read and applied) or 0 (anything else).
-int FetchManifest(UpdateManifest& fields);
+// Reads the manifest into `fields`, which change only when it is Read. Nothing
+// else than Read lets start-up go on; the other two say why not.
+ManifestStatus FetchManifest(UpdateManifest& fields);
