@@ -146,8 +146,10 @@ void SetupDialog::AbandonInstall(const char* message) {
         OnCancel();
         return;
     }
-    if (message) MessageBoxA(hwnd_, message, "Velmora 2.0 설치", MB_OK | MB_ICONERROR);
-    OnCancel();
+    if (message)
+        Fail(message);
+    else
+        OnCancel();
 }
 
 void SetupDialog::RunInstallSequence(install::InstallVariant variant) {
