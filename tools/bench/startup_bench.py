@@ -4,8 +4,10 @@
 Prints, in one run under Wine, with the installed version current and the manifest
 served from 127.0.0.1: the median time to the stand-in suite's start when it is
 started directly, through a null launcher (a stub that only starts the same command
-line and ends) and through InitVL2.exe, interleaved; InitVL2's median against the
-stub's as a ratio; the median time of each step of InitVL2's launch path as the
+line and ends), through a WinInet launcher (a stub that first makes only the update
+check's own WinInet calls: the connection test and one fetch of the manifest) and
+through InitVL2.exe, interleaved; InitVL2's median against each stub's as a ratio
+(against the WinInet launcher: what InitVL2 adds to the calls it must make); the median time of each step of InitVL2's launch path as the
 program itself measures it (VL2_LAUNCH_TIMING); and the time to the suite's start
 when the file server accepts the connection and never answers.
 
@@ -24,15 +26,15 @@ import vendor_server  # noqa: E402
 import winenv  # noqa: E402
 
 BUILD = Path(os.environ.get("VL2_BUILD_DIR", ROOT / "build" / "win32"))
-RUNS = 15
+RUNS = 21
 TOKEN = "kqvwtzrnbpxyjdgfh"
 
 
-def null_launcher():
-    out = BUILD / "bench" / "null_launcher.exe"
+def build_stub(name, *libraries):
+    out = BUILD / "bench" / (name + ".exe")
     out.parent.mkdir(exist_ok=True)
     subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-s", "-static", "-mwindows", "-o", str(out),
-                    str(ROOT / "tools" / "bench" / "null_launcher.c")], check=True)
+                    str(ROOT / "tools" / "bench" / (name + ".c"))] + list(libraries), check=True)
     return out
 
 
@@ -55,7 +57,8 @@ def time_to_log(prefix, command, log, timeout=60):
 def main():
     template = BUILD / "wine-template"
     winenv.make_template(template)
-    stub = null_launcher()
+    stub = build_stub("null_launcher")
+    wininet_stub = build_stub("wininet_launcher", "-lwininet")
     with winenv.Display() as display, winenv.Prefix(template, display=display.name) as prefix, \
             vendor_server.VendorServer() as server:
         bin_folder = prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"
@@ -63,19 +66,22 @@ def main():
         (bin_folder / "Cubelet.exe").write_bytes((BUILD / "Cubelet.exe").read_bytes())
         (bin_folder / "InitVL2.exe").write_bytes((BUILD / "InitVL2.exe").read_bytes())
         (bin_folder / "NullLauncher.exe").write_bytes(stub.read_bytes())
+        (bin_folder / "WinInetLauncher.exe").write_bytes(wininet_stub.read_bytes())
         prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.01"})
         server.manifest("version=2.01\ndownload=%s/p.cvz\n" % vendor_server.BASE_URL)
         log = bin_folder / "Cubelet.log"
         folder = "C:\\Program Files\\Corvalen\\Velmora2\\2.01\\BIN\\"
         suite = [folder + "Cubelet.exe", TOKEN]
         through_stub = [folder + "NullLauncher.exe", folder + "Cubelet.exe", TOKEN]
+        through_wininet = [folder + "WinInetLauncher.exe", vendor_server.BASE_URL + "/velmora2/update/update.inf",
+                           folder + "Cubelet.exe", TOKEN]
         launcher = [folder + "InitVL2.exe"]
         prefix.run(["cmd", "/c", "exit"])  # a warm wineserver for every series
-        series = {"direct": [], "stub": [], "InitVL2": []}
+        commands = {"direct": suite, "stub": through_stub, "wininet": through_wininet, "InitVL2": launcher}
+        series = {name: [] for name in commands}
         for _ in range(RUNS):
-            series["direct"].append(time_to_log(prefix, suite, log))
-            series["stub"].append(time_to_log(prefix, through_stub, log))
-            series["InitVL2"].append(time_to_log(prefix, launcher, log))
+            for name, command in commands.items():
+                series[name].append(time_to_log(prefix, command, log))
 
         # The breakdown, in runs of their own so that writing it costs the series nothing.
         timing = prefix.root / "launch-timing.txt"
@@ -96,9 +102,11 @@ def main():
 
     medians = {name: statistics.median(values) for name, values in series.items()}
     for name, label in (("direct", "suite started directly"), ("stub", "through a null launcher"),
-                        ("InitVL2", "through InitVL2.exe")):
+                        ("wininet", "through a WinInet launcher"), ("InitVL2", "through InitVL2.exe")):
         print("%-32s median %.3f s over %d runs" % (label + ":", medians[name], RUNS))
     print("%-32s %.2f" % ("ratio InitVL2 / null launcher:", medians["InitVL2"] / medians["stub"]))
+    print("%-32s %.2f" % ("ratio WinInet / null launcher:", medians["wininet"] / medians["stub"]))
+    print("%-32s %.2f" % ("ratio InitVL2 / WinInet launcher:", medians["InitVL2"] / medians["wininet"]))
     print("%-32s %.2f" % ("ratio InitVL2 / direct:", medians["InitVL2"] / medians["direct"]))
     print("InitVL2's launch path, median per step (ms):")
     for step in order:
