@@ -79,9 +79,13 @@ def main():
         prefix.run(["cmd", "/c", "exit"])  # a warm wineserver for every series
         commands = {"direct": suite, "stub": through_stub, "wininet": through_wininet, "InitVL2": launcher}
         series = {name: [] for name in commands}
-        for _ in range(RUNS):
-            for name, command in commands.items():
-                series[name].append(time_to_log(prefix, command, log))
+        # Each round starts with the next series, so that no series always follows
+        # the same one (the previous suite's end may still be settling).
+        names = list(commands)
+        for round_number in range(RUNS):
+            shift = round_number % len(names)
+            for name in names[shift:] + names[:shift]:
+                series[name].append(time_to_log(prefix, commands[name], log))
 
         # The breakdown, in runs of their own so that writing it costs the series nothing.
         timing = prefix.root / "launch-timing.txt"
