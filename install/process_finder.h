@@ -1,6 +1,7 @@
 // Lists the running processes by executable name. The process-status functions
-// (NT 4 to Server 2003) and the Tool Help functions (everything else) are looked up
-// at run time, so a system that lacks one set simply yields an empty list.
+// (NT 4 to Server 2003) and, everywhere else, the system's process query with the
+// Tool Help functions behind it are looked up at run time, so a system that lacks
+// them simply yields an empty list.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,10 @@ class ProcessEnumerator {
  protected:
     void LoadLibraries();
     void Enumerate();
+    // The two ways of listing on later systems, for a test to compare. The system
+    // query returns false when it cannot list at all, so that Tool Help is asked.
+    bool EnumerateWithSystemQuery();
+    void EnumerateWithToolHelp();
 
     bool useProcessStatusApi;
     ScopedModule psapiModule;
@@ -33,7 +38,6 @@ class ProcessEnumerator {
 
  private:
     void EnumerateWithProcessStatusApi();
-    void EnumerateWithToolHelp();
 };
 
 // Where a process runs compared with this one, through ProcessIdToSessionId looked

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "install/process_finder.h"
 #include "tests/check.h"
 
@@ -16,7 +18,46 @@ struct ListedProcesses : ProcessFinder {
     }
 };
 
+using Processes = std::vector<std::pair<std::string, DWORD>>;
+
+// Every process either way of listing finds, as name and id.
+struct Listing : ProcessEnumerator {
+    Processes found;
+    bool OnProcess(const char* name, DWORD processId) override {
+        found.emplace_back(name, processId);
+        return true;
+    }
+    static Processes BySystemQuery() {
+        Listing listing;
+        CHECK(listing.EnumerateWithSystemQuery());
+        return listing.found;
+    }
+    static Processes ByToolHelp() {
+        Listing listing;
+        listing.EnumerateWithToolHelp();
+        return listing.found;
+    }
+};
+
 }  // namespace
+
+TEST_CASE(process_finder, the_system_query_lists_what_tool_help_lists_in_the_same_order) {
+    // A process of the prefix may start or end between the two listings: the two
+    // must agree at least once in a few tries.
+    bool same = false;
+    for (int attempt = 0; attempt < 5 && !same; ++attempt) {
+        Processes query = Listing::BySystemQuery();
+        Processes toolHelp = Listing::ByToolHelp();
+        CHECK(toolHelp.size() > 1);
+        same = query == toolHelp;
+    }
+    CHECK(same);
+    Processes query = Listing::BySystemQuery();
+    auto self = std::find_if(query.begin(), query.end(), [](const Processes::value_type& process) {
+        return process.second == GetCurrentProcessId();
+    });
+    CHECK(self != query.end() && self->first == "windows_tests.exe");
+}
 
 TEST_CASE(process_finder, the_running_test_program_is_listed_with_its_own_id) {
     ProcessFinder finder;
