@@ -30,11 +30,11 @@ RUNS = 21
 TOKEN = "kqvwtzrnbpxyjdgfh"
 
 
-def build_stub(name, *libraries):
+def build_stub(name, *options):
     out = BUILD / "bench" / (name + ".exe")
     out.parent.mkdir(exist_ok=True)
     subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-s", "-static", "-mwindows", "-o", str(out),
-                    str(ROOT / "tools" / "bench" / (name + ".c"))] + list(libraries), check=True)
+                    str(ROOT / "tools" / "bench" / "launcher_stub.c")] + list(options), check=True)
     return out
 
 
@@ -58,7 +58,7 @@ def main():
     template = BUILD / "wine-template"
     winenv.make_template(template)
     stub = build_stub("null_launcher")
-    wininet_stub = build_stub("wininet_launcher", "-lwininet")
+    wininet_stub = build_stub("wininet_launcher", "-DCHECK_FOR_UPDATE", "-lwininet")
     with winenv.Display() as display, winenv.Prefix(template, display=display.name) as prefix, \
             vendor_server.VendorServer() as server:
         bin_folder = prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"

@@ -1,13 +1,18 @@
-/* The least a launcher that checks for updates can do: the connection test and
-   one fetch of the manifest with the same WinInet calls as InitVL2.exe (the
-   system's proxy settings and cache, the same time-outs), then start a program
-   with one argument and end. No snapshot, no registry, no folders, no parsing:
-   its time is the floor that the update check's own calls set, and InitVL2.exe's
-   time beyond it is what the launcher adds. Built by the start-up benchmark.
-   Usage: wininet_launcher URL PROGRAM ARGUMENT */
+/* The least a launcher can do, built twice by the start-up benchmark from this one
+   file, so that both start the suite exactly alike:
+   - null_launcher PROGRAM ARGUMENT: starts a program with one argument, as
+     InitVL2.exe starts the suite, and ends;
+   - wininet_launcher URL PROGRAM ARGUMENT (built with -DCHECK_FOR_UPDATE): first
+     makes the connection test and one fetch of the manifest with the same WinInet
+     calls as InitVL2.exe (the system's proxy settings and cache, the same
+     time-outs), without snapshot, registry, folders or parsing. Its time is the
+     floor that the update check's own calls set; InitVL2.exe's time beyond it is
+     what the launcher adds. */
 #include <windows.h>
-#include <wininet.h>
 #include <stdio.h>
+
+#ifdef CHECK_FOR_UPDATE
+#include <wininet.h>
 
 static void set_timeouts(HINTERNET handle) {
     DWORD limit = 4000, retries = 1;
@@ -49,16 +54,23 @@ static long fetch(const char* url, char* body, DWORD size) {
     InternetCloseHandle(internet);
     return result;
 }
+#endif
 
 int main(int argc, char** argv) {
-    char command[2048], body[4096];
-    DWORD flags = 0;
+    char command[2048];
     STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION process;
+#ifdef CHECK_FOR_UPDATE
+    char body[4096];
+    DWORD flags = 0;
     if (argc != 4) return 64;
-    /* Like InitVL2.exe, start the program whatever the check finds. */
+    /* Like InitVL2.exe with the suite current, start it whatever the check finds. */
     if (InternetGetConnectedState(&flags, 0)) fetch(argv[1], body, sizeof(body));
-    snprintf(command, sizeof(command), "\"%s\" %s", argv[2], argv[3]);
+    ++argv;
+#else
+    if (argc != 3) return 64;
+#endif
+    snprintf(command, sizeof(command), "\"%s\" %s", argv[1], argv[2]);
     if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, CREATE_NEW_CONSOLE, NULL, NULL, &startup, &process))
         return 1;
     CloseHandle(process.hThread);
