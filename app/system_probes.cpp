@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "app/install_paths.h"
+
 int GetOsClass() {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof(info);  // 148 bytes
@@ -63,4 +65,8 @@ int LaunchProgram(DWORD creationFlags, const std::string& commandLine) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return 1;
+}
+
+int LaunchSuite(const std::string& programFiles, const std::string& version) {
+    return LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(programFiles, version));
 }

@@ -120,7 +120,7 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
         if (callbacks.uninstallerNotWritten) callbacks.uninstallerNotWritten();
     }
 
-    LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(programFiles, version));
+    LaunchSuite(programFiles, version);
     Sleep(50);
 
     PruneOldVersions(programFiles, version);

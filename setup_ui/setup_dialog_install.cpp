@@ -141,8 +141,7 @@ void SetupDialog::AbandonInstall(const char* message) {
     KillTimer(hwnd_, kDownloadWatchTimer);
     if (!downloadTarget.empty()) DeleteFileA(downloadTarget.c_str());
     if (findings.IsUpdate()) {
-        LaunchProgram(CREATE_NEW_CONSOLE,
-                      install_paths::SuiteCommand(findings.programFilesPath, findings.installedVersion));
+        LaunchSuite(findings.programFilesPath, findings.installedVersion);
         OnCancel();
         return;
     }
