@@ -3,7 +3,6 @@
 #include "app/setup_app.h"
 
 #include "app/install_paths.h"
-#include "app/launch_timing.h"
 #include "app/registry_store.h"
 #include "app/shell_folders.h"
 #include "app/suite_contract.h"
@@ -30,28 +29,20 @@ const char* const kUnusableAnswer =
 }  // namespace
 
 BOOL SetupApp::InitInstance() {
-    LaunchTiming timing;
-    timing_ = &timing;
-    BOOL result = Decide(timing);
-    timing_ = nullptr;
-    return result;
-}
-
-BOOL SetupApp::Decide(LaunchTiming& timing) {
     osClass = GetOsClass();
     if (osClass == 0 || osClass == 1) {
         MessageBoxA(nullptr, "윈도우 2000 이상에서만 설치 됩니다.", "설치 안내", MB_OK);
         return FALSE;
     }
-    timing.Mark("start-up probes");
+    timing_.Mark("start-up probes");
     findings.programFilesPath = ResolveSpecialFolders();
-    timing.Mark("special folders");
+    timing_.Mark("special folders");
     if (!InitSockets()) {
         MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
         return FALSE;
     }
     socketsStarted_ = true;
-    timing.Mark("sockets");
+    timing_.Mark("sockets");
 
     {
         // A second start while a setup window is open brings that window back. A copy
@@ -66,22 +57,22 @@ BOOL SetupApp::Decide(LaunchTiming& timing) {
         }
         finder.Clear();
     }
-    timing.Mark("single-instance check");
+    timing_.Mark("single-instance check");
 
     // GDI+ and the layered-window functions are started only once the window is
     // going to run (RunSetupWindow): a start of the current suite never needs them.
     findings.installedVersion = LoadInstallInfo();
-    timing.Mark("registry");
+    timing_.Mark("registry");
 
     bool connected = IsInternetConnected();
-    timing.Mark("connection test");
+    timing_.Mark("connection test");
     if (!connected) {
         CannotCheckForUpdate(kNoConnection);
         return FALSE;
     }
     UpdateManifest manifest;
     ManifestStatus status = FetchManifest(manifest);
-    timing.Mark("manifest fetch");
+    timing_.Mark("manifest fetch");
     if (status == ManifestStatus::NoAnswer) {
         CannotCheckForUpdate(kNoAnswer);
         return FALSE;
@@ -96,25 +87,8 @@ BOOL SetupApp::Decide(LaunchTiming& timing) {
     findings.manifestComment = manifest.comment;
     findings.manifestSha256 = manifest.sha256;
 
-    bool installing = findings.installedVersion.empty() ||
-                      version_text::IsOlder(findings.installedVersion, findings.manifestVersion);
-    // Only a release the vendor signed is downloaded: a manifest that anyone on the
-    // way could have written counts as one that could not be read. Checked only
-    // here, so that a start of the current suite pays nothing for it.
-    if (installing && release_signature::CheckManifestSignature(manifest) != release_signature::ReleaseCheck::ok) {
-        CannotCheckForUpdate(kUnusableAnswer);
-        return FALSE;
-    }
-
-    std::string prefix = version_text::Prefix(findings.manifestVersion);
-    if (findings.installedVersion.empty()) {
-        CreateFolderTree(findings.programFilesPath, prefix);
-        WriteWidgetDefaults(findings.programFilesPath, prefix);
-        findings.setupMode = SetupMode::FreshInstall;
-    } else if (version_text::IsOlder(findings.installedVersion, findings.manifestVersion)) {
-        CreateFolderTree(findings.programFilesPath, prefix);
-        findings.setupMode = SetupMode::Update;
-    } else {
+    bool fresh = findings.installedVersion.empty();
+    if (!fresh && !version_text::IsOlder(findings.installedVersion, findings.manifestVersion)) {
         // Current or newer: the manifest's version names the folder to start from,
         // unless the vendor withdrew that release or its text only shares the
         // installed version's first four characters: then the installed one starts.
@@ -123,6 +97,19 @@ BOOL SetupApp::Decide(LaunchTiming& timing) {
         LaunchInstalledSuite(manifestFolderHasSuite ? findings.manifestVersion : findings.installedVersion);
         return FALSE;
     }
+
+    // Only a release the vendor signed is downloaded: a manifest that anyone on the
+    // way could have written counts as one that could not be read. Checked only
+    // here, so that a start of the current suite pays nothing for it.
+    if (release_signature::CheckManifestSignature(manifest) != release_signature::ReleaseCheck::ok) {
+        CannotCheckForUpdate(kUnusableAnswer);
+        return FALSE;
+    }
+
+    std::string prefix = version_text::Prefix(findings.manifestVersion);
+    CreateFolderTree(findings.programFilesPath, prefix);
+    if (fresh) WriteWidgetDefaults(findings.programFilesPath, prefix);
+    findings.setupMode = fresh ? SetupMode::FreshInstall : SetupMode::Update;
 
     RunSetupWindow();
     return FALSE;
@@ -169,6 +156,6 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
 }
 
 void SetupApp::LaunchInstalledSuite(const std::string& version) {
-    LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(findings.programFilesPath, version));
-    if (timing_) timing_->Mark("launch");
+    LaunchSuite(findings.programFilesPath, version);
+    timing_.Mark("launch");
 }
