@@ -4,13 +4,12 @@
 
 #include "app/install_paths.h"
 #include "framework/scoped.h"
-#include "framework/text.h"
 #include "install/folder_removal.h"
 
 namespace install {
 
 void PruneOldVersions(const std::string& programFilesPath, const std::string& installedVersion) {
-    std::string pattern = text::Format("%s\\Corvalen\\Velmora2\\*.*", programFilesPath.c_str());
+    std::string pattern = install_paths::ProductFolder(programFilesPath) + "\\*.*";
     WIN32_FIND_DATAA found;
     ScopedFindHandle search(FindFirstFileA(pattern.c_str(), &found));
     if (!search) return;
