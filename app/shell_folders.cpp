@@ -6,17 +6,20 @@
 #include "app/install_paths.h"
 #include "framework/text.h"
 
-std::string ResolveSpecialFolders() {
-    char buffer[MAX_PATH] = "";
-    if (!SHGetSpecialFolderPathA(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE)) buffer[0] = '\0';
-    return install_paths::CleanProgramFilesPath(buffer);
-}
+namespace {
 
-std::string ShellFolder(int csidl) {
+// The shell's path for `csidl` as it gives it, "" when it has none.
+std::string ShellPath(int csidl) {
     char buffer[MAX_PATH] = "";
     if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE)) buffer[0] = '\0';
-    return text::TrimRight(text::TrimRightAny(buffer, "\\"));
+    return buffer;
 }
+
+}  // namespace
+
+std::string ResolveSpecialFolders() { return install_paths::CleanProgramFilesPath(ShellPath(CSIDL_PROGRAM_FILES)); }
+
+std::string ShellFolder(int csidl) { return text::TrimRight(text::TrimRightAny(ShellPath(csidl), "\\")); }
 
 void CreateFolderTree(const std::string& programFilesPath, const std::string& version) {
     for (const std::string& folder : install_paths::FolderTree(programFilesPath, version))
