@@ -21,6 +21,12 @@ constexpr size_t kDigestSize = 32;
 constexpr size_t kSignatureSize = 64;
 constexpr unsigned kReadChunk = 64 * 1024;
 
+// The 32 bytes that a sha256= value spells, in either letter case; false for any
+// other text.
+bool DecodeDigest(const std::string& text, std::string& digest) {
+    return release_encoding::DecodeHex(text, digest) && digest.size() == kDigestSize;
+}
+
 }  // namespace
 
 const char* Describe(ReleaseCheck check) {
@@ -46,8 +52,7 @@ ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& vers
                            const std::string& signatureText) {
     std::string digest, signature;
     if (sha256Text.empty()) return ReleaseCheck::missingDigest;
-    if (!release_encoding::DecodeHex(sha256Text, digest) || digest.size() != kDigestSize)
-        return ReleaseCheck::malformedDigest;
+    if (!DecodeDigest(sha256Text, digest)) return ReleaseCheck::malformedDigest;
     if (signatureText.empty()) return ReleaseCheck::missingSignature;
     if (!release_encoding::DecodeBase64(signatureText, signature) || signature.size() != kSignatureSize)
         return ReleaseCheck::malformedSignature;
@@ -108,7 +113,7 @@ bool FileSha256(const std::string& path, std::string& digest) {
 
 bool FileMatchesDigest(const std::string& path, const std::string& sha256Text) {
     std::string expected, actual;
-    if (!release_encoding::DecodeHex(sha256Text, expected) || expected.size() != kDigestSize) return false;
+    if (!DecodeDigest(sha256Text, expected)) return false;
     if (!FileSha256(path, actual)) return false;
     return actual == expected;
 }
