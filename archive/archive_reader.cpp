@@ -215,8 +215,12 @@ bool ArchiveReader::HasFileName(const std::string& relative, archive_paths::Name
     return !leaf.empty() && leaf != ".";
 }
 
-bool ArchiveReader::NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
-                                 bool storedName) const {
+bool ArchiveReader::UsableNameUnderTarget(int index, const std::string& name, bool fullPath,
+                                          archive_paths::NameEncoding encoding, bool storedName,
+                                          std::string& relative) const {
+    // A zero byte anywhere, even in a folder part that is dropped, marks a crafted name.
+    if (name.find('\0') != std::string::npos) return false;
+    relative = NameUnderTarget(name, fullPath, encoding);
     // Stored names are untrusted: nothing may be written outside the target folder,
     // to a device, or under a name the file system would take differently.
     if (storedName && !directory_.Facts(index).nameConverted) return false;
@@ -233,10 +237,8 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
     std::string name = newName ? std::string(newName) : info.GetFileName();
     archive_paths::NameEncoding encoding = newName ? archive_paths::NameEncoding::SystemCodePage
                                                    : archive_paths::HeldEncoding(info.HasUtf8Name());
-    // A zero byte anywhere, even in a folder part that is dropped, marks a crafted name.
-    if (name.find('\0') != std::string::npos) return false;
-    std::string namePart = NameUnderTarget(name, fullPath, encoding);
-    if (!NameIsUsable(index, namePart, encoding, newName == nullptr)) return false;
+    std::string namePart;
+    if (!UsableNameUnderTarget(index, name, fullPath, encoding, newName == nullptr, namePart)) return false;
     std::string targetPath = folder + "\\" + namePart;
     if (targetPath.size() > file_system::MaxPathLength()) return false;
 
@@ -286,9 +288,8 @@ bool ArchiveReader::TestFile(int index, unsigned bufferSize) {
     if (bufferSize == 0 || !GetEntryInfo(index, info)) return false;
     // An entry that extraction would refuse fails its test as well.
     archive_paths::NameEncoding encoding = archive_paths::HeldEncoding(info.HasUtf8Name());
-    std::string name = info.GetFileName();
-    std::string relative = NameUnderTarget(name, true, encoding);
-    if (name.find('\0') != std::string::npos || !NameIsUsable(index, relative, encoding, true)) return false;
+    std::string relative;
+    if (!UsableNameUnderTarget(index, info.GetFileName(), true, encoding, true, relative)) return false;
     if (info.IsFolder()) return true;
     if (!HasFileName(relative, encoding)) return false;
     if (!OpenEntry(index)) return false;

@@ -69,8 +69,10 @@ class ArchiveReader {
     // separators, and no folders unless `fullPath`.
     static std::string NameUnderTarget(const std::string& name, bool fullPath, archive_paths::NameEncoding encoding);
     static bool HasFileName(const std::string& relative, archive_paths::NameEncoding encoding);
-    bool NameIsUsable(int index, const std::string& relative, archive_paths::NameEncoding encoding,
-                      bool storedName) const;
+    // Sets `relative` to the part of `name` that entry `index` is written to under
+    // the target folder (NameUnderTarget); false when the name may not be written.
+    bool UsableNameUnderTarget(int index, const std::string& name, bool fullPath,
+                               archive_paths::NameEncoding encoding, bool storedName, std::string& relative) const;
     static bool StoredSizesAgree(const ArchiveEntryInfo& entry);
     bool OpenEntry(int index);
     unsigned ReadEntryData(void* buffer, unsigned length);
