@@ -268,13 +268,17 @@ void SetupDialog::OpenTermsWindow() {
     termsWindow->FillAndPlace(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
 }
 
+void SetupDialog::PlaceTermsWindow() {
+    RECT rect = WindowRect(hwnd_);
+    termsWindow->PlaceAt(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
+}
+
 void SetupDialog::RestoreTermsWindow() {
     if (!termsWindow || !IsWindowVisible(termsWindow->GetSafeHwnd())) return;
     // A window that takes the focus may be raised over the windows it owns (Wine
     // does so without a window manager): placing the terms window again puts it
     // back over this one.
-    RECT rect = WindowRect(hwnd_);
-    termsWindow->PlaceAt(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
+    PlaceTermsWindow();
 }
 
 void SetupDialog::DestroyTermsWindow() {
@@ -365,10 +369,9 @@ bool SetupDialog::OnMouseMove(WPARAM keys, LPARAM point, LRESULT&) {
 }
 
 bool SetupDialog::OnLeftButtonUp(WPARAM, LPARAM point, LRESULT&) {
-    RECT rect = WindowRect(hwnd_);
     dragging = false;
     InvalidateRect(hwnd_, nullptr, TRUE);
-    if (termsWindow) termsWindow->PlaceAt(rect.left + kTermsLeft, rect.top + kTermsTop, kTermsWidth, kTermsHeight);
+    if (termsWindow) PlaceTermsWindow();
     RECT client;
     GetClientRect(hwnd_, &client);
     POINT at = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};

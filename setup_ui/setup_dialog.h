@@ -90,6 +90,8 @@ class SetupDialog : public Dialog {
     SkinLabel* Label(int id) const;
     SkinButton* Button(int id) const;
     void OpenTermsWindow();
+    // Moves the terms window over the terms page's text area, where this window now stands.
+    void PlaceTermsWindow();
     // Puts the terms window back over this window where it belongs.
     void RestoreTermsWindow();
     void DestroyTermsWindow();
