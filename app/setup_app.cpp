@@ -2,13 +2,11 @@
 
 #include "app/setup_app.h"
 
-#include "app/install_paths.h"
 #include "app/registry_store.h"
 #include "app/shell_folders.h"
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "app/version_text.h"
-#include "framework/file.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "install/process_finder.h"
@@ -89,12 +87,11 @@ BOOL SetupApp::InitInstance() {
 
     bool fresh = findings.installedVersion.empty();
     if (!fresh && !version_text::IsOlder(findings.installedVersion, findings.manifestVersion)) {
-        // Current or newer: the manifest's version names the folder to start from,
-        // unless the vendor withdrew that release or its text only shares the
-        // installed version's first four characters: then the installed one starts.
-        bool manifestFolderHasSuite =
-            file_system::Exists(install_paths::SuiteProgram(findings.programFilesPath, findings.manifestVersion));
-        LaunchInstalledSuite(manifestFolderHasSuite ? findings.manifestVersion : findings.installedVersion);
+        // Current or newer: the installed version starts, always. The manifest is
+        // not checked on this path, so it must not choose among the version
+        // folders on disk: pruning keeps the previous one, and whoever answers for
+        // the file server would otherwise make every start run it.
+        LaunchInstalledSuite(findings.installedVersion);
         return FALSE;
     }
 

@@ -2,7 +2,7 @@
 
 #include "app/system_probes.h"
 
-#include <wininet.h>
+#include "framework/wininet_calls.h"
 
 #include <vector>
 

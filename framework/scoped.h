@@ -4,7 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <wininet.h>
+#include "framework/wininet_calls.h"
 
 #include "framework/com_library.h"
 

@@ -46,8 +46,12 @@ std::string HttpTextClient::Fetch(const std::string& url) {
                                                      INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return result;
     SetTimeouts(connection.Get());
+    // Every fetch reaches the server itself: neither WinInet's cache nor a proxy on
+    // the way may keep a manifest (a forged one would outlive the attack) or answer
+    // a report in the server's place.
+    const DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
     ScopedInternetHandle request(
-        HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr, 0, 0));
+        HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr, kNoCache, 0));
     if (!request) return result;
     SetTimeouts(request.Get());
     if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return result;

@@ -18,7 +18,7 @@ MANIFEST_PATH = "/velmora2/update/update.inf"
 class Route:
     def __init__(self, body=b"", status=200, content_length=True, pieces=1, piece_delay=0.0,
                  silent=False, content_type="application/octet-stream", delay=0.0, drop_after=None,
-                 stall_after=None):
+                 stall_after=None, headers=None):
         self.body = body if isinstance(body, bytes) else body.encode("cp949")
         self.status = status
         self.content_length = content_length
@@ -31,6 +31,8 @@ class Route:
         # nothing more while keeping it open (stall).
         self.drop_after = drop_after
         self.stall_after = stall_after
+        # Further response headers, {name: value}.
+        self.headers = headers or {}
 
 
 class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -42,6 +44,8 @@ class VendorServer:
     def __init__(self, port=PORT):
         self.routes = {}
         self.requests = []
+        # (path, {header name in lower case: value}) of every request, in order.
+        self.request_headers = []
         self.stopping = threading.Event()
         owner = self
 
@@ -53,6 +57,7 @@ class VendorServer:
 
             def do_GET(self):
                 owner.requests.append(self.path)
+                owner.request_headers.append((self.path, {k.lower(): v for k, v in self.headers.items()}))
                 route = owner.routes.get(self.path.split("?")[0])
                 if route is None:
                     route = owner.routes.get(self.path)
@@ -70,6 +75,8 @@ class VendorServer:
                     time.sleep(route.delay)
                 self.send_response(route.status)
                 self.send_header("Content-Type", route.content_type)
+                for name, value in route.headers.items():
+                    self.send_header(name, value)
                 if route.content_length:
                     self.send_header("Content-Length", str(len(route.body)))
                 else:

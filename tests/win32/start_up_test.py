@@ -1,4 +1,5 @@
 import os
+import subprocess
 import sys
 import time
 import unittest
@@ -14,11 +15,12 @@ INFO_KEY = "Software\\CORVALEN\\VELMORA2\\INFO"
 MODULES = ["CORE", "GRABIT", "WIREUP", "TALKPAD", "DIALS", "SKYCAST", "SWEEPKIT", "PINBAR", "LOOKUP"]
 
 
-def manifest(version, url=None, extra=""):
-    """A manifest signed with the test key; its package is never downloaded here."""
+def manifest(version, url=None, extra="", release=None):
+    """A manifest signed with the test key, or carrying `release` as its release
+    lines ("" for an unsigned one); its package is never downloaded here."""
     url = url if url is not None else BASE_URL + "/velmora2/files/%s.cvz" % version
     return "version=%s\ndate=20061231\ncomment=test\n%sdownload=%s\n%s" % (
-        version, extra, url, release_lines(version, b""))
+        version, extra, url, release if release is not None else release_lines(version, b""))
 
 
 class StartUpDecision(ServerTestCase):
@@ -75,14 +77,40 @@ class StartUpDecision(ServerTestCase):
         self.assert_launched_from("2.10")
         self.assertFalse(self.version_folder("2.09").exists())
 
-    def test_newer_installed_version_launches_from_the_manifests_folder(self):
-        self.install_record("2.10")
-        self.place_suite("2.09")
-        self.place_suite("2.10")
-        self.server.manifest(manifest("2.09"))
+    def test_an_older_manifest_never_chooses_the_installed_folder_to_start(self):
+        # Pruning keeps the previous version's folder: whoever answers for the file
+        # server must not be able to make every start run it, signed or not.
+        self.install_record("2.02")
+        self.place_suite("2.01")
+        self.place_suite("2.02")
+        for count, release in enumerate((release_lines("2.01", b""), ""), 1):
+            self.server.manifest(manifest("2.01", release=release))
+            self.start_and_wait()
+            self.assertTrue(wait_until(lambda: self.suite_log("2.02").count(SUITE_TOKEN) == count, 20), release)
+        self.assert_launched_from("2.02")
+        self.assertEqual(self.suite_log("2.01"), "")
+
+    def test_a_library_planted_beside_the_launcher_is_not_loaded(self):
+        # Wine prefers its own libraries; these overrides make it look beside the
+        # program first, as Windows does for any library that is not a known one.
+        planted = ("wininet",)
+        self.prefix.env["WINEDLLOVERRIDES"] += ";%s=n,b" % ",".join(planted)
+        downloads = self.prefix.drive_c / "Downloads"
+        downloads.mkdir(exist_ok=True)
+        for name in planted:
+            (downloads / (name + ".dll")).write_bytes(build_file("tests/planted.dll").read_bytes())
+        (downloads / "importer.exe").write_bytes(build_file("tests/wininet_importer.exe").read_bytes())
+        self.prefix.run(["C:\\Downloads\\importer.exe"])
+        marks = lambda: sorted(p.name.lower() for p in downloads.glob("*.loaded"))  # noqa: E731
+        self.assertEqual(marks(), ["wininet.dll.loaded"], "the plant would not be loaded by a direct import here")
+        for mark in downloads.glob("*.loaded"):
+            mark.unlink()
+        self.install_record("2.01")
+        self.place_suite("2.01")
+        self.server.manifest(manifest("2.01"))
         self.start_and_wait()
-        self.assert_launched_from("2.09")
-        self.assertEqual(self.suite_log("2.10"), "")
+        self.assert_launched_from("2.01")
+        self.assertEqual(marks(), [])
 
     def test_older_version_updates_with_the_tree_of_the_four_character_prefix(self):
         self.install_record("2.00")
@@ -153,6 +181,19 @@ class StartUpDecision(ServerTestCase):
         self.assertEqual(sorted(p.name for p in (self.prefix.program_files() / "Corvalen" / "Velmora2").iterdir()),
                          ["2.00"])
 
+    def test_every_start_asks_the_server_and_tells_caches_on_the_way_to_keep_nothing(self):
+        # A cache that kept a forged or stale manifest would go on answering for the
+        # server after the network is clean again.
+        self.install_record("2.01")
+        self.place_suite("2.01")
+        self.server.manifest(manifest("2.01"), headers={"Cache-Control": "public, max-age=86400",
+                                                        "Expires": "Fri, 01 Jan 2100 00:00:00 GMT"})
+        for count in (1, 2):
+            self.start_and_wait()
+            self.assertEqual(len(self.server.requests_for("/velmora2/update/update.inf")), count)
+        for path, headers in self.server.request_headers:
+            self.assertEqual(headers.get("pragma"), "no-cache", path)
+
     def test_a_manifest_delivered_in_pieces_is_read_whole(self):
         self.install_record("2.00")
         self.place_suite("2.00")
@@ -190,10 +231,26 @@ class StartUpDecision(ServerTestCase):
             first.wait(timeout=60)
 
 
+# Libraries Windows always takes from its own folder (its known libraries): only
+# these may be imported directly, since whatever else a program imports is looked
+# for beside it first, before its first line runs.
+KNOWN_LIBRARIES = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+                   "oleaut32.dll", "ws2_32.dll", "msvcrt.dll", "comdlg32.dll", "shlwapi.dll"}
+
+
 class Executables(unittest.TestCase):
     def test_programs_are_32_bit_pe_images(self):
         for name in ("InitVL2.exe", "Cubelet.exe"):
             self.assertEqual(vl2test.pe_machine(build_file(name)), 0x14C, name)
+
+    def test_the_shipped_programs_import_only_known_system_libraries(self):
+        for name in ("InitVL2.exe", "VL2Del.exe"):
+            dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", str(build_file(name))],
+                                  stdout=subprocess.PIPE, check=True, text=True).stdout
+            imported = {line.split("DLL Name:")[1].strip().lower() for line in dump.splitlines()
+                        if "DLL Name:" in line}
+            self.assertIn("kernel32.dll", imported, name)
+            self.assertEqual(imported - KNOWN_LIBRARIES, set(), name)
 
 
 class OldWindowsRefused(WineTestCase):
