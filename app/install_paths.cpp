@@ -69,6 +69,8 @@ std::string AutoRunCommand(const std::string& programFiles, const std::string& v
     return "\"" + LauncherPath(programFiles, version) + "\"";
 }
 
+std::string UninstallCommand(const std::string& programFiles) { return "\"" + UninstallerPath(programFiles) + "\""; }
+
 std::string PackagePath(const std::string& programFiles, const std::string& version) {
     return text::Format("%s\\Corvalen\\Velmora2\\%s\\TEMP\\%s.cvz", programFiles.c_str(), version.c_str(),
                         version.c_str());

@@ -29,6 +29,8 @@ std::string SuiteProgram(const std::string& programFiles, const std::string& ver
 std::string SuiteCommand(const std::string& programFiles, const std::string& version);
 // The autostart value: the launcher's path, quoted for the same reason.
 std::string AutoRunCommand(const std::string& programFiles, const std::string& version);
+// The uninstall entry's command: the uninstaller's path, quoted for the same reason.
+std::string UninstallCommand(const std::string& programFiles);
 std::string PackagePath(const std::string& programFiles, const std::string& version);
 std::string UninstallerPath(const std::string& programFiles);
 

@@ -74,11 +74,11 @@ void SendInstallReport(bool fresh, const std::string& version) {
     text::Trim(client.Fetch(request));  // the answer means nothing to the installer
 }
 
-void RegisterUninstaller(const std::string& uninstaller) {
+void RegisterUninstaller(const std::string& programFiles) {
     WriteSetting(SettingKind::Uninstall, "", "");
     WriteSetting(SettingKind::Uninstall, "DisplayName", "Velmora 2.0 제거");
-    WriteSetting(SettingKind::Uninstall, "DisplayIcon", uninstaller);
-    WriteSetting(SettingKind::Uninstall, "UninstallString", uninstaller);
+    WriteSetting(SettingKind::Uninstall, "DisplayIcon", install_paths::UninstallerPath(programFiles));
+    WriteSetting(SettingKind::Uninstall, "UninstallString", install_paths::UninstallCommand(programFiles));
     WriteSetting(SettingKind::Uninstall, "URLInfoAbout", std::string("http://") + VL2_SITE_HOST + "/");
 }
 
@@ -114,7 +114,7 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
     InstallOutcome outcome = InstallOutcome::Completed;
     std::string uninstaller = install_paths::UninstallerPath(programFiles);
     if (ReplaceUninstaller(uninstaller)) {
-        RegisterUninstaller(uninstaller);
+        RegisterUninstaller(programFiles);
     } else {
         outcome = InstallOutcome::UninstallerKept;
         if (callbacks.uninstallerNotWritten) callbacks.uninstallerNotWritten();

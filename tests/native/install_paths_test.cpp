@@ -37,6 +37,7 @@ TEST_CASE(install_paths, commands_quote_the_program_path_so_a_blank_cannot_split
              std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\Cubelet.exe\" kqvwtzrnbpxyjdgfh"));
     CHECK_EQ(install_paths::AutoRunCommand("C:\\Program Files", "2.09"),
              std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\InitVL2.exe\""));
+    CHECK_EQ(install_paths::UninstallCommand("C:\\Program Files"), std::string("\"C:\\Program Files\\Corvalen\\VL2Del.exe\""));
     CHECK_EQ(install_paths::PackagePath("C:\\P", "2.01a"),
              std::string("C:\\P\\Corvalen\\Velmora2\\2.01a\\TEMP\\2.01a.cvz"));
     CHECK_EQ(install_paths::LauncherPath("C:\\P", "2.01"), std::string("C:\\P\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"));

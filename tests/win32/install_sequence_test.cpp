@@ -64,7 +64,7 @@ TEST_CASE(install_sequence, a_fresh_install_records_the_version_autostart_shortc
     CHECK(test_support::FileExists(ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk"));
     std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
     CHECK(test_support::FileExists(uninstaller));
-    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), uninstaller);
+    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"");
 }
 
 TEST_CASE(install_sequence, a_shortcut_that_cannot_be_saved_is_told_to_the_caller_and_the_sequence_goes_on) {

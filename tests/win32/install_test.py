@@ -81,7 +81,8 @@ class FreshInstall(InstallCase):
         self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % launcher("2.01"))
         uninstaller = PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"
         self.assertEqual(registry[UNINSTALL_KEY], {
-            "": "", "DisplayName": "Velmora 2.0 제거", "DisplayIcon": uninstaller, "UninstallString": uninstaller,
+            "": "", "DisplayName": "Velmora 2.0 제거", "DisplayIcon": uninstaller,
+            "UninstallString": '"%s"' % uninstaller,
             "URLInfoAbout": BASE_URL + "/"})
         self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], "")
 
@@ -147,6 +148,7 @@ class UpdateInstall(InstallCase):
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
         self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % launcher("2.01"))
+        self.assertEqual(registry[UNINSTALL_KEY]["UninstallString"], '"%s\\Corvalen\\VL2Del.exe"' % PROGRAM_FILES)
         self.assertFalse((self.prefix.desktop() / "Velmora2.lnk").exists(), "a removed desktop shortcut came back")
         self.assertFalse((self.prefix.quick_launch() / "Velmora.lnk").exists())
         self.assertEqual(self.read_shortcut(self.prefix.quick_launch() / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))

@@ -14,6 +14,8 @@ from vl2test import PROGRAM_FILES, ServerTestCase, build_file  # noqa: E402
 CAPTION = "Velmora2삭제"
 UNINSTALL_KEY = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
+# What the install sequence registers: quoted, since the path holds a blank.
+UNINSTALL_COMMAND = '"%s\\Corvalen\\VL2Del.exe"' % PROGRAM_FILES
 
 
 class Uninstaller(ServerTestCase):
@@ -39,7 +41,8 @@ class Uninstaller(ServerTestCase):
         self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\CORE", {"VERSION": "2.01"})
         self.prefix.add_registry("user", "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                  {"Velmora2": PROGRAM_FILES + "\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"})
-        self.prefix.add_registry("machine", UNINSTALL_KEY, {"DisplayName": "Velmora 2.0 제거"})
+        self.prefix.add_registry("machine", UNINSTALL_KEY, {"DisplayName": "Velmora 2.0 제거",
+                                                            "UninstallString": UNINSTALL_COMMAND})
         self.links = [self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk",
                       self.prefix.desktop() / "Velmora2.lnk",
                       self.prefix.quick_launch() / "Velmora.LNK",
@@ -68,7 +71,8 @@ class Uninstaller(ServerTestCase):
         return box
 
     def run_uninstaller(self):
-        return self.prefix.start([PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"])
+        """Started from the uninstall entry's command, as Windows starts it."""
+        return self.prefix.start([build_file("tests/run_uninstall_entry.exe")])
 
     def assert_everything_removed(self, registry):
         self.assertFalse([k for k in registry if k.startswith("hkcu\\software\\corvalen\\velmora2")])
