@@ -1,5 +1,6 @@
 #include "app/version_text.h"
 
+#include "framework/reserved_names.h"
 #include "framework/text.h"
 
 namespace version_text {
@@ -15,7 +16,7 @@ bool IsPlainFileName(const std::string& version) {
     if (trimmed.empty() || trimmed != version) return false;
     if (version.find("..") != std::string::npos) return false;
     if (version == ".") return false;
-    if (IsReservedDeviceName(version)) return false;
+    if (reserved_names::IsDeviceName(version, reserved_names::NameEncoding::SystemCodePage)) return false;
     for (size_t i = 0; i < version.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(version[i]);
         if (text::IsLeadByte949(c) && i + 1 < version.size()) {
@@ -31,14 +32,6 @@ bool IsPlainFileName(const std::string& version) {
         }
     }
     return true;
-}
-
-bool IsReservedDeviceName(const std::string& name) {
-    // Windows looks at the part before the first dot, with trailing blanks dropped.
-    std::string base = text::MbsUpper(text::TrimRightAny(name.substr(0, name.find('.')), " "));
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '0' && base[3] <= '9';
 }
 
 }  // namespace version_text

@@ -18,9 +18,4 @@ bool IsOlder(const std::string& installed, const std::string& manifest);
 // untrusted input.
 bool IsPlainFileName(const std::string& version);
 
-// True for a name that Windows opens as a device in every folder: CON, PRN, AUX,
-// NUL, COM0 to COM9 and LPT0 to LPT9 in any letter case, alone or followed by
-// blanks, a dot and anything ("nul.txt", "COM1 .cvz").
-bool IsReservedDeviceName(const std::string& name);
-
 }  // namespace version_text

@@ -5,13 +5,11 @@
 
 #include <string>
 
+#include "framework/reserved_names.h"
+
 namespace archive_paths {
 
-// How the bytes of a name held in memory are to be read.
-enum class NameEncoding {
-    SystemCodePage,  // the ANSI code page (949 for the Korean release); double-byte characters
-    Utf8,            // a name flagged as UTF-8 that the platform keeps as it is (native builds)
-};
+using reserved_names::NameEncoding;
 
 // The encoding of a name held after reading the directory: on Windows every name is
 // converted to the system code page; natively a UTF-8 name stays UTF-8.

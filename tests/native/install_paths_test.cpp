@@ -1,5 +1,6 @@
 #include "app/install_paths.h"
 #include "app/version_text.h"
+#include "framework/reserved_names.h"
 #include "tests/check.h"
 
 TEST_CASE(install_paths, program_files_path_is_cleaned_in_the_documented_order) {
@@ -71,16 +72,19 @@ TEST_CASE(version_text, a_version_that_could_leave_the_product_folder_is_refused
 }
 
 TEST_CASE(version_text, a_device_name_is_refused_in_any_case_alone_or_with_an_extension) {
+    // The same list the package reader refuses entries by.
     const char* devices[] = {"CON", "con", "Prn", "AUX", "NUL", "nul.txt", "NUL.2.01", "aux.", "COM1", "com9.cvz",
-                             "Com0", "LPT1", "lpt9.x", "COM1 .cvz", "nul .txt"};
+                             "Com0", "LPT1", "lpt9.x", "COM1 .cvz", "nul .txt", "CONIN$", "conout$.2.01",
+                             "COM\xA9\xF6", "lpt\xA9\xF8.1"};
     for (const char* name : devices) {
         if (version_text::IsPlainFileName(name)) CHECK_EQ(std::string(name), std::string("refused"));
-        CHECK(version_text::IsReservedDeviceName(name));
+        CHECK(reserved_names::IsDeviceName(name, reserved_names::NameEncoding::SystemCodePage));
     }
     // Names that only contain or resemble a device name are ordinary names.
-    const char* ordinary[] = {"COM10", "LPT", "COMX", "CONSOLE", "NULL", "xnul", "2.NUL", "2.01.COM1", "AUX1", "C0N"};
+    const char* ordinary[] = {"COM10", "LPT", "COMX", "CONSOLE", "NULL", "xnul", "2.NUL", "2.01.COM1", "AUX1", "C0N",
+                              "CONIN", "COM\xA9\xF9"};
     for (const char* name : ordinary) {
         if (!version_text::IsPlainFileName(name)) CHECK_EQ(std::string(name), std::string("accepted"));
-        CHECK(!version_text::IsReservedDeviceName(name));
+        CHECK(!reserved_names::IsDeviceName(name, reserved_names::NameEncoding::SystemCodePage));
     }
 }

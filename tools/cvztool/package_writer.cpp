@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "app/version_text.h"
+#include "framework/reserved_names.h"
 #include "framework/text.h"
 
 namespace fs = std::filesystem;
@@ -185,7 +185,7 @@ std::string WindowsNameProblem(const std::string& name) {
     }
     if (name == "." || name == "..") return "is not a name";
     if (name.back() == '.' || name.back() == ' ') return "ends with a dot or a blank, which Windows drops";
-    if (version_text::IsReservedDeviceName(name)) return "is a device name on Windows";
+    if (reserved_names::IsDeviceName(name, reserved_names::NameEncoding::Utf8)) return "is a device name on Windows";
     return "";
 }
 
