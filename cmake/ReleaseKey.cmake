@@ -13,6 +13,43 @@
 # the private key file.
 set(VL2_TEST_RELEASE_PUBLIC_KEY "jR9wMuMcgc2LuKXN9OGac/ly9zGbmMfvBI8pWpsQSnM=")
 
+# True in `result` when a server setting ("host", "host:port", with or without an
+# "http://" or "https://" in front) names this machine only.
+function(vl2_is_loopback_server setting result)
+    string(REGEX REPLACE "^[A-Za-z]+://" "" host "${setting}")
+    string(REGEX REPLACE "/.*$" "" host "${host}")
+    if(host MATCHES "^\\[([^]]*)\\]")
+        set(host "${CMAKE_MATCH_1}")
+    else()
+        string(REGEX REPLACE ":[0-9]*$" "" host "${host}")
+    endif()
+    string(TOLOWER "${host}" host)
+    if(host STREQUAL "localhost" OR host STREQUAL "::1" OR host MATCHES "^127\\.[0-9]+\\.[0-9]+\\.[0-9]+$")
+        set(${result} TRUE PARENT_SCOPE)
+    else()
+        set(${result} FALSE PARENT_SCOPE)
+    endif()
+endfunction()
+
+# The test key's private half is in this repository: programs that trust it would
+# install whatever anybody signs with it. They may only talk to this machine,
+# unless the build says on purpose that it is for testing.
+function(vl2_refuse_test_key_for_real_servers)
+    if(NOT VL2_RELEASE_PUBLIC_KEY STREQUAL VL2_TEST_RELEASE_PUBLIC_KEY OR VL2_ALLOW_TEST_KEY)
+        return()
+    endif()
+    foreach(setting ${ARGN})
+        vl2_is_loopback_server("${${setting}}" loopback)
+        if(NOT loopback)
+            message(FATAL_ERROR "VL2_RELEASE_PUBLIC_KEY is the test key of tests/keys/, whose private half is in this "
+                                "repository, but ${setting} (\"${${setting}}\") is not a loopback address: programs "
+                                "built so would install anything signed with the test key. Pass the vendor's own key "
+                                "(-DVL2_RELEASE_PUBLIC_KEY=$(cvztool pubkey KEYFILE)), or -DVL2_ALLOW_TEST_KEY=ON "
+                                "for a build that is only ever tested.")
+        endif()
+    endforeach()
+endfunction()
+
 function(vl2_check_release_public_key key)
     set(sources
         ${CMAKE_SOURCE_DIR}/cmake/check_release_key.cpp

@@ -254,9 +254,21 @@ class ConfigureCheck(unittest.TestCase):
             self.assertIn("is not a usable ed25519 public key", flat, key)
             self.assertIn(reason, flat, key)
 
-    def test_the_test_key_configures(self):
-        result = self.configure("-DVL2_RELEASE_PUBLIC_KEY=" + tool("pubkey", TEST_KEY).stdout.strip())
-        self.assertEqual(result.returncode, 0, result.stderr)
+    def test_the_test_key_configures_only_for_this_machines_servers_or_on_purpose(self):
+        key = "-DVL2_RELEASE_PUBLIC_KEY=" + tool("pubkey", TEST_KEY).stdout.strip()
+        loopback = ["-DVL2_%s=127.0.0.1:18480" % s for s in ("FILE_SERVER", "REPORT_SERVER", "SITE_HOST")]
+        for defines, configures in [
+                (loopback, True),
+                (loopback[:2] + ["-DVL2_SITE_HOST=www.corvalen.co.kr"], False),
+                (loopback[1:] + ["-DVL2_FILE_SERVER=https://127.0.0.1.example.com"], False),
+                ([], False),  # the vendor's hosts are the defaults
+                (["-DVL2_ALLOW_TEST_KEY=ON"], True)]:
+            result = self.configure(key, *defines)
+            self.assertEqual(result.returncode == 0, configures, (defines, result.stderr))
+            if not configures:
+                flat = " ".join(result.stderr.split())
+                self.assertIn("is the test key", flat, defines)
+                self.assertIn("-DVL2_ALLOW_TEST_KEY=ON", flat, defines)
 
 
 if __name__ == "__main__":
