@@ -1,5 +1,5 @@
 // The adoption report from nginx's report logs: which version each machine is on,
-// the figures per day, and the logs read in any order and compression.
+// the figures per day, the logs read in any order and compression, and the chart.
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include "framework/text.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
+#include "tools/cvztool/adoption_chart.h"
 #include "tools/cvztool/adoption_report.h"
 #include "tools/cvztool/report_log_files.h"
 
@@ -167,4 +168,26 @@ TEST_CASE(adoption_report, unreadable_logs_are_named_and_the_others_still_count)
     CHECK(tally.Reports() > 3000 && tally.Reports() < 3 * 3000);
     CHECK_EQ(read.skippedLines, uint64_t(0));
     CHECK_EQ(tally.Machines(), uint64_t(3000));
+}
+
+TEST_CASE(adoption_chart, one_line_per_version_that_held_machines) {
+    AdoptionTally tally;
+    AddLines(tally, Report(1, "10:00:00", kMachineA, "VL2B2.01CORVALEN") + Report(1, "10:00:00", kMachineB, "VL2BDEL1.99") +
+                        Report(3, "10:00:00", kMachineA, "VL2U2.02CORVALEN"));
+    std::string svg = adoption_chart::ChartSvg(tally.History());
+    std::vector<std::string> series;
+    const std::string marker = "<polyline data-version=\"";
+    for (size_t at = svg.find(marker); at != std::string::npos; at = svg.find(marker, at + 1)) {
+        size_t begin = at + marker.size();
+        series.push_back(svg.substr(begin, svg.find('"', begin) - begin));
+        // One point per day, days without reports included.
+        size_t points = svg.find("points=\"", at);
+        std::string list = svg.substr(points, svg.find("\"/>", points) - points);
+        CHECK_EQ(std::count(list.begin(), list.end(), ','), 3L);
+    }
+    CHECK_EQ(series.size(), size_t(2));
+    CHECK(series == std::vector<std::string>({"2.01", "2.02"}));
+    CHECK(svg.find("2024-05-03") != std::string::npos);
+    CHECK(svg.find("no machine has reported") == std::string::npos);
+    CHECK(adoption_chart::ChartSvg({}).find("no machine has reported") != std::string::npos);
 }
