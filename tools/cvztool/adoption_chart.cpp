@@ -1,0 +1,146 @@
+#include "tools/cvztool/adoption_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "framework/text.h"
+
+namespace adoption_chart {
+
+namespace {
+
+constexpr int kWidth = 960;
+constexpr int kHeight = 540;
+constexpr double kPlotLeft = 80;
+constexpr double kPlotRight = kWidth - 200;  // the legend stands to the right
+constexpr double kPlotTop = 60;
+constexpr double kPlotBottom = kHeight - 70;
+constexpr int kWantedValueTicks = 5;
+constexpr int kMostDayLabels = 7;  // "2024-05-01" needs about 70 pixels
+constexpr size_t kMostDaysWithDots = 31;
+constexpr double kLegendRowHeight = 22;
+
+// Ten colours that stay apart for readers with the common colour-vision deficiencies;
+// later versions reuse them dashed.
+const char* const kColours[] = {"#4e79a7", "#f28e2b", "#e15759", "#76b7b2", "#59a14f",
+                                "#edc948", "#b07aa1", "#ff9da7", "#9c755f", "#6b6b6b"};
+constexpr size_t kColourCount = sizeof kColours / sizeof kColours[0];
+
+std::string Escaped(const std::string& raw) {
+    std::string out;
+    for (char c : raw) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// The step between value grid lines: 1, 2 or 5 times a power of ten, giving about
+// kWantedValueTicks lines up to the largest count.
+uint64_t ValueStep(uint64_t largest) {
+    double rough = std::max(1.0, double(largest) / kWantedValueTicks);
+    double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double fraction = rough / power;
+    double nice = fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10;
+    return std::max<uint64_t>(1, static_cast<uint64_t>(nice * power));
+}
+
+std::string SeriesStyle(size_t position) {
+    std::string style = text::Format("stroke=\"%s\"", kColours[position % kColourCount]);
+    if (position >= kColourCount) style += " stroke-dasharray=\"6 3\"";
+    return style;
+}
+
+}  // namespace
+
+std::string ChartSvg(const adoption_report::AdoptionHistory& history) {
+    const auto& days = history.machinesAtDayEnd;
+    uint64_t largest = 0;
+    for (const auto& day : days)
+        for (uint64_t count : day) largest = std::max(largest, count);
+    uint64_t step = ValueStep(largest);
+    uint64_t top = std::max<uint64_t>(step, (largest + step - 1) / step * step);
+
+    auto x = [&](size_t day) {
+        if (days.size() <= 1) return (kPlotLeft + kPlotRight) / 2;
+        return kPlotLeft + (kPlotRight - kPlotLeft) * double(day) / double(days.size() - 1);
+    };
+    auto y = [&](uint64_t count) { return kPlotBottom - (kPlotBottom - kPlotTop) * double(count) / double(top); };
+
+    std::string svg = text::Format(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
+        "font-family=\"sans-serif\" font-size=\"12\">\n"
+        "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
+        "<text x=\"%.0f\" y=\"32\" font-size=\"16\" font-weight=\"bold\">Machines on each version at the end of each "
+        "day</text>\n",
+        kWidth, kHeight, kWidth, kHeight, kPlotLeft);
+
+    // Value axis: grid lines with their counts.
+    for (uint64_t value = 0; value <= top; value += step) {
+        svg += text::Format(
+            "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#dddddd\"/>"
+            "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%llu</text>\n",
+            kPlotLeft, y(value), kPlotRight, y(value), kPlotLeft - 8, y(value) + 4, static_cast<unsigned long long>(value));
+    }
+    svg += text::Format(
+        "<text transform=\"translate(20 %.1f) rotate(-90)\" text-anchor=\"middle\">machines</text>\n",
+        (kPlotTop + kPlotBottom) / 2);
+
+    // Day axis: a labelled tick every few days, so that labels never overlap.
+    size_t labelEvery = std::max<size_t>(1, (days.size() + kMostDayLabels - 1) / kMostDayLabels);
+    for (size_t day = 0; day < days.size(); day += labelEvery) {
+        svg += text::Format(
+            "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333333\"/>"
+            "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
+            x(day), kPlotBottom, x(day), kPlotBottom + 5, x(day), kPlotBottom + 20,
+            report_log::DayText(history.firstDay + static_cast<int32_t>(day)).c_str());
+    }
+    svg += text::Format(
+        "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333333\"/>"
+        "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#333333\"/>\n"
+        "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">day (the server's local date)</text>\n",
+        kPlotLeft, kPlotBottom, kPlotRight, kPlotBottom, kPlotLeft, kPlotTop, kPlotLeft, kPlotBottom,
+        (kPlotLeft + kPlotRight) / 2, kPlotBottom + 45);
+    if (days.empty() || history.versions.empty())
+        svg += text::Format("<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" fill=\"#666666\">no machine has "
+                            "reported</text>\n",
+                            (kPlotLeft + kPlotRight) / 2, (kPlotTop + kPlotBottom) / 2);
+
+    if (!history.versions.empty())
+        svg += text::Format("<text x=\"%.1f\" y=\"%.1f\" fill=\"#666666\">version (machines now)</text>\n",
+                            kPlotRight + 20, kPlotTop - 8);
+    // One line per version; dots too when the days are few enough to tell apart.
+    for (size_t series = 0; series < history.versions.size(); ++series) {
+        std::string version = Escaped(history.versions[series]);
+        std::string style = SeriesStyle(series);
+        svg += text::Format("<g data-series=\"%s\"><title>%s</title>\n<polyline data-version=\"%s\" fill=\"none\" "
+                            "stroke-width=\"2.5\" stroke-linejoin=\"round\" %s points=\"",
+                            version.c_str(), version.c_str(), version.c_str(), style.c_str());
+        for (size_t day = 0; day < days.size(); ++day)
+            svg += text::Format("%s%.1f,%.1f", day ? " " : "", x(day), y(days[day][series]));
+        svg += "\"/>\n";
+        if (days.size() <= kMostDaysWithDots)
+            for (size_t day = 0; day < days.size(); ++day)
+                svg += text::Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"/>", x(day),
+                                    y(days[day][series]), kColours[series % kColourCount]);
+        svg += "</g>\n";
+
+        // The legend names the version and its machines at the end of the last day.
+        double rowY = kPlotTop + 10 + kLegendRowHeight * double(series);
+        svg += text::Format(
+            "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke-width=\"4\" %s/>"
+            "<text x=\"%.1f\" y=\"%.1f\">%s (%llu)</text>\n",
+            kPlotRight + 20, rowY, kPlotRight + 44, rowY, style.c_str(), kPlotRight + 52, rowY + 4, version.c_str(),
+            static_cast<unsigned long long>(days.empty() ? 0 : days.back()[series]));
+    }
+    svg += "</svg>\n";
+    return svg;
+}
+
+}  // namespace adoption_chart
