@@ -53,10 +53,10 @@ endfunction()
 function(vl2_check_release_public_key key)
     set(sources
         ${CMAKE_SOURCE_DIR}/cmake/check_release_key.cpp
-        ${CMAKE_SOURCE_DIR}/net/release_encoding.cpp
-        ${CMAKE_SOURCE_DIR}/net/release_key.cpp)
+        ${CMAKE_SOURCE_DIR}/release/release_encoding.cpp
+        ${CMAKE_SOURCE_DIR}/release/release_key.cpp)
     set(fingerprint "${key}")
-    foreach(source ${sources} ${CMAKE_SOURCE_DIR}/net/release_key.h ${CMAKE_SOURCE_DIR}/net/release_encoding.h)
+    foreach(source ${sources} ${CMAKE_SOURCE_DIR}/release/release_key.h ${CMAKE_SOURCE_DIR}/release/release_encoding.h)
         file(SHA256 ${source} digest)
         string(APPEND fingerprint ":${digest}")
     endforeach()

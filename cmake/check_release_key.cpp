@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "net/release_encoding.h"
-#include "net/release_key.h"
+#include "release/release_encoding.h"
+#include "release/release_key.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -12,7 +12,7 @@
 #include "app/install_paths.h"
 #include "app/system_probes.h"
 #include "install/unpack_package.h"
-#include "net/release_signature.h"
+#include "release/release_signature.h"
 #include "setup_ui/setup_layout.h"
 
 using namespace setup_layout;

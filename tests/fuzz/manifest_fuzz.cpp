@@ -8,9 +8,9 @@
 
 #include "framework/text.h"
 #include "net/manifest.h"
-#include "net/release_encoding.h"
-#include "net/release_key.h"
-#include "net/release_signature.h"
+#include "release/release_encoding.h"
+#include "release/release_key.h"
+#include "release/release_signature.h"
 
 namespace {
 

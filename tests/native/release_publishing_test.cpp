@@ -6,7 +6,7 @@
 
 #include "archive/archive_reader.h"
 #include "net/manifest.h"
-#include "net/release_signature.h"
+#include "release/release_signature.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
 #include "tools/cvztool/release_command.h"

@@ -16,9 +16,9 @@
 #include "framework/file.h"
 #include "framework/text.h"
 #include "net/manifest.h"
-#include "net/release_encoding.h"
-#include "net/release_key.h"
-#include "net/release_signature.h"
+#include "release/release_encoding.h"
+#include "release/release_key.h"
+#include "release/release_signature.h"
 #include "tools/cvztool/release_signing.h"
 
 namespace release_keys {

@@ -2,10 +2,10 @@
 
 #include "app/version_text.h"
 #include "framework/file.h"
-#include "net/gcrypt_owners.h"
-#include "net/release_encoding.h"
-#include "net/release_key.h"
-#include "net/release_signature.h"
+#include "release/gcrypt_owners.h"
+#include "release/release_encoding.h"
+#include "release/release_key.h"
+#include "release/release_signature.h"
 
 using gcrypt_owners::Context;
 using gcrypt_owners::Mpi;

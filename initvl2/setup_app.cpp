@@ -1,6 +1,6 @@
 #include <winsock2.h>  // before windows.h
 
-#include "app/setup_app.h"
+#include "initvl2/setup_app.h"
 
 #include "app/registry_store.h"
 #include "app/shell_folders.h"
@@ -12,7 +12,7 @@
 #include "install/process_finder.h"
 #include "install/running_copy.h"
 #include "net/manifest_client.h"
-#include "net/release_signature.h"
+#include "release/release_signature.h"
 #include "setup_ui/setup_dialog.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/launch_timing.h"
+#include "initvl2/launch_timing.h"
 #include "app/startup_findings.h"
 #include "framework/application.h"
 #include "framework/scoped.h"

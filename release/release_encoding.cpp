@@ -1,4 +1,4 @@
-#include "net/release_encoding.h"
+#include "release/release_encoding.h"
 
 namespace release_encoding {
 

@@ -1,4 +1,4 @@
-#include "app/setup_app.h"
+#include "initvl2/setup_app.h"
 
 // The one application object of the installer.
 SetupApp theApp;

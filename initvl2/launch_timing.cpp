@@ -1,4 +1,4 @@
-#include "app/launch_timing.h"
+#include "initvl2/launch_timing.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
-#include "net/release_key.h"
+#include "release/release_key.h"
 
 #include <algorithm>
 
-#include "net/gcrypt_owners.h"
+#include "release/gcrypt_owners.h"
 
 using gcrypt_owners::Context;
 using gcrypt_owners::Mpi;

@@ -1,13 +1,13 @@
-#include "net/release_signature.h"
+#include "release/release_signature.h"
 
 #include <vector>
 
 #include "build_settings.h"
 #include "framework/file.h"
-#include "net/gcrypt_owners.h"
+#include "release/gcrypt_owners.h"
 #include "net/manifest.h"
-#include "net/release_encoding.h"
-#include "net/release_key.h"
+#include "release/release_encoding.h"
+#include "release/release_key.h"
 
 using gcrypt_owners::BuildSexp;
 using gcrypt_owners::Digest;
