@@ -1,8 +1,10 @@
 // What the progress page shows for the download's bytes and the design's steps.
-#include "setup_ui/setup_layout.h"
+#include <cstdio>
+
+#include "install/progress_display.h"
 #include "tests/check.h"
 
-using namespace setup_layout;
+using namespace install;
 
 namespace {
 
@@ -72,4 +74,15 @@ TEST_CASE(progress_display, the_steps_go_on_from_the_reached_display_without_goi
         // No further than needed: the step before lies behind what was shown.
         if (step > 1) CHECK(Further(DisplayForStep(step - 1), reached) != DisplayForStep(step - 1));
     }
+}
+
+TEST_CASE(progress_display, without_a_known_size_the_entries_alone_move_the_steps_to_the_last) {
+    CHECK(DisplayForEntries(DisplayForStep(1), 0, 80) == DisplayForStep(1));
+    CHECK(DisplayForEntries(DisplayForStep(1), 40, 80) == DisplayForStep(5));
+    CHECK(DisplayForEntries(DisplayForStep(1), 79, 80) == DisplayForStep(8));
+    CHECK(DisplayForEntries(DisplayForStep(1), 80, 80) == DisplayForStep(kLastProgressStep));
+    // After a whole download the last step waits for the last entry.
+    CHECK(DisplayForEntries(DisplayForBytes(1000, 1000), 299, 300) == DisplayForStep(8));
+    CHECK(DisplayForEntries(DisplayForBytes(1000, 1000), 0, 0) == DisplayForStep(kLastProgressStep));
+    CHECK(DisplayForEntries(DisplayForBytes(1000, 1000), 0, -1) == DisplayForBytes(1000, 1000));
 }
