@@ -57,6 +57,15 @@ BOOL Dialog::PreTranslateMessage(MSG* msg) { return hwnd_ && IsDialogMessageA(hw
 bool Dialog::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // An exception must not cross the system's code that called this procedure.
+    try {
+        return Dispatch(window, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+INT_PTR Dialog::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Dialog* self;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<Dialog*>(lParam);

@@ -39,6 +39,7 @@ class Dialog {
 
  private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool modalEnded_ = false;
     INT_PTR modalResult_ = 0;
 };

@@ -6,5 +6,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a library by name.
     LimitLibrarySearchToSystemFolder();
     Application* app = Application::Current();
-    return app ? app->Run(instance) : 1;
+    try {
+        return app ? app->Run(instance) : 1;
+    } catch (...) {
+        // Whatever was not handled where it arose ends the program quietly: the
+        // system's crash report would say nothing a user can act on.
+        return 1;
+    }
 }

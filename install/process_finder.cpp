@@ -127,10 +127,8 @@ ProcessFinder::ProcessFinder() {
 }
 
 bool ProcessFinder::OnProcess(const char* name, DWORD processId) {
-    if (nameFilter.empty() || text::MbsUpper(name).find(nameFilter) != std::string::npos) {
-        processNames.push_back(name);
-        processIds.push_back(processId);
-    }
+    processNames.push_back(name);
+    processIds.push_back(processId);
     return true;
 }
 

@@ -19,10 +19,8 @@ class ProcessEnumerator {
     ProcessEnumerator(const ProcessEnumerator&) = delete;
     ProcessEnumerator& operator=(const ProcessEnumerator&) = delete;
 
-    virtual bool OnModule(const char*) { return true; }
     // Called once per process found; false stops the enumeration.
     virtual bool OnProcess(const char* name, DWORD processId) { return true; }
-    virtual bool OnTask(const char*, DWORD, WORD) { return true; }
 
  protected:
     void LoadLibraries();
@@ -58,7 +56,6 @@ class ProcessFinder : public ProcessEnumerator {
     std::vector<unsigned long> FindProcessIds(const std::string& name) const;
     void Clear();
 
-    std::string nameFilter;
     std::vector<std::string> processNames;
     std::vector<DWORD> processIds;
 };

@@ -37,6 +37,8 @@ constexpr UINT_PTR kUpdateStartTimer = 2003;  // starts an update's download onc
 constexpr UINT_PTR kDownloadWatchTimer = 2004;  // looks for a download that stopped delivering data
 constexpr UINT_PTR kProgressDisplayTimer = 2005;  // shows the bytes received, at most ten times a second
 constexpr UINT_PTR kTermsPlacementTimer = 2006;
+// The terms window is placed this long after it is filled, once its text is laid out.
+constexpr UINT kTermsPlacementDelayMilliseconds = 10;
 
 struct Place {
     int id, x, y;

@@ -46,7 +46,12 @@ LRESULT CALLBACK SkinControl::SubclassProc(HWND window, UINT message, WPARAM wPa
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
         return CallWindowProcA(original, window, message, wParam, lParam);
     }
-    return self->HandleMessage(message, wParam, lParam);
+    // An exception must not cross the system's code that called this procedure.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
 }
 
 LRESULT SkinControl::Default(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,7 +3,6 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include <cstring>
 
 #include "framework/about_dialog.h"
 #include "framework/scoped.h"
@@ -53,7 +52,8 @@ void TermsDialog::FillAndPlace(int x, int y, int width, int height) {
     GetClientRect(hwnd_, &client);
     MoveWindow(edit, 0, 0, client.right, client.bottom, TRUE);
     SetWindowTextA(edit, terms.c_str());
-    placementTimer = SetTimer(hwnd_, setup_layout::kTermsPlacementTimer, 10, nullptr);
+    placementTimer =
+        SetTimer(hwnd_, setup_layout::kTermsPlacementTimer, setup_layout::kTermsPlacementDelayMilliseconds, nullptr);
 }
 
 void TermsDialog::PlaceAt(int x, int y, int width, int height) {
@@ -134,9 +134,6 @@ bool TermsDialog::OnPaint(WPARAM, LPARAM, LRESULT& result) {
 }
 
 bool TermsDialog::OnControlColor(WPARAM dc, LPARAM control, LRESULT& result) {
-    char className[256] = "";
-    GetClassNameA(reinterpret_cast<HWND>(control), className, 255);
-    if (std::strcmp(className, "msctls_trackbar32") == 0) return false;
     SetBkMode(reinterpret_cast<HDC>(dc), TRANSPARENT);
     result = reinterpret_cast<LRESULT>(hollowBrush);
     return true;

@@ -24,6 +24,10 @@ namespace {
 
 const char* const kCaption = "Velmora2삭제";
 const UINT_PTR kRemovalTimer = 1000;
+// The removal starts this long after the confirmation, once the dialog is hidden.
+const UINT kRemovalDelayMilliseconds = 10;
+// After each quit request the suite is given this long to close before it is asked again.
+const DWORD kSuiteCloseMilliseconds = 2000;
 // Version 1 wrote its Quick Launch shortcut with this spelling.
 const char* const kVersion1QuickLaunchShortcutName = "Velmora.LNK";
 
@@ -73,7 +77,7 @@ BOOL UninstallDialog::OnInitDialog() {
         return TRUE;
     }
     FindInstallRecord();
-    SetTimer(hwnd_, kRemovalTimer, 10, nullptr);
+    SetTimer(hwnd_, kRemovalTimer, kRemovalDelayMilliseconds, nullptr);
     ShowWindow(hwnd_, SW_HIDE);
     return TRUE;
 }
@@ -83,7 +87,7 @@ bool UninstallDialog::SuiteStillRunsAfterQuitRequests() {
         HWND window = FindWindowA(suite::kWindowClass, nullptr);
         if (!window) return false;
         SendMessageA(window, suite::kQuitRequest, 0, 0);
-        Sleep(2000);
+        Sleep(kSuiteCloseMilliseconds);
         if (attempt == 3) return true;
     }
     return false;
