@@ -2,7 +2,8 @@
 // It opens a top-level window of class "Cubelet", quits on the installer's quit
 // request (10652), and appends one line per start to Cubelet.log beside itself:
 // its full command line, a tab, and its own path; its window names the version
-// folder it runs from. With the argument --stubborn it logs quit requests but
+// folder it runs from. Every line ends with a tab and the time in milliseconds
+// since 1970 by the system clock, which benchmarks compare with the host's. With the argument --stubborn it logs quit requests but
 // ignores them, to play a suite that will not close.
 #include <windows.h>
 
@@ -27,10 +28,20 @@ std::string LogPath() {
     return log;
 }
 
+unsigned long long MillisecondsSince1970() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    const unsigned long long kTicksFrom1601To1970 = 116444736000000000ULL;
+    return (ticks.QuadPart - kTicksFrom1601To1970) / 10000;
+}
+
 void AppendLog(const std::string& line) {
     FILE* f = std::fopen(LogPath().c_str(), "ab");
     if (!f) return;
-    std::fprintf(f, "%s\r\n", line.c_str());
+    std::fprintf(f, "%s\t%llu\r\n", line.c_str(), MillisecondsSince1970());
     std::fclose(f);
 }
 
