@@ -24,6 +24,10 @@ const char* const kNoAnswer =
 const char* const kUnusableAnswer =
     "업데이트 서버의 응답을 사용할 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
 
+// An update looks at its workers at least this often: the stall limit and the
+// wait before starting the installed suite are counted in these ticks.
+const DWORD kUpdateTickMilliseconds = 250;
+
 }  // namespace
 
 BOOL SetupApp::InitInstance() {
@@ -108,11 +112,32 @@ BOOL SetupApp::InitInstance() {
     if (fresh) WriteWidgetDefaults(findings.programFilesPath, prefix);
     findings.setupMode = fresh ? SetupMode::FreshInstall : SetupMode::Update;
 
-    RunSetupWindow();
+    install::RunRequest request;
+    request.mode = fresh ? install::RunMode::FreshInstall : install::RunMode::Update;
+    request.programFilesPath = findings.programFilesPath;
+    request.installedVersion = findings.installedVersion;
+    request.version = findings.manifestVersion;
+    request.downloadUrl = findings.downloadUrl;
+    request.sha256 = findings.manifestSha256;
+    install::SetupRunner runner(request);
+    if (fresh)
+        RunSetupWindow(runner);
+    else
+        RunUpdate(runner);
     return FALSE;
 }
 
-void SetupApp::RunSetupWindow() {
+void SetupApp::RunUpdate(install::SetupRunner& runner) {
+    // Nobody is asked anything and nothing is shown: the run moves on as its
+    // workers report, and ends by itself.
+    runner.Begin();
+    while (runner.Phase() != install::RunPhase::Ended) {
+        runner.WaitForWork(kUpdateTickMilliseconds);
+        runner.Poll();
+    }
+}
+
+void SetupApp::RunSetupWindow(install::SetupRunner& runner) {
     gdiplusToken = StartGdiplus();
     if (!gdiplusToken) {
         MessageBoxA(nullptr, "그래픽 라이브러리를 초기화할 수 없습니다.", "", MB_ICONERROR);
@@ -127,7 +152,7 @@ void SetupApp::RunSetupWindow() {
         dialogClass.lpszClassName = suite::kLauncherWindowClass;
         RegisterClassA(&dialogClass);
     }
-    SetupDialog dialog(nullptr, findings, user32Module.Get());
+    SetupDialog dialog(runner, user32Module.Get());
     dialog.DoModal();
 }
 

@@ -10,10 +10,11 @@
 #include <string>
 
 #include "initvl2/launch_timing.h"
-#include "app/startup_findings.h"
+#include "initvl2/startup_findings.h"
 #include "framework/application.h"
 #include "framework/scoped.h"
 #include "framework/scoped_gdiplus.h"
+#include "install/setup_runner.h"
 
 
 class SetupApp : public Application {
@@ -30,7 +31,8 @@ class SetupApp : public Application {
     void LaunchInstalledSuite(const std::string& version);
     // Starts the installed suite, or with nothing installed says why not.
     void CannotCheckForUpdate(const char* reason);
-    void RunSetupWindow();
+    void RunSetupWindow(install::SetupRunner& runner);
+    void RunUpdate(install::SetupRunner& runner);
     bool socketsStarted_ = false;
     // Asked for by the start-up benchmark only; it counts from the program's start.
     LaunchTiming timing_;

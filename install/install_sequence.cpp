@@ -34,7 +34,6 @@ std::string PartnerCode() {
 bool ReplaceUninstaller(const std::string& path) {
     const std::string fresh = path + ".new";
     DeleteFileA(fresh.c_str());
-    Sleep(10);
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(IDR_UNINSTALLER), RT_RCDATA);
     DWORD size = resource ? SizeofResource(module, resource) : 0;
@@ -45,7 +44,6 @@ bool ReplaceUninstaller(const std::string& path) {
         File file;
         file.Open(fresh, File::modeCreate | File::modeWrite);
         file.Write(bytes, size);
-        Sleep(100);
         file.Close();
     } catch (const FileException&) {
         DeleteFileA(fresh.c_str());
@@ -55,7 +53,6 @@ bool ReplaceUninstaller(const std::string& path) {
         DeleteFileA(fresh.c_str());
         return false;
     }
-    Sleep(10);
     return true;
 }
 
@@ -109,20 +106,17 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
     if (fresh || hadOldName) DeleteFileA(oldQuickLink.c_str());
     if (fresh || hadOldName || FileExists(quickLink)) RenewShortcut(launcher, quickLink, shortcutFailed);
 
-    SendInstallReport(fresh, version);
-
     InstallOutcome outcome = InstallOutcome::Completed;
     std::string uninstaller = install_paths::UninstallerPath(programFiles);
-    if (ReplaceUninstaller(uninstaller)) {
+    if (ReplaceUninstaller(uninstaller))
         RegisterUninstaller(programFiles);
-    } else {
+    else
         outcome = InstallOutcome::UninstallerKept;
-        if (callbacks.uninstallerNotWritten) callbacks.uninstallerNotWritten();
-    }
 
     LaunchSuite(programFiles, version);
-    Sleep(50);
-
+    // After the start: in an update the suite is down from its quit request until
+    // here, and a slow report server must not add its time-out to that.
+    SendInstallReport(fresh, version);
     PruneOldVersions(programFiles, version);
     WriteSetting(SettingKind::AxCancel, "", "");
     return outcome;

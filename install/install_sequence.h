@@ -1,6 +1,6 @@
 // The last stage of a fresh install or an update: record the version, register the
-// autostart value, renew the shortcuts, report, drop and register the uninstaller,
-// start the suite and prune the oldest version folder.
+// autostart value, renew the shortcuts, drop and register the uninstaller, start
+// the suite, report and prune the oldest version folder.
 #pragma once
 
 #include <functional>
@@ -28,10 +28,9 @@ enum class InstallOutcome {
 // Called for each shortcut that could not be written, while the sequence runs.
 using ShortcutFailed = std::function<void(const ShortcutResult&)>;
 
-// What the caller hears while the sequence runs; either may be left empty.
+// What the caller hears while the sequence runs; may be left empty.
 struct InstallCallbacks {
     ShortcutFailed shortcutFailed;
-    std::function<void()> uninstallerNotWritten;
 };
 
 InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCallbacks& callbacks);

@@ -2,18 +2,10 @@
 
 namespace {
 
-// How long a window that is going away waits for a transfer it asked to stop.
-const DWORD kStopWaitMilliseconds = 5000;
-
-DWORD WINAPI RunDownload(void* argument) {
-    // The thread's own share of the job: it stays valid whatever the window does.
-    std::unique_ptr<std::shared_ptr<DownloadJob>> share(static_cast<std::shared_ptr<DownloadJob>*>(argument));
-    DownloadJob& job = **share;
-    DownloadStatusCallback callback(job.window, job.cancelEvent.Get());
-    HRESULT result = URLDownloadToFileA(nullptr, job.url.c_str(), job.targetPath.c_str(), 0, &callback);
-    if (FAILED(result)) job.targetPath.clear();
-    PostMessageA(job.window, WM_DOWNLOAD_DONE, 0, 0);
-    return 0;
+void RunDownload(const std::shared_ptr<DownloadJob>& job) {
+    DownloadStatusCallback callback(*job);
+    HRESULT result = URLDownloadToFileA(nullptr, job->url.c_str(), job->targetPath.c_str(), 0, &callback);
+    if (FAILED(result)) job->targetPath.clear();
 }
 
 }  // namespace
@@ -28,61 +20,47 @@ STDMETHODIMP DownloadStatusCallback::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP DownloadStatusCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
-                                                LPCWSTR statusText) {
-    if (statusCode == 0 || statusCode > 24) statusCode = 25;
-    if (window_) {
-        DownloadProgress report = {progress, progressMax, statusCode, statusText};
-        SendMessageA(window_, WM_DOWNLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
+STDMETHODIMP DownloadStatusCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR) {
+    // Only the data reports count bytes of the package.
+    if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+        statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+        job_.received = progress;
+        job_.total = progressMax;
     }
-    if (cancelEvent_ && WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0) {
-        SendMessageA(window_, WM_DOWNLOAD_PROGRESS, 0, 0);
-        return E_ABORT;
-    }
+    if (WaitForSingleObject(job_.cancelEvent.Get(), 0) == WAIT_OBJECT_0) return E_ABORT;
     return S_OK;
 }
 
 DownloadWorker::DownloadWorker() : job_(std::make_shared<DownloadJob>()) {}
 
 DownloadWorker::~DownloadWorker() {
-    if (!thread_) return;
-    Cancel();
-    WaitForSingleObject(thread_.Get(), kStopWaitMilliseconds);
+    if (thread_.IsRunning() && !thread_.HasEnded()) SetEvent(job_->cancelEvent.Get());
 }
 
-bool DownloadWorker::Start(HWND window, const std::string& url, const std::string& targetPath) {
-    if (thread_) return false;
-    // A fresh block and event for every transfer: an earlier worker may still hold its own.
+bool DownloadWorker::Start(const std::string& url, const std::string& targetPath) {
+    if (thread_.IsRunning()) return false;
+    // A fresh job for every transfer: an abandoned worker may still hold its own.
     auto job = std::make_shared<DownloadJob>();
-    job->window = window;
     job->cancelEvent.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     job->url = url;
     job->targetPath = targetPath;
     job_ = job;
-    auto* share = new std::shared_ptr<DownloadJob>(job_);
-    thread_.Reset(CreateThread(nullptr, 0, RunDownload, share, CREATE_SUSPENDED, nullptr));
-    if (!thread_) {
-        delete share;
-        return false;
-    }
-    ResumeThread(thread_.Get());
-    return true;
+    return thread_.Start([job] { RunDownload(job); });
+}
+
+DownloadProgress DownloadWorker::Progress() const {
+    DownloadProgress progress;
+    progress.received = job_->received;
+    progress.total = job_->total;
+    return progress;
 }
 
 void DownloadWorker::Abandon() {
-    Cancel();
-    thread_.Reset();
-}
-
-void DownloadWorker::Cancel() {
     if (job_->cancelEvent) SetEvent(job_->cancelEvent.Get());
+    thread_.Detach();
 }
 
 std::string DownloadWorker::Finish() {
-    if (thread_) {
-        // It has posted its end and is only returning.
-        WaitForSingleObject(thread_.Get(), INFINITE);
-        thread_.Reset();
-    }
+    thread_.Join();
     return job_->targetPath;
 }

@@ -1,42 +1,43 @@
 // The package download runs on a worker thread with the system's URL download
-// service, so that the setup window keeps painting. The worker reports progress by
-// sending WM_DOWNLOAD_PROGRESS and its end by posting WM_DOWNLOAD_DONE to the
-// window it was started for; the only other shared state is the job block, whose
-// cancel event the window sets and the worker polls.
+// service, so that whoever drives the install (the setup window, or an update
+// with no window at all) never waits on the network. The worker keeps its byte
+// counts and its end in the job it shares with its owner, who reads them at its
+// own pace; the owner's only way in is the cancel event.
 #pragma once
 
 #include <windows.h>
 #include <urlmon.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
 #include "framework/scoped.h"
+#include "framework/worker_thread.h"
 
-const UINT WM_DOWNLOAD_PROGRESS = 2527;
-const UINT WM_DOWNLOAD_DONE = 2528;
+// What the transfer has delivered so far; a total of 0 is not known (the server
+// sent no length).
+struct DownloadProgress {
+    unsigned long long received = 0;
+    unsigned long long total = 0;
+};
 
-// Shared by the window's thread and the worker: each holds it, so it lives until
-// the later of the two lets go, even when the window ends first.
+// Shared by the owner and the worker: each holds it, so it lives until the later
+// of the two lets go, even when the owner gives up on a transfer that hangs.
 struct DownloadJob {
-    HWND window = nullptr;
     ScopedHandle cancelEvent;  // auto-reset
     std::string url;
     // Emptied by the worker when the download failed or was cancelled.
     std::string targetPath;
+    std::atomic<unsigned long long> received{0};
+    std::atomic<unsigned long long> total{0};
 };
 
-struct DownloadProgress {
-    unsigned progress;
-    unsigned progressMax;
-    unsigned statusCode;  // 1 to 24, or 25 for anything else
-    const wchar_t* statusText;
-};
-
-// Watches the transfer and carries the cancel request into it.
+// Watches the transfer: counts the package's bytes and carries the cancel
+// request into it. It offers no other service (no window, no security prompt).
 class DownloadStatusCallback : public IBindStatusCallback {
  public:
-    DownloadStatusCallback(HWND window, HANDLE cancelEvent) : window_(window), cancelEvent_(cancelEvent) {}
+    explicit DownloadStatusCallback(DownloadJob& job) : job_(job) {}
     virtual ~DownloadStatusCallback() = default;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -54,11 +55,10 @@ class DownloadStatusCallback : public IBindStatusCallback {
 
  private:
     ULONG references_ = 1;
-    HWND window_;
-    HANDLE cancelEvent_;
+    DownloadJob& job_;
 };
 
-// One download at a time: the thread, and the job block it shares.
+// One download at a time: the thread, and the job it shares.
 class DownloadWorker {
  public:
     DownloadWorker();
@@ -68,20 +68,21 @@ class DownloadWorker {
     DownloadWorker(const DownloadWorker&) = delete;
     DownloadWorker& operator=(const DownloadWorker&) = delete;
 
-    // Starts fetching `url` into `targetPath` for `window`; false when the thread
-    // could not be created (nothing runs then).
-    bool Start(HWND window, const std::string& url, const std::string& targetPath);
-    bool IsRunning() const { return thread_.Valid(); }
-    // Asks the running transfer to stop; its WM_DOWNLOAD_DONE still follows.
-    void Cancel();
+    // Starts fetching `url` into `targetPath`; false when the thread could not be
+    // created (nothing runs then).
+    bool Start(const std::string& url, const std::string& targetPath);
+    bool IsRunning() const { return thread_.IsRunning(); }
+    bool HasEnded() const { return thread_.HasEnded(); }
+    // Signalled when the transfer has ended; valid while it runs.
+    HANDLE EndEvent() const { return thread_.EndEvent(); }
+    DownloadProgress Progress() const;
     // Asks the transfer to stop and stops waiting for it: a worker blocked inside
     // the download service may go on for a while, holding its own share of the job.
     void Abandon();
-    // After WM_DOWNLOAD_DONE: waits for the thread's end and returns the file
-    // downloaded, or "" when the download failed or was cancelled.
+    // After the end: the file downloaded, or "" when the download failed.
     std::string Finish();
 
  private:
     std::shared_ptr<DownloadJob> job_;
-    ScopedHandle thread_;
+    WorkerThread thread_;
 };

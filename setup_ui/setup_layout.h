@@ -25,20 +25,23 @@ constexpr int kBoxOn = 1205;
 constexpr int kFirstButton = kFinishButton;
 constexpr int kButtonCount = 5;
 
-// Runs the install sequence of an update; no control has this id.
-constexpr int kUpdateCommand = 1200;
-constexpr int kFirstCommand = kUpdateCommand;
+constexpr int kFirstCommand = kFinishButton;
 constexpr int kLastCommand = kBoxOn;
 
 // Timers of the setup window and of the terms window.
-constexpr UINT_PTR kTermsPageTimer = 2001;    // opens the terms page once the window exists
-constexpr UINT_PTR kCompletionTimer = 2002;   // counts the progress up to the completion page
-constexpr UINT_PTR kUpdateStartTimer = 2003;  // starts an update's download once the window exists
-constexpr UINT_PTR kDownloadWatchTimer = 2004;  // looks for a download that stopped delivering data
-constexpr UINT_PTR kProgressDisplayTimer = 2005;  // shows the bytes received, at most ten times a second
+constexpr UINT_PTR kTermsPageTimer = 2001;  // opens the terms page once the window exists
+constexpr UINT_PTR kRunTimer = 2005;        // shows where the install run stands and moves it on
 constexpr UINT_PTR kTermsPlacementTimer = 2006;
-// The terms window is placed this long after it is filled, once its text is laid out.
+
+// The terms page opens this long after the window, once its first frame is up;
+// the terms window is placed this long after it is filled, once its text is laid out.
+constexpr UINT kTermsPageDelayMilliseconds = 10;
 constexpr UINT kTermsPlacementDelayMilliseconds = 10;
+// The run is looked at this often: often enough for the bar to move smoothly,
+// seldom enough that composing frames costs next to nothing.
+constexpr UINT kRunMilliseconds = 100;
+// The whole bar stays this long before the completion page, so that it is seen.
+constexpr DWORD kWholeBarMilliseconds = 300;
 
 struct Place {
     int id, x, y;
@@ -55,67 +58,7 @@ constexpr Place kPlaces[] = {
 // The terms window lies exactly over the terms page's white text area.
 constexpr int kTermsLeft = 25, kTermsTop = 90, kTermsWidth = 405, kTermsHeight = 130;
 
-// The progress bar: 40 pixels a step, the whole 400 at the last one.
-constexpr int kFillPerStep = 40;
-constexpr int kFullFill = 400;
-
-// The page a value of the step counter shows: the terms at 0, progress with the
-// slideshow from 1 to 9, the completion page from 10 on.
+// The pages of the window: the terms, progress with the slideshow, completion.
 enum class SetupPage { Terms, Progress, Completion };
-constexpr int kLastProgressStep = 9;
-constexpr int kCompletionStep = 10;
-
-inline SetupPage PageForStep(int step) {
-    if (step <= 0) return SetupPage::Terms;
-    return step <= kLastProgressStep ? SetupPage::Progress : SetupPage::Completion;
-}
-
-// What the progress page shows: the fill's width and the slide, 1 to 9.
-struct ProgressDisplay {
-    int fillWidth;
-    int slide;
-};
-
-inline bool operator==(ProgressDisplay a, ProgressDisplay b) { return a.fillWidth == b.fillWidth && a.slide == b.slide; }
-inline bool operator!=(ProgressDisplay a, ProgressDisplay b) { return !(a == b); }
-
-// Nothing reached yet: every step's display lies beyond it.
-constexpr ProgressDisplay kNothingShown = {0, 0};
-
-// The download alone moves the display from the first step's to the eighth's; the
-// last step stays for the unpacking and the count to the completion page.
-constexpr int kDownloadSlides = 8;
-constexpr int kDownloadedFill = kFillPerStep * kDownloadSlides;
-
-// The display of a progress step (1 to 9).
-inline ProgressDisplay DisplayForStep(int step) {
-    if (step >= kLastProgressStep) return {kFullFill, kLastProgressStep};
-    if (step < 1) step = 1;
-    return {kFillPerStep * step, step};
-}
-
-// What `received` of `total` bytes show: the fill from 40 to 320 pixels in
-// proportion, each of the eight slides for an eighth of the bytes. An unknown
-// total (0) shows nothing, so that the steps alone are drawn.
-inline ProgressDisplay DisplayForBytes(unsigned received, unsigned total) {
-    if (total == 0) return kNothingShown;
-    unsigned long long share = received < total ? received : total;
-    int fill = kFillPerStep + static_cast<int>((kDownloadedFill - kFillPerStep) * share / total);
-    int slide = 1 + static_cast<int>(kDownloadSlides * share / total);
-    return {fill, slide < kDownloadSlides ? slide : kDownloadSlides};
-}
-
-// Whichever lies further, part by part: the display never goes back.
-inline ProgressDisplay Further(ProgressDisplay a, ProgressDisplay b) {
-    return {a.fillWidth > b.fillWidth ? a.fillWidth : b.fillWidth, a.slide > b.slide ? a.slide : b.slide};
-}
-
-// The first step whose display is nowhere behind `shown`: where the steps go on
-// from once the download has ended, without the bar shrinking or a slide coming back.
-inline int StepCovering(ProgressDisplay shown) {
-    int step = 1;
-    while (step < kLastProgressStep && Further(DisplayForStep(step), shown) != DisplayForStep(step)) ++step;
-    return step;
-}
 
 }  // namespace setup_layout

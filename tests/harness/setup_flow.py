@@ -24,9 +24,15 @@ PANEL_POINT = (120, 20)  # on the title band: no control there
 EMPTY_DIALOG_SIZE = (2, 2)
 
 
-def package(entries=3, extra=None, corrupt=False):
+# An entry that takes a while to unpack (zeros: the package stays small), so that
+# a test can look at what happens while the unpacking runs at full speed.
+SLOW_ENTRY = ("DATA/slow.bin", 384 * 1024 * 1024)
+
+
+def package(entries=3, extra=None, corrupt=False, slow_entry_at=None):
     """A package with the stand-in suite and the launcher in BIN and `entries`
-    entries in all, in the vendor's layout."""
+    entries in all, in the vendor's layout; with `slow_entry_at`, the slow entry
+    comes before that entry (as the last one when it equals `entries`)."""
     buffer = io.BytesIO()
     stamp = (2006, 12, 31, 12, 0, 0)
     with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
@@ -34,7 +40,10 @@ def package(entries=3, extra=None, corrupt=False):
                  ("BIN/InitVL2.exe", vl2test.build_file("InitVL2.exe").read_bytes())]
         for i in range(max(0, entries - len(files))):
             files.append(("SKIN/CORE/part%03d.txt" % i, ("skin part %d\n" % i).encode() * 20))
-        for name, data in (extra or []) + files[:entries]:
+        chosen = (extra or []) + files[:entries]
+        if slow_entry_at is not None:
+            chosen.insert(len(extra or []) + slow_entry_at, (SLOW_ENTRY[0], bytes(SLOW_ENTRY[1])))
+        for name, data in chosen:
             info = zipfile.ZipInfo(name, stamp)
             info.external_attr = 0x20
             info.compress_type = zipfile.ZIP_DEFLATED

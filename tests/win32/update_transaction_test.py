@@ -1,6 +1,8 @@
-"""An update is all or nothing: whatever fails after the running suite was asked
-to quit, the installed suite runs again, nothing new is recorded, and the program
-ends; the next start with a good package completes the update."""
+"""An update is all or nothing, and the suite stops only for the switch: the
+download and the unpacking go on while the installed suite runs; whatever fails
+before the new version folder is whole and verified leaves that suite running
+untouched, records nothing, and ends the program; the next start with a good
+package completes the update."""
 import os
 import subprocess
 import sys
@@ -47,10 +49,10 @@ class UpdateCase(ServerTestCase):
     def reports(self):
         return [r for r in self.server.requests if r.startswith(setup_flow.REPORT_PATH)]
 
-    def assert_nothing_recorded_and_the_installed_suite_runs_again(self, what):
-        self.assertTrue(wait_until(lambda: self.suite_starts("2.00") == 2, 20),
-                        "%s: the installed suite was not started again:\n%s" % (what, self.suite_log("2.00")))
-        self.assertIn("quit-request", self.suite_log("2.00"), what)
+    def assert_nothing_recorded_and_the_installed_suite_runs_on(self, what):
+        self.assertEqual(self.suite_starts("2.00"), 1, "%s: the installed suite was started again:\n%s" % (
+            what, self.suite_log("2.00")))
+        self.assertNotIn("quit-request", self.suite_log("2.00"), "%s: the running suite was asked to quit" % what)
         self.assertEqual(self.suite_log("2.01"), "", what)
         self.assertEqual(self.reports(), [], what)
         package = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "TEMP" / "2.01.cvz"
@@ -73,7 +75,7 @@ class FailedUpdates(UpdateCase):
     def check_failure(self, what, **run_options):
         self.installed()
         self.update(**run_options)
-        self.assert_nothing_recorded_and_the_installed_suite_runs_again(what)
+        self.assert_nothing_recorded_and_the_installed_suite_runs_on(what)
         self.assert_a_good_package_then_completes_the_update()
 
     def test_a_package_url_that_answers_404(self):
@@ -96,7 +98,7 @@ class FailedUpdates(UpdateCase):
         started = time.time()
         self.update(package_route=Route(data, stall_after=len(data) // 3))
         elapsed = time.time() - started
-        self.assert_nothing_recorded_and_the_installed_suite_runs_again("stalled")
+        self.assert_nothing_recorded_and_the_installed_suite_runs_on("stalled")
         self.assertLess(elapsed, 100, "a stalled download held the program for %.0f s" % elapsed)
 
 
@@ -131,7 +133,7 @@ class UnsignedReleases(UpdateCase):
         # A whole, readable package with one entry more than the signed one: only the
         # digest tells them apart.
         self.update(package_bytes=setup_flow.package(entries=4), signed_bytes=setup_flow.package())
-        self.assert_nothing_recorded_and_the_installed_suite_runs_again("altered")
+        self.assert_nothing_recorded_and_the_installed_suite_runs_on("altered")
         self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN" / "Cubelet.exe").exists())
 
 
@@ -150,14 +152,41 @@ class FreshInstallVerification(ServerTestCase):
         self.assertNotIn("VERSION", self.prefix.registry().get(INFO_KEY, {}))
 
 
+class SuiteDownOnlyForTheSwitch(UpdateCase):
+    def test_the_installed_suite_runs_while_the_package_downloads_and_unpacks(self):
+        self.installed()
+        data = setup_flow.package(entries=40, slow_entry_at=40)
+        run = SetupRun(self, version="2.01", package_route=Route(data, pieces=20, piece_delay=0.25))
+        started = time.time()
+        run.start(wait_window=False)
+        self.assertTrue(wait_until(lambda: self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), 30))
+        slow = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "DATA" / "slow.bin"
+        self.assertTrue(wait_until(slow.exists, 60, interval=0.05), "the unpacking never reached the slow entry")
+        self.assertNotIn("quit-request", self.suite_log("2.00"), "the suite was asked to quit before the folder was whole")
+        self.assertEqual(run.wait_ended(150), 0)
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        quit_at = int(next(line for line in self.suite_log("2.00").splitlines()
+                           if line.startswith("quit-request")).rsplit("\t", 1)[1])
+        new_start_at = int(self.suite_log("2.01").splitlines()[0].rsplit("\t", 1)[1])
+        self.assertGreater(quit_at / 1000, started + 4, "the quit request came before the download had run")
+        self.assertLess(new_start_at - quit_at, 2000, "the suite was down for %d ms" % (new_start_at - quit_at))
+
+    def test_an_update_that_takes_a_while_starts_the_installed_suite_meanwhile(self):
+        self.installed(running=False)
+        data = setup_flow.package()
+        self.update(package_route=Route(data, pieces=10, piece_delay=0.6))
+        self.assertEqual(self.suite_starts("2.00"), 1, "the installed suite was not started during a slow update")
+        self.assertIn("quit-request", self.suite_log("2.00"))
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+
+
 class InterruptedUpdates(UpdateCase):
     def test_a_process_killed_while_unpacking_leaves_an_update_that_the_next_start_completes(self):
         self.installed(running=False)
-        run = SetupRun(self, version="2.01", package_bytes=setup_flow.package(entries=80))
+        run = SetupRun(self, version="2.01", package_bytes=setup_flow.package(entries=10, slow_entry_at=5))
         run.start(wait_window=False)
-        skin = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "SKIN" / "CORE"
-        self.assertTrue(wait_until(lambda: skin.is_dir() and len(list(skin.iterdir())) >= 5, 60),
-                        "unpacking never started")
+        slow = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "DATA" / "slow.bin"
+        self.assertTrue(wait_until(slow.exists, 60, interval=0.05), "unpacking never started")
         self.prefix.kill()
         run.process.wait(timeout=30)
         self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.00")

@@ -1,0 +1,126 @@
+#include "install/setup_runner.h"
+
+#include "app/install_paths.h"
+#include "app/registry_store.h"
+#include "app/suite_contract.h"
+#include "app/system_probes.h"
+#include "framework/file.h"
+#include "framework/text.h"
+#include "install/install_sequence.h"
+
+namespace install {
+
+namespace {
+
+// A suite that does not answer its quit request within this long is not waited
+// for: the switch goes on, as it does when the suite ignores the request.
+const UINT kQuitRequestMilliseconds = 5000;
+
+}  // namespace
+
+SetupRunner::SetupRunner(const RunRequest& request)
+    : request_(request), run_(request.mode, SuiteRuns()), lastPoll_(GetTickCount()) {}
+
+bool SetupRunner::SuiteRuns() const { return FindWindowA(suite::kWindowClass, nullptr) != nullptr; }
+
+void SetupRunner::Begin() { Carry(run_.Begin()); }
+void SetupRunner::AcceptTerms() { Carry(run_.AcceptTerms()); }
+void SetupRunner::DeclineTerms() { Carry(run_.DeclineTerms()); }
+void SetupRunner::Finish() { Carry(run_.Finish()); }
+
+void SetupRunner::Poll() {
+    DWORD now = GetTickCount();
+    unsigned elapsed = now - lastPoll_;
+    lastPoll_ = now;
+    if (run_.Phase() == RunPhase::Downloading && download_.IsRunning()) {
+        DownloadProgress progress = download_.Progress();
+        run_.DownloadProgress(progress.received, progress.total);
+        if (download_.HasEnded()) Carry(run_.DownloadEnded(!download_.Finish().empty()));
+    } else if (run_.Phase() == RunPhase::Unpacking && unpack_.IsRunning()) {
+        int done = 0, count = -1;
+        unpack_.Progress(done, count);
+        run_.UnpackProgress(done, count);
+        if (unpack_.HasEnded()) Carry(run_.UnpackEnded(unpack_.Finish()));
+    }
+    Carry(run_.Tick(elapsed));
+}
+
+void SetupRunner::WaitForWork(DWORD milliseconds) const {
+    HANDLE events[2];
+    DWORD count = 0;
+    if (download_.IsRunning()) events[count++] = download_.EndEvent();
+    if (unpack_.IsRunning()) events[count++] = unpack_.EndEvent();
+    if (count == 0)
+        Sleep(milliseconds);
+    else
+        WaitForMultipleObjects(count, events, FALSE, milliseconds);
+}
+
+void SetupRunner::Carry(const RunStep& step) {
+    if (step.message != RunMessage::None) message_ = step.message;
+    switch (step.action) {
+        case RunAction::None:
+            break;
+        case RunAction::StartDownload:
+            StartDownload();
+            break;
+        case RunAction::StartUnpacking:
+            StartUnpacking();
+            break;
+        case RunAction::StartInstalledSuite:
+            LaunchSuite(request_.programFilesPath, request_.installedVersion);
+            break;
+        case RunAction::Install:
+            Install();
+            break;
+        case RunAction::GiveUp:
+            GiveUp(step);
+            break;
+        case RunAction::RecordDecline:
+            WriteSetting(SettingKind::AxCancel, "", text::Trim(TodayAsDigits()));
+            break;
+    }
+}
+
+void SetupRunner::StartDownload() {
+    const std::string& programFiles = request_.programFilesPath;
+    // The tree was made for the version's first four characters; a longer version
+    // text downloads into a folder of its own, which has to exist first.
+    std::string versionFolder = install_paths::VersionFolder(programFiles, request_.version);
+    CreateDirectoryA(versionFolder.c_str(), nullptr);
+    CreateDirectoryA((versionFolder + "\\TEMP").c_str(), nullptr);
+    std::string target = install_paths::PackagePath(programFiles, request_.version);
+    DeleteFileA(target.c_str());  // a left-over of an earlier attempt
+    if (!download_.Start(request_.downloadUrl, target)) Carry(run_.WorkerNotStarted());
+}
+
+void SetupRunner::StartUnpacking() {
+    std::string package = install_paths::PackagePath(request_.programFilesPath, request_.version);
+    std::string folder = install_paths::VersionFolder(request_.programFilesPath, request_.version);
+    if (!unpack_.Start(package, request_.sha256, folder)) Carry(run_.WorkerNotStarted());
+}
+
+void SetupRunner::Install() {
+    // The new version folder is whole and verified: only now is the running suite
+    // asked to quit, for the switch alone.
+    HWND suite = FindWindowA(suite::kWindowClass, nullptr);
+    DWORD_PTR answer = 0;
+    if (suite)
+        SendMessageTimeoutA(suite, suite::kQuitRequest, 0, 0, SMTO_ABORTIFHUNG, kQuitRequestMilliseconds, &answer);
+    InstallRequest install;
+    install.programFilesPath = request_.programFilesPath;
+    install.version = request_.version;
+    install.variant = request_.mode == RunMode::Update ? InstallVariant::Update : InstallVariant::Fresh;
+    InstallCallbacks callbacks;
+    callbacks.shortcutFailed = [this](const ShortcutResult& failure) { shortcutFailures_.push_back(failure); };
+    InstallOutcome outcome = RunInstallSequence(install, callbacks);
+    Carry(run_.Installed(outcome == InstallOutcome::Completed));
+}
+
+void SetupRunner::GiveUp(const RunStep& step) {
+    if (download_.IsRunning()) download_.Abandon();
+    file_system::RemoveFile(install_paths::PackagePath(request_.programFilesPath, request_.version));
+    if (step.startInstalledSuite && !SuiteRuns()) LaunchSuite(request_.programFilesPath, request_.installedVersion);
+}
+
+}  // namespace install
