@@ -5,7 +5,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 import urllib.request
 from pathlib import Path
@@ -28,7 +27,7 @@ def fields(manifest_bytes):
 
 class ReleaseCommand(unittest.TestCase):
     def setUp(self):
-        self.dir = Path(tempfile.mkdtemp(prefix="cvztool-release-"))
+        self.dir = nginx_server.site_folder("cvztool-release-")
         self.key = self.dir / "release.pem"
         subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", str(self.key)], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
