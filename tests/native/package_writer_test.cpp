@@ -66,3 +66,42 @@ TEST_CASE(package_writer, a_file_replaced_after_the_walk_is_packed_as_the_walk_f
             check::Fail(__FILE__, __LINE__, std::string("replacing ") + replacement.what + " packed \"" + packed + "\"");
     }
 }
+
+TEST_CASE(package_writer, names_windows_folds_into_one_are_refused_in_every_script_code_page_949_writes) {
+    struct Pair {
+        const char* first;
+        const char* second;
+        bool refused;
+    } pairs[] = {
+        {"cubelet.exe", "CUBELET.EXE", true},
+        {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2", true},  // Привет, ПРИВЕТ
+        {"\xD1\x91\xD0\xBB\xD0\xBA\xD0\xB0", "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0", true},  // ёлка, Ёлка
+        {"\xCE\xB1\xCE\xB2\xCE\xB3.png", "\xCE\x91\xCE\x92\xCE\x93.png", true},          // αβγ, ΑΒΓ
+        {"\xEF\xBD\x93\xEF\xBD\x8B\xEF\xBD\x89\xEF\xBD\x8E", "\xEF\xBC\xB3\xEF\xBC\xAB\xEF\xBC\xA9\xEF\xBC\xAE",
+         true},                                                                           // ｓｋｉｎ, ＳＫＩＮ
+        {"\xE2\x85\xB0.txt", "\xE2\x85\xA0.txt", true},                                   // ⅰ, Ⅰ
+        {"\xC3\xA6.txt", "\xC3\x86.txt", true},                                           // æ, Æ
+        {"\xED\x95\x9C\xEA\xB8\x80.txt", "\xED\x95\x9C\xEA\xB5\xAD.txt", false},          // 한글, 한국
+        // Code page 949 writes these as 81 41 and 81 61: bytes that differ by ASCII case.
+        {"\xEA\xB0\x82.txt", "\xEA\xB0\xB5.txt", false},  // 갂, 갵
+        {"\xCE\xB1.txt", "\xCE\xB2.txt", false},          // α, β
+        {"a.txt", "b.txt", false},
+    };
+    for (const Pair& pair : pairs) {
+        scratch::Folder root;
+        std::string suite = root.path() + "/suite";
+        fs::create_directories(suite + "/BIN");
+        scratch::WriteBytes(suite + "/BIN/" + pair.first, "first");
+        scratch::WriteBytes(suite + "/BIN/" + pair.second, "second");
+        bool refused = false;
+        try {
+            package_writer::PackFolder(suite, root.path() + "/2.01.cvz");
+        } catch (const package_writer::PackError& e) {
+            refused = std::string(e.what()).find("only by case") != std::string::npos;
+            if (!refused) check::Fail(__FILE__, __LINE__, std::string("refused for another reason: ") + e.what());
+        }
+        if (refused != pair.refused)
+            check::Fail(__FILE__, __LINE__, std::string(pair.first) + " and " + pair.second +
+                                                (pair.refused ? " were both packed" : " were refused"));
+    }
+}

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <locale.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <wctype.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -16,7 +18,6 @@
 #include <vector>
 
 #include "framework/reserved_names.h"
-#include "framework/text.h"
 
 namespace fs = std::filesystem;
 
@@ -86,7 +87,7 @@ class PackageWalk {
 
  private:
     void Walk(int folder, const fs::path& folderPath, const std::string& storedPrefix) {
-        std::set<std::string> seen;
+        std::set<std::u16string> seen;
         for (const std::string& name : SortedNames(folder, folderPath)) {
             fs::path child = folderPath / name;
             std::string problem = WindowsNameProblem(name);
@@ -98,7 +99,7 @@ class PackageWalk {
                 throw PackError(Quoted(child) + ": " + e.what());
             }
             // Windows would put both into one file, the second overwriting the first.
-            if (!seen.insert(text::MbsUpper(stored)).second)
+            if (!seen.insert(WindowsCaseKey(name)).second)
                 throw PackError(Quoted(child) + " differs from another name in its folder only by case");
 
             struct stat walked;
@@ -308,6 +309,21 @@ std::string ToCodePage949(const std::string& utf8) {
     if (!Convert("CP949", "UTF-8", utf8, stored))
         throw PackError("the name holds a character that code page 949 cannot write");
     return stored;
+}
+
+std::u16string WindowsCaseKey(const std::string& name) {
+    std::string units;
+    if (!Convert("UTF-16LE", "UTF-8", name, units)) throw PackError("the name is not UTF-8");
+    // Unicode's case mapping whatever locale the engineer runs under; glibc always has this one.
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (!unicode) throw PackError("the C library has no C.UTF-8 locale to compare names by case");
+    std::u16string key;
+    for (size_t i = 0; i + 1 < units.size(); i += 2) {
+        wint_t unit = static_cast<unsigned char>(units[i]) | static_cast<unsigned char>(units[i + 1]) << 8;
+        wint_t upper = towupper_l(unit, unicode);
+        key.push_back(static_cast<char16_t>(upper <= 0xFFFF ? upper : unit));
+    }
+    return key;
 }
 
 std::string WindowsNameProblem(const std::string& name) {

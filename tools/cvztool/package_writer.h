@@ -72,6 +72,16 @@ PackSummary WritePackage(WalkedFolder walked, const std::string& package);
 // name is not UTF-8 or holds a character that code page 949 has no code for.
 std::string ToCodePage949(const std::string& utf8);
 
+// The key under which Windows finds `name` (one path component, UTF-8) in a folder:
+// its UTF-16 form with each unit upper-cased one to one, as the file system's upcase
+// table does, so that two names with one key are one file there. The mapping is
+// Unicode's simple one, which holds every case pair code page 949 can write (ASCII,
+// Greek, Cyrillic, full-width Latin, Roman numerals, Æ/æ and a few more Latin
+// letters); where it folds more than Windows might (ı to I), a pair Windows would
+// keep apart is refused, never the other way. Throws PackError when the name is
+// not UTF-8.
+std::u16string WindowsCaseKey(const std::string& name);
+
 // Why `name` (one path component, UTF-8) cannot be a file or folder name on Windows,
 // or "" when it can: characters Windows refuses, a trailing dot or blank (which
 // Windows drops, so the file would land under another name), or a device name such
