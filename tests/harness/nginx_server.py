@@ -4,6 +4,7 @@ when the test or demo ends. Tests that need a misbehaving server use vendor_serv
 import os
 import socket
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 
@@ -12,6 +13,15 @@ import vendor_server
 SERVE = Path(__file__).resolve().parents[2] / "tools" / "vendor-server" / "serve.sh"
 MANIFEST_PATH = vendor_server.MANIFEST_PATH
 REPORT_PATH = "/installax.asp"
+
+
+def site_folder(prefix):
+    """A new folder for a site and nginx's run folder. Started by root, serve.sh gives
+    nginx's workers the site owner's rights, or "nobody"'s for a site that root owns,
+    and a folder from mkdtemp lets only its owner pass."""
+    folder = Path(tempfile.mkdtemp(prefix=prefix))
+    folder.chmod(0o711)
+    return folder
 
 
 def free_port():

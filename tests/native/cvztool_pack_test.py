@@ -1,6 +1,7 @@
 """cvztool pack: what the installer's own reader (cvztool extract) gets back from a
 package, whether other tools accept it, and what the packer refuses."""
 import os
+import resource
 import shutil
 import subprocess
 import tempfile
@@ -187,6 +188,25 @@ class OtherToolsAccept(Scratch):
         listed = subprocess.run(["bsdtar", "-tf", str(self.package)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.assertEqual((listed.returncode, listed.stderr), (0, b""))
         self.assertEqual(len(listed.stdout.splitlines()), len(expected_tree(self.src)))
+
+
+class OpenFileLimit(Scratch):
+    def test_files_beyond_the_open_file_limit_are_packed_up_to_the_hard_limit_and_refused_beyond_it(self):
+        """Every file is held open from the walk until it is written."""
+        hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+        if hard != resource.RLIM_INFINITY and hard < 1024:
+            self.skipTest("the hard limit on open files (%d) leaves no room above 300 files" % hard)
+        make_suite(self.src)
+        for i in range(300):
+            (self.src / "SKIN" / ("%03d.png" % i)).write_bytes(b"%d" % i)
+        for limits, code in [((64, hard), 0), ((64, 64), 4)]:
+            with self.subTest(limits=limits):
+                result = subprocess.run([TOOL, "pack", str(self.src), str(self.package)], stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, timeout=600,
+                                        preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, limits))
+                self.assertEqual(result.returncode, code, result.stderr)
+        self.assertIn(b"holds more files than cvztool may keep open at once", result.stderr)
+        self.assertEqual(run("test", self.package).returncode, 0)
 
 
 class Refusals(Scratch):

@@ -1,11 +1,11 @@
 """cvztool release from the command line, with a key made by openssl, served by nginx:
 what a machine fetches is a manifest whose digest and signature match the package."""
+import fcntl
 import hashlib
 import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 import urllib.request
 from pathlib import Path
@@ -28,7 +28,7 @@ def fields(manifest_bytes):
 
 class ReleaseCommand(unittest.TestCase):
     def setUp(self):
-        self.dir = Path(tempfile.mkdtemp(prefix="cvztool-release-"))
+        self.dir = nginx_server.site_folder("cvztool-release-")
         self.key = self.dir / "release.pem"
         subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", str(self.key)], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -74,6 +74,22 @@ class ReleaseCommand(unittest.TestCase):
         self.assertFalse((self.site / "velmora2/files/2.01.cvz").exists())
         self.assertEqual(self.release("2.01", "--allow-older").returncode, 0)
         self.assertEqual(fields((self.site / "velmora2/update/update.inf").read_bytes())["version"], "2.01")
+
+    def test_a_release_while_another_publishes_into_the_site_exits_4_and_changes_nothing(self):
+        self.assertEqual(self.release("2.01").returncode, 0)
+        before = self.site_contents()
+        with open(self.site / ".cvztool.lock", "rb") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)  # as a release that is still publishing holds it
+            result = self.release("2.02")
+        self.assertEqual(result.returncode, 4)
+        self.assertTrue(result.stderr.startswith(b"release refused: another cvztool release is publishing into %s "
+                                                 % bytes(self.site)), result.stderr)
+        self.assertEqual(self.site_contents(), before)
+        # The lock file stays: once its holder has ended, however it ended, it stops no one.
+        self.assertEqual(self.release("2.02").returncode, 0)
+
+    def site_contents(self):
+        return {p: p.read_bytes() if p.is_file() else None for p in self.site.rglob("*")}
 
     def test_missing_or_unknown_options_exit_64(self):
         self.assertEqual(run("release", "--version", "2.01", "--from", self.suite).returncode, 64)

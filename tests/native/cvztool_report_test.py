@@ -6,7 +6,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import urllib.request
@@ -22,7 +21,7 @@ MACHINE_A, MACHINE_B = "00-0C-29-3A-5B-7C", "00-0C-29-3A-5B-7D"
 
 class ReportFromNginxLogs(unittest.TestCase):
     def setUp(self):
-        self.dir = Path(tempfile.mkdtemp(prefix="cvztool-report-"))
+        self.dir = nginx_server.site_folder("cvztool-report-")
         (self.dir / "site").mkdir()
         self.run_folder = self.dir / "run"
         self.server = nginx_server.NginxServer(self.dir / "site", self.run_folder, nginx_server.free_port())

@@ -54,6 +54,7 @@ struct Release {
 
     std::string ManifestPath() const { return site + "/velmora2/update/update.inf"; }
     std::string PackagePath(const std::string& version) const { return site + "/velmora2/files/" + version + ".cvz"; }
+    std::string LockPath() const { return site + "/.cvztool.lock"; }
 
     UpdateManifest Manifest() const {
         UpdateManifest fields;
@@ -96,13 +97,14 @@ TEST_CASE(release_publishing, the_manifest_parses_with_the_installers_parser_to_
     std::string text = scratch::ReadBytes(r.ManifestPath());
     CHECK_EQ(text, published.manifestText);
     CHECK_EQ(text.back(), '\n');
-    // Exactly the package and the manifest: no temporary file stays behind.
+    // Exactly the package, the manifest and the lock, which stays: no temporary file.
     std::map<std::string, std::string> files;
     for (const auto& entry : r.SiteContents())
         if (entry.second != "<folder>") files.insert(entry);
-    CHECK_EQ(files.size(), size_t(2));
+    CHECK_EQ(files.size(), size_t(3));
     CHECK(files.count(r.PackagePath("2.01")) == 1);
     CHECK(files.count(r.ManifestPath()) == 1);
+    CHECK(files.count(r.LockPath()) == 1);
 }
 
 TEST_CASE(release_publishing, the_signature_verifies_under_the_public_key_for_this_package_and_version) {
@@ -210,7 +212,8 @@ TEST_CASE(release_publishing, a_refusal_after_packing_removes_the_package_and_wr
     scratch::WriteBytes(deep + "/" + std::string(60, 'c') + ".png", "x");
     CHECK(r.Refused(r.Options("2.01")));
     std::map<std::string, std::string> contents = r.SiteContents();
-    for (const auto& entry : contents) CHECK_EQ(entry.second, std::string("<folder>"));
+    for (const auto& entry : contents)
+        if (entry.first != r.LockPath()) CHECK_EQ(entry.second, std::string("<folder>"));
 }
 
 TEST_CASE(release_publishing, an_unusable_key_is_refused_before_packing) {

@@ -5,9 +5,7 @@ of the installed launcher must see and install."""
 import os
 import shutil
 import sys
-import tempfile
 import unittest
-from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import nginx_server  # noqa: E402
@@ -29,7 +27,7 @@ class ReleasesServedByNginx(WineTestCase):
 
     def setUp(self):
         super().setUp()
-        self.work = Path(tempfile.mkdtemp(prefix="vl2-nginx-release-"))
+        self.work = nginx_server.site_folder("vl2-nginx-release-")
         self.site = self.work / "site"
         self.server = nginx_server.NginxServer(self.site, self.work / "run", PORT)
 

@@ -21,6 +21,7 @@
 #include "net/manifest.h"
 #include "tools/cvztool/package_writer.h"
 #include "tools/cvztool/release_signing.h"
+#include "tools/cvztool/site_lock.h"
 
 namespace fs = std::filesystem;
 
@@ -231,6 +232,17 @@ void CreateFolders(const fs::path& folder) {
     if (error || !fs::is_directory(folder)) Refuse(Quoted(folder.string()) + " cannot be created: " + error.message());
 }
 
+site_lock::SiteLock LockSite(const fs::path& site) {
+    try {
+        return site_lock::SiteLock(site.string());
+    } catch (const site_lock::LockNotTaken& e) {
+        if (e.busy())
+            Refuse("another cvztool release is publishing into " + site.string() + " (it holds " +
+                   (site / site_lock::kLockFileName).string() + "); release again once it has finished");
+        Refuse(e.what());
+    }
+}
+
 }  // namespace
 
 std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
@@ -259,12 +271,17 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     fs::path updateFolder = site / kUpdateFolder;
     fs::path manifestPath = updateFolder / kManifestName;
     fs::path packagePath = filesFolder / (version + ".cvz");
-    CheckNewerThanPublished(manifestPath, version, options.allowOlder);
 
     release_signing::PrivateKey key;
     std::string keyError;
     if (!release_signing::ReadPrivateKeyFile(options.keyFile, key, keyError))
         Refuse("the key " + Quoted(options.keyFile) + ": " + keyError);
+
+    // From reading the published manifest to placing the new one, no other command
+    // writes into SITE.
+    CreateFolders(site);
+    site_lock::SiteLock lock = LockSite(site);
+    CheckNewerThanPublished(manifestPath, version, options.allowOlder);
 
     CreateFolders(filesFolder);
     CreateFolders(updateFolder);

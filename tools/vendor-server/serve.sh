@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Serves a SITE folder (as "cvztool release" lays it out) with nginx on
-# 127.0.0.1:PORT, in the foreground, as the current user. RUNDIR receives the
-# configuration, pid, logs and temporary files; RUNDIR/reports.log is the record of
-# install, update and removal reports, RUNDIR/access.log everything else.
+# 127.0.0.1:PORT, in the foreground, as the current user; started by root, its
+# workers run as the site's owner, or as "nobody" for a site that root owns.
+# RUNDIR receives the configuration, pid, logs and temporary files;
+# RUNDIR/reports.log is the record of install, update and removal reports,
+# RUNDIR/access.log everything else.
 #
 #   serve.sh SITE PORT RUNDIR     runs until Ctrl-C or SIGTERM (nginx's fast stop)
 #   serve.sh stop RUNDIR          stops one started elsewhere, after open requests end
@@ -39,7 +41,20 @@ config=${config//@SITE@/$site}
 config=${config//@RUN@/$run}
 config=${config//@PORT@/$2}
 if (($(id -u) == 0)); then
-    config=${config//@USER_DIRECTIVE@/user $(id -un) $(id -gn);}
+    # Workers answer the internet: they get no more than reading the site needs,
+    # as its owner, or as "nobody" for a site that root owns.
+    owner=$(stat -c %u "$site")
+    if ((owner != 0)) && worker=$(id -un "$owner" 2>/dev/null); then
+        worker_group=$(id -gn "$owner")
+    else
+        worker=nobody worker_group=nogroup
+    fi
+    # nginx would start and answer every request with 403; say why instead.
+    if ! setpriv --reuid="$worker" --regid="$worker_group" --init-groups test -r "$site" -a -x "$site"; then
+        echo "serve.sh: nginx's workers run as $worker, who cannot read $site: make it and the folders above it readable by $worker, or start serve.sh as the site's owner" >&2
+        exit 64
+    fi
+    config=${config//@USER_DIRECTIVE@/user $worker $worker_group;}
 else
     config=${config//@USER_DIRECTIVE@/}  # nginx warns about a user directive it cannot apply
 fi
