@@ -30,9 +30,24 @@ def free_port():
         return s.getsockname()[1]
 
 
+def slowed_vendor_server(folder, rate):
+    """A copy of tools/vendor-server in `folder` that sends packages and file lists at
+    `rate` (nginx's limit_rate, "200k"), as a slow line would: for benchmarks."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    serve = folder / "serve.sh"
+    serve.write_bytes(SERVE.read_bytes())
+    template = (SERVE.parent / "nginx.conf.in").read_text()
+    files = template.index("location ~ \"^/velmora2/files/")
+    opening = template.index("{", files) + 1
+    (folder / "nginx.conf.in").write_text(template[:opening] + "\n            limit_rate %s;" % rate +
+                                          template[opening:])
+    return serve
+
+
 class NginxServer:
-    def __init__(self, site, run_folder, port=vendor_server.PORT):
-        self.site, self.run_folder, self.port = Path(site), Path(run_folder), port
+    def __init__(self, site, run_folder, port=vendor_server.PORT, serve=SERVE):
+        self.site, self.run_folder, self.port, self.serve = Path(site), Path(run_folder), port, Path(serve)
         self.process = None
 
     def __enter__(self):
@@ -46,7 +61,7 @@ class NginxServer:
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
     def start(self, timeout=15):
-        self.process = subprocess.Popen(["bash", str(SERVE), str(self.site), str(self.port), str(self.run_folder)],
+        self.process = subprocess.Popen(["bash", str(self.serve), str(self.site), str(self.port), str(self.run_folder)],
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         limit = time.monotonic() + timeout
         while time.monotonic() < limit:
