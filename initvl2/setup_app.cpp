@@ -88,6 +88,7 @@ BOOL SetupApp::InitInstance() {
     findings.manifestDate = manifest.date;
     findings.manifestComment = manifest.comment;
     findings.manifestSha256 = manifest.sha256;
+    findings.manifestFileListUrl = manifest.fileListUrl;
 
     bool fresh = findings.installedVersion.empty();
     if (!fresh && !version_text::IsOlder(findings.installedVersion, findings.manifestVersion)) {
@@ -119,6 +120,7 @@ BOOL SetupApp::InitInstance() {
     request.version = findings.manifestVersion;
     request.downloadUrl = findings.downloadUrl;
     request.sha256 = findings.manifestSha256;
+    request.fileListUrl = findings.manifestFileListUrl;
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);

@@ -2,6 +2,7 @@
 cvztool release laid out, through tools/vendor-server/serve.sh, on 127.0.0.1, stopped
 when the test or demo ends. Tests that need a misbehaving server use vendor_server."""
 import os
+import re
 import socket
 import subprocess
 import tempfile
@@ -11,6 +12,8 @@ from pathlib import Path
 import vendor_server
 
 SERVE = Path(__file__).resolve().parents[2] / "tools" / "vendor-server" / "serve.sh"
+# nginx's own access line format: the request, its status and the body bytes sent.
+ACCESS_LINE = re.compile(r'"GET (\S+) HTTP/[\d.]+" (\d+) (\d+)')
 MANIFEST_PATH = vendor_server.MANIFEST_PATH
 REPORT_PATH = "/installax.asp"
 
@@ -101,6 +104,15 @@ class NginxServer:
 
     def access_lines(self):
         return self._log("access.log").splitlines()
+
+    def served(self):
+        """(path, status, body bytes) of every GET nginx answered, from its access log."""
+        found = (ACCESS_LINE.search(line) for line in self.access_lines())
+        return [(m.group(1), int(m.group(2)), int(m.group(3))) for m in found if m]
+
+    def bytes_sent(self, path_prefix):
+        """Body bytes sent for paths beginning with `path_prefix`."""
+        return sum(sent for path, _, sent in self.served() if path.startswith(path_prefix))
 
     def requests_for(self, path):
         return [line for line in self.access_lines() if ('"GET %s ' % path) in line or ('"GET %s?' % path) in line]
