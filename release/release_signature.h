@@ -14,6 +14,7 @@
 
 #include <string>
 
+struct OfferedRelease;
 struct UpdateManifest;
 
 namespace release_signature {
@@ -45,7 +46,10 @@ ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& vers
 // 32 raw bytes.
 std::string BuiltInPublicKey();
 
-// VerifyRelease with the built-in key and the manifest's version, digest and signature.
+// VerifyRelease with the built-in key and the release's version, digest and signature.
+ReleaseCheck CheckRelease(const OfferedRelease& release);
+
+// CheckRelease of the manifest's own release.
 ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest);
 
 // The SHA-256 of a file's contents as 32 raw bytes, read in chunks so that a large
