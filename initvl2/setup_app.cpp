@@ -107,6 +107,8 @@ BOOL SetupApp::InitInstance() {
     findings.manifestDate = chosen.date;
     findings.manifestComment = manifest.comment;
     findings.manifestSha256 = chosen.sha256;
+    // The file list is the manifest's own release's: a fallback is fetched whole.
+    if (outcome.action == startup_decision::Action::InstallRelease) findings.manifestFileListUrl = manifest.fileListUrl;
     bool fresh = findings.installedVersion.empty();
 
     std::string prefix = version_text::Prefix(findings.manifestVersion);
@@ -121,6 +123,7 @@ BOOL SetupApp::InitInstance() {
     request.version = findings.manifestVersion;
     request.downloadUrl = findings.downloadUrl;
     request.sha256 = findings.manifestSha256;
+    request.fileListUrl = findings.manifestFileListUrl;
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);

@@ -19,6 +19,8 @@ struct StartupFindings {
     std::string manifestComment;
     // The signed SHA-256 of the package, 64 hexadecimal digits: the download must match it.
     std::string manifestSha256;
+    // The release's signed file list, or "" when the manifest names none.
+    std::string manifestFileListUrl;
 
     bool IsUpdate() const { return setupMode == SetupMode::Update; }
 };

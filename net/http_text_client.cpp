@@ -15,6 +15,38 @@ void SetTimeouts(HINTERNET handle) {
     InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof(retries));
 }
 
+// The declared Content-Length; false when the answer has none.
+bool DeclaredLength(HINTERNET request, uint64_t& length) {
+    char text[32] = "";
+    DWORD size = sizeof(text);
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return false;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text, &end, 10);
+    if (end == text || *end != '\0' || text[0] == '-') return false;
+    length = value;
+    return true;
+}
+
+DWORD StatusCode(HINTERNET request) {
+    DWORD status = 0, size = sizeof(status);
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
+    return status;
+}
+
+// Reads `length` bytes of the body: a body may arrive in several pieces. Returns
+// what arrived before the connection ended.
+std::string ReadBody(HINTERNET request, uint64_t length) {
+    std::string body(static_cast<size_t>(length), '\0');
+    DWORD total = 0;
+    while (total < length) {
+        DWORD got = 0;
+        if (!InternetReadFile(request, &body[total], static_cast<DWORD>(length) - total, &got) || got == 0) break;
+        total += got;
+    }
+    body.resize(total);
+    return body;
+}
+
 }  // namespace
 
 HttpTextClient::HttpTextClient()
@@ -22,29 +54,27 @@ HttpTextClient::HttpTextClient()
     if (internet_) SetTimeouts(internet_.Get());
 }
 
-std::string HttpTextClient::Fetch(const std::string& url) {
-    std::string result = defaultText_;
-    if (!internet_) return result;
-
+ScopedInternetHandle HttpTextClient::Send(const std::string& url, const std::string& headers,
+                                          ScopedInternetHandle& connection) {
+    if (!internet_) return ScopedInternetHandle();
     // The request goes through an explicit connection rather than one call on the
     // URL, because only connection and request handles honour the time-outs.
-    char host[256] = "", path[2048] = "";
+    char host[256] = "", path[2048] = "", extra[2048] = "";
     URL_COMPONENTSA parts = {};
     parts.dwStructSize = sizeof(parts);
     parts.lpszHostName = host;
     parts.dwHostNameLength = sizeof(host);
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = sizeof(path);
-    char extra[2048] = "";
     parts.lpszExtraInfo = extra;
     parts.dwExtraInfoLength = sizeof(extra);
-    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) return result;
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP)
+        return ScopedInternetHandle();
     std::string object = std::string(path) + extra;
     if (object.empty()) object = "/";
 
-    ScopedInternetHandle connection(InternetConnectA(internet_.Get(), host, parts.nPort, nullptr, nullptr,
-                                                     INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return result;
+    connection.Reset(InternetConnectA(internet_.Get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return ScopedInternetHandle();
     SetTimeouts(connection.Get());
     // Every fetch reaches the server itself: neither WinInet's cache nor a proxy on
     // the way may keep a manifest (a forged one would outlive the attack) or answer
@@ -52,28 +82,47 @@ std::string HttpTextClient::Fetch(const std::string& url) {
     const DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
     ScopedInternetHandle request(
         HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr, kNoCache, 0));
-    if (!request) return result;
+    if (!request) return ScopedInternetHandle();
     SetTimeouts(request.Get());
-    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return result;
+    if (!HttpSendRequestA(request.Get(), headers.empty() ? nullptr : headers.c_str(),
+                          static_cast<DWORD>(headers.size()), nullptr, 0))
+        return ScopedInternetHandle();
+    return request;
+}
 
-    char lengthText[32] = "";
-    DWORD lengthSize = sizeof(lengthText);
-    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, nullptr)) return result;
-    long declared = atol(lengthText);
-    if (declared < 0 || static_cast<unsigned long>(declared) > kMaxBodyBytes) return result;
+std::string HttpTextClient::Fetch(const std::string& url) {
+    ScopedInternetHandle connection;
+    ScopedInternetHandle request = Send(url, "", connection);
+    uint64_t declared = 0;
+    if (!request || !DeclaredLength(request.Get(), declared) || declared > kMaxBodyBytes) return defaultText_;
+    std::string body = ReadBody(request.Get(), declared);
+    return body.substr(0, strnlen(body.data(), body.size()));
+}
 
-    // A body may arrive in several pieces: read until the declared length has
-    // arrived or the connection ends.
-    std::vector<char> body(static_cast<size_t>(declared) + 1, '\0');
-    DWORD total = 0;
-    while (total < static_cast<DWORD>(declared)) {
-        DWORD got = 0;
-        if (!InternetReadFile(request.Get(), body.data() + total, static_cast<DWORD>(declared) - total, &got) ||
-            got == 0)
-            break;
-        total += got;
-    }
-    body[total] = '\0';
-    result.assign(body.data(), strnlen(body.data(), total));
-    return result;
+bool HttpTextClient::FetchBody(const std::string& url, uint64_t largest, std::string& body) {
+    ScopedInternetHandle connection;
+    ScopedInternetHandle request = Send(url, "", connection);
+    uint64_t declared = 0;
+    if (!request || StatusCode(request.Get()) != HTTP_STATUS_OK || !DeclaredLength(request.Get(), declared) ||
+        declared > largest)
+        return false;
+    body = ReadBody(request.Get(), declared);
+    return body.size() == declared;
+}
+
+HttpTextClient::RangeAnswer HttpTextClient::FetchRange(const std::string& url, uint64_t first, uint64_t last,
+                                                       std::string& bytes) {
+    if (last < first || last - first >= kMaxRangeBytes) return RangeAnswer::Failed;
+    ScopedInternetHandle connection;
+    std::string range = "Range: bytes=" + std::to_string(first) + "-" + std::to_string(last) + "\r\n";
+    ScopedInternetHandle request = Send(url, range, connection);
+    if (!request) return RangeAnswer::Failed;
+    DWORD status = StatusCode(request.Get());
+    if (status == HTTP_STATUS_OK) return RangeAnswer::WholeFile;
+    uint64_t declared = 0;
+    if (status != HTTP_STATUS_PARTIAL_CONTENT || !DeclaredLength(request.Get(), declared) ||
+        declared != last - first + 1)
+        return RangeAnswer::Failed;
+    bytes = ReadBody(request.Get(), declared);
+    return bytes.size() == declared ? RangeAnswer::Partial : RangeAnswer::Failed;
 }

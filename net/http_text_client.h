@@ -1,8 +1,10 @@
-// Fetches a URL's body as text over plain HTTP with WinInet. Used for the update
-// manifest and the install and removal reports, all of which run before or around
-// the suite's start, so every wait is bounded.
+// Fetches what the vendor's servers answer over plain HTTP with WinInet: the
+// update manifest and the install and removal reports as text, and the file list
+// and byte ranges of a package for an update that fetches only what changed. All
+// of it runs before or around the suite's start, so every wait is bounded.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "framework/scoped.h"
@@ -14,6 +16,15 @@ class HttpTextClient {
     static constexpr unsigned kTimeoutMilliseconds = 4000;
     // A body larger than this is not taken as text.
     static constexpr unsigned kMaxBodyBytes = 1u << 20;
+    // A range is asked for in pieces of at most this much, so that none takes much memory.
+    static constexpr uint64_t kMaxRangeBytes = 4u << 20;
+
+    // How a request for part of a file was answered.
+    enum class RangeAnswer {
+        Partial,    // 206 with exactly the bytes asked for
+        WholeFile,  // the server ignores ranges and answered with the whole file
+        Failed,     // no answer, another status, or not the bytes asked for
+    };
 
     HttpTextClient();
     ~HttpTextClient() = default;
@@ -23,8 +34,16 @@ class HttpTextClient {
     // The body of a response that carries a Content-Length (the status code is not
     // examined), up to its first zero byte; the default text when nothing was read.
     std::string Fetch(const std::string& url);
+    // The whole body of a 200 answer of at most `largest` bytes, zero bytes and all.
+    bool FetchBody(const std::string& url, uint64_t largest, std::string& body);
+    // Bytes `first` to `last` (both included) of the file at `url`.
+    RangeAnswer FetchRange(const std::string& url, uint64_t first, uint64_t last, std::string& bytes);
 
  private:
+    // A request sent with `headers` ("" for none); an empty handle when it could
+    // not be made. `connection` must outlive the request.
+    ScopedInternetHandle Send(const std::string& url, const std::string& headers, ScopedInternetHandle& connection);
+
     ScopedInternetHandle internet_;
     std::string defaultText_;
 };

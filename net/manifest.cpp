@@ -100,6 +100,8 @@ bool ParseManifest(const std::string& body, UpdateManifest& fields) {
             parsed.sha256 = ValueOf(line, "sha256=");
         else if (kind == "sign")
             parsed.signature = ValueOf(line, "signature=");
+        else if (kind == "file")
+            parsed.fileListUrl = ValueOf(line, "filelist=");
         else if (kind == "roll") {
             parsed.hasRollout = true;
             parsed.rollout = ValueOf(line, "rollout=");

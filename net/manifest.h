@@ -6,6 +6,7 @@
 //   download=http://host/path/2.01.cvz
 //   sha256=<64 hexadecimal digits: the package's SHA-256>
 //   signature=<base64 of the 64-byte ed25519 signature of the release>
+//   filelist=http://host/path/2.01.list     (optional: the release's signed file list)
 //   rollout=5
 //   fallback-version=2.00
 //   fallback-date=20061201
@@ -24,9 +25,10 @@
 // digest and signature lines came later: "sha2" and "sign" share no first four
 // characters with the older kinds, so programs that predate them skip them. Their
 // values are taken as they are; whether they are well formed is the signature
-// check's concern, which refuses anything odd.
+// check's concern, which refuses anything odd. The file list came later still; its
+// "file" is no older kind's either, and the list carries its own signature.
 //
-// The rollout and fallback lines came later still, and "roll" and "fall" too are
+// The rollout and fallback lines came later again, and "roll" and "fall" too are
 // first four characters that no older kind uses, so older programs take the
 // manifest's release as before. The rollout line is outside the signature on
 // purpose: the vendor widens or halts a release without the offline key, and the
@@ -54,6 +56,7 @@ struct UpdateManifest {
     std::string downloadUrl;
     std::string sha256;
     std::string signature;
+    std::string fileListUrl;
     bool hasRollout = false;  // a rollout= line was read
     std::string rollout;
     OfferedRelease fallback;

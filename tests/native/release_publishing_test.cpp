@@ -6,6 +6,7 @@
 
 #include "archive/archive_reader.h"
 #include "net/manifest.h"
+#include "release/file_list.h"
 #include "release/release_signature.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
@@ -111,15 +112,17 @@ TEST_CASE(release_publishing, the_manifest_parses_with_the_installers_parser_to_
     CHECK_EQ(m.date, std::string("20061231"));
     CHECK_EQ(m.comment, std::string(kComment949));
     CHECK_EQ(m.downloadUrl, std::string("http://127.0.0.1:18480/velmora2/files/2.01.cvz"));
+    CHECK_EQ(m.fileListUrl, std::string("http://127.0.0.1:18480/velmora2/files/2.01.list"));
     std::string text = scratch::ReadBytes(r.ManifestPath());
     CHECK_EQ(text, published.manifestText);
     CHECK_EQ(text.back(), '\n');
-    // Exactly the package, the manifest and the lock, which stays: no temporary file.
+    // Exactly the package, its list, the manifest and the lock, which stays: no temporary file.
     std::map<std::string, std::string> files;
     for (const auto& entry : r.SiteContents())
         if (entry.second != "<folder>") files.insert(entry);
-    CHECK_EQ(files.size(), size_t(3));
+    CHECK_EQ(files.size(), size_t(4));
     CHECK(files.count(r.PackagePath("2.01")) == 1);
+    CHECK(files.count(published.listPath) == 1);
     CHECK(files.count(r.ManifestPath()) == 1);
     CHECK(files.count(r.LockPath()) == 1);
 }
@@ -134,6 +137,19 @@ TEST_CASE(release_publishing, the_signature_verifies_under_the_public_key_for_th
           release_signature::ReleaseCheck::ok);
     CHECK(release_signature::VerifyRelease(publicKey, "2.02", m.sha256, m.signature) ==
           release_signature::ReleaseCheck::badSignature);
+    // The list too, bound to this version and package, listing every entry.
+    file_list::FileList list;
+    std::string listText = scratch::ReadBytes(r.PackagePath("2.01").substr(0, r.PackagePath("2.01").size() - 3) + "list");
+    CHECK(file_list::ReadList(listText, publicKey, "2.01", m.sha256, list) == file_list::ListCheck::ok);
+    CHECK_EQ(list.entries.size(), size_t(5));
+}
+
+TEST_CASE(release_publishing, a_release_says_what_an_update_from_the_published_one_fetches) {
+    Release r;
+    CHECK_EQ(Publish(r.Options("2.01")).updateCost, std::string());
+    scratch::WriteBytes(r.source + "/BIN/Cubelet.exe", "the new suite");
+    std::string cost = Publish(r.Options("2.02")).updateCost;
+    CHECK(cost.find("An update from 2.01 fetches 1 of 5 files") == 0);
 }
 
 TEST_CASE(release_publishing, the_installers_reader_gets_every_file_back_from_the_published_package) {
@@ -375,10 +391,9 @@ TEST_CASE(release_publishing, changing_the_rollout_keeps_every_other_line_and_at
     CHECK(SameRelease(ManifestRelease(whole), ManifestRelease(partial)));
     CHECK_EQ(scratch::ReadBytes(r.ManifestPath()),
              published.substr(0, published.find("rollout=")) + "rollout=100\n");
-    // Two packages, the manifest and the lock: no temporary file is left behind.
-    size_t files = 0;
-    for (const auto& entry : r.SiteContents()) files += entry.second != "<folder>" ? 1 : 0;
-    CHECK_EQ(files, size_t(4));
+    // No temporary file is left behind: the only dot file is the lock.
+    for (const auto& entry : r.SiteContents())
+        if (fs::path(entry.first).filename().string()[0] == '.') CHECK_EQ(entry.first, r.LockPath());
 }
 
 TEST_CASE(release_publishing, a_rollout_is_refused_without_a_manifest_or_while_another_command_writes) {

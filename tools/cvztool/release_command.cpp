@@ -10,13 +10,17 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 
 #include "app/install_paths.h"
 #include "app/version_text.h"
 #include "archive/archive_reader.h"
 #include "framework/text.h"
 #include "net/manifest.h"
+#include "install/changed_files.h"
+#include "release/file_list.h"
 #include "release/release_signature.h"
+#include "tools/cvztool/file_list_builder.h"
 #include "tools/cvztool/package_writer.h"
 #include "tools/cvztool/release_signing.h"
 #include "tools/cvztool/site_files.h"
@@ -109,6 +113,7 @@ void CheckReadsBack(const std::string& manifest, const UpdateManifest& wanted) {
                   {"date", read.date, wanted.date},
                   {"comment", read.comment, wanted.comment},
                   {"download address", read.downloadUrl, wanted.downloadUrl},
+                  {"file list address", read.fileListUrl, wanted.fileListUrl},
                   {"rollout", read.rollout, wanted.rollout},
                   {"fallback version", read.fallback.version, wanted.fallback.version},
                   {"fallback date", read.fallback.date, wanted.fallback.date},
@@ -183,37 +188,32 @@ void CheckNewerThanPublished(const fs::path& manifestPath, const std::string& ve
                "--allow-older publishes it anyway");
 }
 
-// Extracts every entry with the installer's own reader, as the installer will, and
-// checks that each would fit the installer's path limit on any Windows machine.
-void CheckWithInstallerReader(const std::string& package, const std::string& version, unsigned expectedEntries) {
+// Extracts every entry with the installer's own reader, as the installer will,
+// checks that each would fit the installer's path limit on any Windows machine, and
+// returns what was extracted as the release's file list.
+file_list::FileList CheckWithInstallerReader(const std::string& package, const std::string& version,
+                                             unsigned expectedEntries) {
     ScratchFolder scratch;
     std::string installFolder = install_paths::VersionFolder(kLongestProgramFiles, version);
-    ArchiveReader reader;
+    file_list::FileList list;
     try {
-        reader.Open(package.c_str(), ArchiveReader::OpenExisting, 0);
-        int count = reader.GetCount();
-        if (count < 0 || static_cast<unsigned>(count) != expectedEntries)
-            Refuse(text::Format("the installer's reader finds %d entries in the package, not %u", count,
-                                expectedEntries));
-        for (int i = 0; i < count; ++i) {
-            ArchiveEntryInfo info;
-            reader.GetEntryInfo(i, info);
-            std::string name = info.GetFileName();
+        list = file_list_builder::ListOfPackage(package, version, scratch.path(), [&](const std::string& name) {
             if (installFolder.size() + 1 + name.size() > kLongestWindowsPath)
                 Refuse(Quoted(name) + " would be installed as a path longer than Windows takes (" +
                        std::to_string(kLongestWindowsPath) + " characters under " + installFolder + ")");
-            if (!reader.ExtractFile(i, scratch.path().c_str(), true, nullptr, nullptr, nullptr, 65535))
-                Refuse("the installer's reader refuses the entry " + Quoted(name));
-        }
-        reader.Close();
+        });
+    } catch (const release_signing::SigningError& e) {
+        Refuse(e.message);
     } catch (const CZipException& e) {
-        reader.Close(true);
         Refuse(text::Format("the installer's reader cannot read the package: archive error cause %d", e.cause));
     } catch (const FileException& e) {
-        reader.Close(true);
         Refuse(text::Format("the installer's reader cannot extract the package: file error cause %d, %s", e.cause,
                             e.fileName.c_str()));
     }
+    if (list.entries.size() != expectedEntries)
+        Refuse(text::Format("the installer's reader finds %u entries in the package, not %u",
+                            static_cast<unsigned>(list.entries.size()), expectedEntries));
+    return list;
 }
 
 bool SameBytes(const fs::path& a, const fs::path& b) {
@@ -228,12 +228,55 @@ void CreateFolders(const fs::path& folder) {
     if (error || !fs::is_directory(folder)) Refuse(Quoted(folder.string()) + " cannot be created: " + error.message());
 }
 
+// What an update from the release SITE publishes now will fetch of this one: the
+// files whose content differs, by the two signed lists, the ranges of the package
+// that hold them, the list itself and the package's end and directory. "" when
+// SITE publishes no release with a list this key signed.
+std::string UpdateCostFrom(const fs::path& manifestPath, const fs::path& filesFolder, const std::string& publicKey,
+                           const file_list::FileList& list, const std::string& package, size_t listBytes) {
+    std::error_code error;
+    UpdateManifest published;
+    if (!fs::exists(manifestPath, error) || !ParseManifest(ReadWhole(manifestPath), published)) return "";
+    fs::path oldListPath = filesFolder / file_list::ListFileName(published.version);
+    file_list::FileList installed;
+    if (!fs::exists(oldListPath, error) ||
+        file_list::ReadList(ReadWhole(oldListPath), publicKey, published.version, published.sha256, installed) !=
+            file_list::ListCheck::ok)
+        return "";
+    ArchiveReader reader;
+    reader.Open(package.c_str(), ArchiveReader::OpenReadOnly, 0);
+    std::map<std::string, int> indexOf;
+    uint64_t directory = 0;  // where the last entry's range ends: the directory
+    for (int i = 0; i < reader.GetCount(); ++i) {
+        ArchiveEntryInfo info;
+        reader.GetEntryInfo(i, info);
+        indexOf[info.GetFileName()] = i;
+        uint64_t begin = 0, end = 0;
+        if (reader.GetEntryExtent(i, begin, end)) directory = std::max(directory, std::min(end, list.packageSize));
+    }
+    install::UpdateCost cost = install::CostFrom(installed, list, [&](const std::string& name, install::ByteRange& extent) {
+        uint64_t begin = 0, end = 0;
+        auto found = indexOf.find(name);
+        if (found == indexOf.end() || !reader.GetEntryExtent(found->second, begin, end)) return false;
+        extent = {begin, std::min(end, list.packageSize) - 1};
+        return true;
+    });
+    reader.Close();
+    uint64_t fetched = cost.entryBytes + listBytes + (list.packageSize - directory);
+    return text::Format("An update from %s fetches %u of %u files: %llu bytes with the list and directory, "
+                        "%.1f %% of the %llu-byte package.\n",
+                        published.version.c_str(), cost.files, static_cast<unsigned>(list.entries.size()),
+                        static_cast<unsigned long long>(fetched), 100.0 * fetched / list.packageSize,
+                        static_cast<unsigned long long>(list.packageSize));
+}
+
 }  // namespace
 
 std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
-                         const std::string& downloadUrl, const std::string& signedLines) {
-    return "version=" + version + "\ndate=" + date + "\ncomment=" + comment + "\ndownload=" + downloadUrl + "\n" +
-           signedLines;
+                         const std::string& downloadUrl, const std::string& fileListUrl,
+                         const std::string& signedLines) {
+    return "version=" + version + "\ndate=" + date + "\ncomment=" + comment + "\ndownload=" + downloadUrl +
+           "\nfilelist=" + fileListUrl + "\n" + signedLines;
 }
 
 PublishedRelease Publish(const ReleaseOptions& options) {
@@ -248,15 +291,19 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     fields.version = version;
     fields.date = options.date.empty() ? Today() : InCodePage949(options.date, "date");
     fields.comment = InCodePage949(options.comment, "comment");
-    fields.downloadUrl = CheckedBaseUrl(options.baseUrl) + "/" + kFilesFolder + "/" + version + ".cvz";
+    std::string baseUrl = CheckedBaseUrl(options.baseUrl);
+    fields.downloadUrl = baseUrl + "/" + kFilesFolder + "/" + version + ".cvz";
+    fields.fileListUrl = baseUrl + "/" + kFilesFolder + "/" + file_list::ListFileName(version);
     int percentage = CheckedRollout(options.rollout);
-    CheckReadsBack(ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, ""), fields);
+    CheckReadsBack(ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, fields.fileListUrl, ""),
+                   fields);
 
     fs::path site(options.site);
     fs::path filesFolder = site / kFilesFolder;
     fs::path updateFolder = site / kUpdateFolder;
     fs::path manifestPath = updateFolder / kManifestName;
     fs::path packagePath = filesFolder / (version + ".cvz");
+    fs::path listPath = filesFolder / file_list::ListFileName(version);
 
     release_signing::PrivateKey key;
     std::string keyError;
@@ -284,17 +331,21 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     } catch (const package_writer::PackError& e) {
         Refuse(e.what());
     }
-    CheckWithInstallerReader(package.path().string(), version, packed.files + packed.folders);
+    file_list::FileList list = CheckWithInstallerReader(package.path().string(), version, packed.files + packed.folders);
 
-    std::string signedLines;
+    std::string signedLines, listText;
     try {
         signedLines = release_signing::SignReleaseLines(key, version, package.path().string());
+        listText = file_list_builder::SignedList(key, list);
     } catch (const release_signing::SigningError& e) {
         Refuse("the package cannot be signed: " + e.message);
     }
-    std::string manifest = ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, signedLines) +
+    std::string manifest = ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl,
+                                        fields.fileListUrl, signedLines) +
                            RolloutLines(fields.rollout, fields.fallback);
     CheckReadsBack(manifest, fields);
+    std::string cost = UpdateCostFrom(manifestPath, filesFolder, release_signing::PublicKeyOf(key), list,
+                                      package.path().string(), listText.size());
 
     // Machines that took the old manifest may be downloading the old package, and its
     // signed digest must keep matching: a published package is never rewritten.
@@ -306,12 +357,18 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     } else {
         package.PlaceAs(packagePath);
     }
+    // The list is signed, and ed25519 signs the same bytes the same way: a list
+    // published already for this package has these bytes.
+    PendingFile pendingList(filesFolder, file_list::ListFileName(version));
+    WriteNewFile(pendingList.path(), listText);
+    pendingList.PlaceAs(listPath);
 
-    // Last, and only once the package is in place: the manifest.
+    // Last, and only once the package and its list are in place: the manifest.
     PendingFile pendingManifest(updateFolder, kManifestName);
     WriteNewFile(pendingManifest.path(), manifest);
     pendingManifest.PlaceAs(manifestPath);
-    return {packagePath.string(), manifestPath.string(), manifest, percentage, fields.fallback.version};
+    return {packagePath.string(), manifestPath.string(), manifest, listPath.string(), cost, percentage,
+            fields.fallback.version};
 }
 
 int RunReleaseCommand(int argc, char** argv) {
@@ -350,14 +407,15 @@ int RunReleaseCommand(int argc, char** argv) {
     }
     try {
         PublishedRelease release = Publish(options);
-        std::printf("released %s:\n  %s\n  %s (written last)\n", options.version.c_str(),
-                    release.packagePath.c_str(), release.manifestPath.c_str());
+        std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s", options.version.c_str(),
+                    release.packagePath.c_str(), release.listPath.c_str(), release.manifestPath.c_str(),
+                    release.updateCost.c_str());
         if (release.rollout < 100)
             std::printf("to %d%% of the machines; %s\n", release.rollout,
                         release.fallbackVersion.empty()
                             ? "the others keep what they have (a fresh install takes this release)"
                             : ("the others are offered " + release.fallbackVersion).c_str());
-        std::printf("Upload the package first and the manifest last.\n");
+        std::printf("Upload the package and its list first and the manifest last.\n");
         return 0;
     } catch (const ReleaseRefused& e) {
         std::fprintf(stderr, "release refused: %s\n", e.what());

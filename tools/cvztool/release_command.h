@@ -2,6 +2,7 @@
 // SITE folder that any static web server or CDN serves as it is:
 //
 //   SITE/velmora2/files/V.cvz          the package, packed, checked and signed
+//   SITE/velmora2/files/V.list         its signed file list, for updates that fetch only what changed
 //   SITE/velmora2/update/update.inf    the manifest that points every machine at it
 //
 // With --rollout N the release goes to N percent of the machines. Below 100 the
@@ -39,6 +40,10 @@ struct PublishedRelease {
     std::string packagePath;
     std::string manifestPath;
     std::string manifestText;
+    std::string listPath;
+    // What an update from the release published before costs, as a line of text;
+    // "" when there was none with a list.
+    std::string updateCost;
     int rollout = 100;            // the percentage of machines that take it
     std::string fallbackVersion;  // what machines outside a partial rollout are offered; "" for none
 };
@@ -50,7 +55,8 @@ PublishedRelease Publish(const ReleaseOptions& options);
 // The manifest for a release: one line per field, each ending in LF, so that the last
 // one is read too; `signedLines` (the digest and signature lines) follow as given.
 std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
-                         const std::string& downloadUrl, const std::string& signedLines);
+                         const std::string& downloadUrl, const std::string& fileListUrl,
+                         const std::string& signedLines);
 
 // `cvztool release ...`: arguments after the command name. Exit 0 published, 4
 // refused (reason on standard error), 64 usage.
