@@ -30,6 +30,9 @@ import winenv  # noqa: E402
 
 OUT = ROOT / "build" / "demo"
 SUITE_TOKEN = "kqvwtzrnbpxyjdgfh"
+# Skin files beside the ones that name the release: the same in 2.01 and 2.02, so
+# that the update fetches only the few that change.
+DEMO_PARTS = 40
 INFO_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2\\INFO"
 SETTINGS_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2"
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
@@ -230,9 +233,10 @@ def show_manifest():
 
 
 def release(version, skins, comment, build, args, base_url, rollout=None):
-    suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins)
-    step("release %s of the stand-in suite (BIN\\Cubelet.exe, BIN\\InitVL2.exe, three skin files) from %s%s:"
-         % (version, shown_path(suite), "" if rollout is None else ", to %s%% of the machines" % rollout))
+    suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins, parts=DEMO_PARTS)
+    step("release %s of the stand-in suite (BIN\\Cubelet.exe, BIN\\InitVL2.exe, four skin files whose text names "
+         "the release, one with a Korean name, and %d more that stay the same) from %s%s:"
+         % (version, DEMO_PARTS, shown_path(suite), "" if rollout is None else ", to %s%% of the machines" % rollout))
     command = suite_release.release_command(version, shown_path(suite), shown_path(OUT / "site"),
                                             shown_path(args.key), base_url, comment, tool=shown_path(args.cvztool))
     run_tool(command + ([] if rollout is None else ["--rollout", rollout]))
@@ -269,7 +273,8 @@ def held_back(person, server, launcher):
     expect(code == 0, "the launcher ended with %d" % code)
     expect(winenv.wait_until(lambda: suite_log(person.prefix, "2.01").count(SUITE_TOKEN) > starts, 20),
            "the 2.01 suite was not started")
-    expect(not server.requests_for(setup_flow.PACKAGE_PATH % "2.02"), "the 2.02 package was downloaded")
+    for fetched in ("/velmora2/files/2.02.cvz", "/velmora2/files/2.02.list"):
+        expect(not server.requests_for(fetched), "%s was downloaded" % fetched)
     step("the launcher started the installed 2.01 suite again (code 0) and downloaded nothing; nginx's access "
          "log, the manifest and packages:")
     for line in server.access_lines():
@@ -359,10 +364,14 @@ def life_cycle(args, build, prefix, display, server, base_url):
     show_files(prefix)
     show_suite_logs(prefix, ["2.01", "2.02"])
     seen = show_reports(server, seen)
-    show("nginx's access log, the manifest and packages:")
+    show("nginx's access log, the manifest, the packages and the file list:")
     for line in server.access_lines():
         if "/velmora2/" in line:
             show(line, 2)
+    package = suite_release.package(OUT / "site", "2.02").stat().st_size
+    fetched = server.bytes_sent("/velmora2/files/2.02.")
+    show("the update fetched %d bytes (the file list and ranges of the package), %.1f %% of the %d-byte package"
+         % (fetched, 100.0 * fetched / package, package))
     expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.02", "VERSION is not 2.02")
     uninstaller = expect((values(keys, UNINSTALL_KEY) or {}).get("UninstallString", "").strip('"'),
                          "no uninstall entry")
