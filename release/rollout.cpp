@@ -1,15 +1,12 @@
 #include "release/rollout.h"
 
-#include <gcrypt.h>
-
-#include "release/release_key.h"
+#include "release/release_signature.h"
 
 namespace rollout {
 
 namespace {
 
 constexpr int kEveryMachine = 100;
-constexpr size_t kSha256Bytes = 32;
 
 }  // namespace
 
@@ -21,14 +18,13 @@ bool IsWellFormedId(const std::string& id) {
 }
 
 bool PositionFor(const std::string& id, const std::string& version, uint32_t& position) {
-    if (!release_key::StartCryptoLibrary()) return false;
     // Line breaks keep the two texts apart, so no other id and version run together
     // into the same bytes.
-    std::string message = "velmora2-rollout\n" + id + "\n" + version + "\n";
-    unsigned char digest[kSha256Bytes];
-    gcry_md_hash_buffer(GCRY_MD_SHA256, digest, message.data(), message.size());
-    position = static_cast<uint32_t>(digest[0]) << 24 | static_cast<uint32_t>(digest[1]) << 16 |
-               static_cast<uint32_t>(digest[2]) << 8 | static_cast<uint32_t>(digest[3]);
+    std::string digest = release_signature::Sha256("velmora2-rollout\n" + id + "\n" + version + "\n");
+    if (digest.empty()) return false;
+    const unsigned char* first = reinterpret_cast<const unsigned char*>(digest.data());
+    position = static_cast<uint32_t>(first[0]) << 24 | static_cast<uint32_t>(first[1]) << 16 |
+               static_cast<uint32_t>(first[2]) << 8 | static_cast<uint32_t>(first[3]);
     return true;
 }
 
