@@ -12,8 +12,8 @@ namespace rollout {
 std::string MachineRolloutId() {
     std::string kept = ReadSetting(SettingKind::RolloutId);
     if (IsWellFormedId(kept)) return kept;
-    // The system's generator, not the crypto library's: the library would gather its
-    // own entropy first, which costs a start far more than these 16 bytes.
+    // The system's generator, which Windows keeps ready: the crypto library would
+    // first gather entropy of its own, for 16 bytes that guard no secret.
     unsigned char bytes[kIdBytes];
     if (!RtlGenRandom(bytes, sizeof bytes)) return "";
     std::string id = release_encoding::EncodeHex(std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
