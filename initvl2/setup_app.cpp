@@ -8,11 +8,12 @@
 #include "app/system_probes.h"
 #include "app/version_text.h"
 #include "framework/system_library.h"
-#include "framework/text.h"
 #include "install/process_finder.h"
 #include "install/running_copy.h"
 #include "net/manifest_client.h"
 #include "release/release_signature.h"
+#include "release/rollout.h"
+#include "release/rollout_id.h"
 #include "setup_ui/setup_dialog.h"
 
 namespace {
@@ -23,6 +24,16 @@ const char* const kNoAnswer =
     "업데이트 서버에 연결할 수 없습니다. 인터넷 연결을 확인한 후 잠시 뒤에 다시 실행해 주십시오.";
 const char* const kUnusableAnswer =
     "업데이트 서버의 응답을 사용할 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
+
+const char* WhyNotChecked(startup_decision::CheckFailure failure) {
+    switch (failure) {
+        case startup_decision::CheckFailure::NoConnection: return kNoConnection;
+        case startup_decision::CheckFailure::NoAnswer: return kNoAnswer;
+        case startup_decision::CheckFailure::None:
+        case startup_decision::CheckFailure::UnusableAnswer: break;
+    }
+    return kUnusableAnswer;
+}
 
 // An update looks at its workers at least this often: the stall limit and the
 // wait before starting the installed suite are counted in these ticks.
@@ -66,47 +77,39 @@ BOOL SetupApp::InitInstance() {
     findings.installedVersion = LoadInstallInfo();
     timing_.Mark("registry");
 
-    bool connected = IsInternetConnected();
-    timing_.Mark("connection test");
-    if (!connected) {
-        CannotCheckForUpdate(kNoConnection);
-        return FALSE;
-    }
     UpdateManifest manifest;
-    ManifestStatus status = FetchManifest(manifest);
-    timing_.Mark("manifest fetch");
-    if (status == ManifestStatus::NoAnswer) {
-        CannotCheckForUpdate(kNoAnswer);
-        return FALSE;
+    startup_decision::ManifestAnswer answer = AskForManifest(manifest);
+    startup_decision::Questions questions;
+    questions.takesPartialRelease = [&manifest](int percentage) {
+        return rollout::TakesRelease(rollout::MachineRolloutId(), manifest.version, percentage);
+    };
+    questions.isSigned = [](const OfferedRelease& release) {
+        return release_signature::CheckRelease(release) == release_signature::ReleaseCheck::ok;
+    };
+    startup_decision::Outcome outcome =
+        startup_decision::Decide(findings.installedVersion, answer, manifest, questions);
+    switch (outcome.action) {
+        case startup_decision::Action::StartInstalledSuite:
+            LaunchInstalledSuite(findings.installedVersion);
+            return FALSE;
+        case startup_decision::Action::CannotCheck:
+            CannotCheckForUpdate(WhyNotChecked(outcome.failure));
+            return FALSE;
+        case startup_decision::Action::InstallRelease:
+        case startup_decision::Action::InstallFallback:
+            break;
     }
-    if (status != ManifestStatus::Read || text::Left(manifest.downloadUrl, 4) != "http") {
-        CannotCheckForUpdate(kUnusableAnswer);
-        return FALSE;
-    }
-    findings.manifestVersion = manifest.version;
-    findings.downloadUrl = manifest.downloadUrl;
-    findings.manifestDate = manifest.date;
+
+    OfferedRelease chosen = outcome.action == startup_decision::Action::InstallFallback ? manifest.fallback
+                                                                                       : ManifestRelease(manifest);
+    findings.manifestVersion = chosen.version;
+    findings.downloadUrl = chosen.downloadUrl;
+    findings.manifestDate = chosen.date;
     findings.manifestComment = manifest.comment;
-    findings.manifestSha256 = manifest.sha256;
-    findings.manifestFileListUrl = manifest.fileListUrl;
-
+    findings.manifestSha256 = chosen.sha256;
+    // The file list is the manifest's own release's: a fallback is fetched whole.
+    if (outcome.action == startup_decision::Action::InstallRelease) findings.manifestFileListUrl = manifest.fileListUrl;
     bool fresh = findings.installedVersion.empty();
-    if (!fresh && !version_text::IsOlder(findings.installedVersion, findings.manifestVersion)) {
-        // Current or newer: the installed version starts, always. The manifest is
-        // not checked on this path, so it must not choose among the version
-        // folders on disk: pruning keeps the previous one, and whoever answers for
-        // the file server would otherwise make every start run it.
-        LaunchInstalledSuite(findings.installedVersion);
-        return FALSE;
-    }
-
-    // Only a release the vendor signed is downloaded: a manifest that anyone on the
-    // way could have written counts as one that could not be read. Checked only
-    // here, so that a start of the current suite pays nothing for it.
-    if (release_signature::CheckManifestSignature(manifest) != release_signature::ReleaseCheck::ok) {
-        CannotCheckForUpdate(kUnusableAnswer);
-        return FALSE;
-    }
 
     std::string prefix = version_text::Prefix(findings.manifestVersion);
     CreateFolderTree(findings.programFilesPath, prefix);
@@ -127,6 +130,20 @@ BOOL SetupApp::InitInstance() {
     else
         RunUpdate(runner);
     return FALSE;
+}
+
+startup_decision::ManifestAnswer SetupApp::AskForManifest(UpdateManifest& manifest) {
+    bool connected = IsInternetConnected();
+    timing_.Mark("connection test");
+    if (!connected) return startup_decision::ManifestAnswer::NoConnection;
+    ManifestStatus status = FetchManifest(manifest);
+    timing_.Mark("manifest fetch");
+    switch (status) {
+        case ManifestStatus::Read: return startup_decision::ManifestAnswer::Read;
+        case ManifestStatus::NoAnswer: return startup_decision::ManifestAnswer::NoAnswer;
+        case ManifestStatus::Unusable: break;
+    }
+    return startup_decision::ManifestAnswer::Unusable;
 }
 
 void SetupApp::RunUpdate(install::SetupRunner& runner) {

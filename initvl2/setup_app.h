@@ -10,6 +10,7 @@
 #include <string>
 
 #include "initvl2/launch_timing.h"
+#include "initvl2/startup_decision.h"
 #include "initvl2/startup_findings.h"
 #include "framework/application.h"
 #include "framework/scoped.h"
@@ -28,6 +29,8 @@ class SetupApp : public Application {
     ScopedModule user32Module;
 
  private:
+    // Tests the connection and, when there is one, fetches the update manifest.
+    startup_decision::ManifestAnswer AskForManifest(UpdateManifest& manifest);
     void LaunchInstalledSuite(const std::string& version);
     // Starts the installed suite, or with nothing installed says why not.
     void CannotCheckForUpdate(const char* reason);

@@ -11,7 +11,8 @@ struct StartupFindings {
     SetupMode setupMode = SetupMode::Undecided;
     std::string programFilesPath;
     std::string installedVersion;  // "" when nothing is installed
-    // The update manifest's values.
+    // The release this run installs, as the update manifest names it: its own, or
+    // its fallback for a machine outside a partial rollout.
     std::string manifestVersion;
     std::string downloadUrl;
     std::string manifestDate;

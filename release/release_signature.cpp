@@ -88,9 +88,11 @@ std::string BuiltInPublicKey() {
     return key;
 }
 
-ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest) {
-    return VerifyRelease(BuiltInPublicKey(), manifest.version, manifest.sha256, manifest.signature);
+ReleaseCheck CheckRelease(const OfferedRelease& release) {
+    return VerifyRelease(BuiltInPublicKey(), release.version, release.sha256, release.signature);
 }
+
+ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest) { return CheckRelease(ManifestRelease(manifest)); }
 
 std::string Sha256(const std::string& bytes) {
     if (!release_key::StartCryptoLibrary()) return "";

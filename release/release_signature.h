@@ -14,6 +14,7 @@
 
 #include <string>
 
+struct OfferedRelease;
 struct UpdateManifest;
 
 namespace release_signature {
@@ -49,7 +50,10 @@ ReleaseCheck VerifyMessage(const std::string& publicKey, const std::string& mess
 // 32 raw bytes.
 std::string BuiltInPublicKey();
 
-// VerifyRelease with the built-in key and the manifest's version, digest and signature.
+// VerifyRelease with the built-in key and the release's version, digest and signature.
+ReleaseCheck CheckRelease(const OfferedRelease& release);
+
+// CheckRelease of the manifest's own release.
 ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest);
 
 // The SHA-256 of `bytes`, 32 raw bytes; "" when the library cannot be started.

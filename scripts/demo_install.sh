@@ -3,8 +3,10 @@
 # vendor's web server (nginx). Builds the native cvztool, makes a signing key for
 # the demo (build/demo/release-key.pem, never in the repository), builds the Windows
 # programs with its public half in build/demo-win32, then runs
-# tools/demo/life_cycle_demo.py: release 2.01, install it, release 2.02, update,
-# remove. Screenshots, the site, nginx's logs and the Wine prefix stay in build/demo/.
+# tools/demo/life_cycle_demo.py: release 2.01, install it, release 2.02 to 0% of the
+# machines (nothing changes), widen it to 100% (the next start updates), remove, and
+# the adoption report with its chart. Screenshots, the chart, the site, nginx's logs
+# and the Wine prefix stay in build/demo/.
 #
 # Arguments configure the demo's build, on top of the win32 preset: for another
 # port, -DVL2_FILE_SERVER=127.0.0.1:PORT -DVL2_REPORT_SERVER=127.0.0.1:PORT.

@@ -1,19 +1,16 @@
 #include "tools/cvztool/release_command.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <random>
 
 #include "app/install_paths.h"
 #include "app/version_text.h"
@@ -22,65 +19,33 @@
 #include "net/manifest.h"
 #include "install/changed_files.h"
 #include "release/file_list.h"
+#include "release/release_signature.h"
 #include "tools/cvztool/file_list_builder.h"
 #include "tools/cvztool/package_writer.h"
 #include "tools/cvztool/release_signing.h"
-#include "tools/cvztool/site_lock.h"
+#include "tools/cvztool/site_files.h"
 
 namespace fs = std::filesystem;
+using site_files::kFilesFolder;
+using site_files::kManifestName;
+using site_files::kUpdateFolder;
+using site_files::LockSite;
+using site_files::PendingFile;
+using site_files::Quoted;
+using site_files::ReadWhole;
+using site_files::Refuse;
+using site_files::WriteNewFile;
 
 namespace release_command {
 
 namespace {
 
-const char kFilesFolder[] = "velmora2/files";
-const char kUpdateFolder[] = "velmora2/update";
-const char kManifestName[] = "update.inf";
+constexpr int kEveryMachine = 100;
+
 // The installer refuses an entry whose path, in its ANSI form, is longer than this;
 // and a 64-bit Windows puts 32-bit programs in the longest Program Files folder.
 constexpr size_t kLongestWindowsPath = 259;
 const char kLongestProgramFiles[] = "C:\\Program Files (x86)";
-
-[[noreturn]] void Refuse(const std::string& why) { throw ReleaseRefused(why); }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// A file this run created under a temporary name: removed unless it was renamed
-// into place, so a refused release leaves nothing behind in SITE.
-class PendingFile {
- public:
-    explicit PendingFile(const fs::path& folder, const std::string& finalName) {
-        std::random_device random;
-        path_ = folder / text::Format(".%s.%ld.%08x", finalName.c_str(), static_cast<long>(getpid()), random());
-    }
-    ~PendingFile() {
-        if (!placed_) ::unlink(path_.c_str());
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    const fs::path& path() const { return path_; }
-    // Flushes the bytes to the disk and renames them to `target` in one step: a
-    // reader sees the old file or the whole new one, before and after a crash.
-    void PlaceAs(const fs::path& target) {
-        SyncPath(path_, O_RDONLY);
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            Refuse(Quoted(target.string()) + " cannot be written: " + std::strerror(errno));
-        placed_ = true;
-        SyncPath(target.parent_path(), O_RDONLY | O_DIRECTORY);
-    }
-
- private:
-    static void SyncPath(const fs::path& path, int flags) {
-        int fd = ::open(path.c_str(), flags);
-        bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0) ::close(fd);
-        if (!synced) Refuse(Quoted(path.string()) + " cannot be flushed to disk: " + std::strerror(errno));
-    }
-
-    fs::path path_;
-    bool placed_ = false;
-};
 
 class ScratchFolder {
  public:
@@ -100,12 +65,6 @@ class ScratchFolder {
  private:
     std::string path_;
 };
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) Refuse(Quoted(path.string()) + " cannot be read");
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string InCodePage949(const std::string& utf8, const char* what) {
     try {
@@ -154,11 +113,65 @@ void CheckReadsBack(const std::string& manifest, const UpdateManifest& wanted) {
                   {"date", read.date, wanted.date},
                   {"comment", read.comment, wanted.comment},
                   {"download address", read.downloadUrl, wanted.downloadUrl},
-                  {"file list address", read.fileListUrl, wanted.fileListUrl}};
+                  {"file list address", read.fileListUrl, wanted.fileListUrl},
+                  {"rollout", read.rollout, wanted.rollout},
+                  {"fallback version", read.fallback.version, wanted.fallback.version},
+                  {"fallback date", read.fallback.date, wanted.fallback.date},
+                  {"fallback download address", read.fallback.downloadUrl, wanted.fallback.downloadUrl},
+                  {"fallback digest", read.fallback.sha256, wanted.fallback.sha256},
+                  {"fallback signature", read.fallback.signature, wanted.fallback.signature}};
     for (const Field& field : fields)
         if (field.got != field.expected)
             Refuse(std::string("the installer would read the ") + field.name + " " + Quoted(field.expected) + " as " +
                    Quoted(field.got));
+    if (read.hasRollout != wanted.hasRollout) Refuse("the installer would not read the rollout line as written");
+}
+
+// The percentage that --rollout gives; every machine without it.
+int CheckedRollout(const std::string& rollout) {
+    int percentage = kEveryMachine;
+    if (!rollout.empty() && !ReadRolloutPercentage(rollout, percentage))
+        Refuse("the rollout " + Quoted(rollout) + " is not an integer from 0 to 100");
+    return percentage;
+}
+
+// The release that machines outside a partial rollout take: SITE's current release
+// when every machine has it, or the fallback SITE's current partial release already
+// names. It must be one the programs install: signed with this key, and older than
+// the new release.
+OfferedRelease FallbackFor(const fs::path& manifestPath, const std::string& version,
+                          const release_signing::PrivateKey& key) {
+    std::error_code error;
+    UpdateManifest published;
+    if (!fs::exists(manifestPath, error) || !ParseManifest(ReadWhole(manifestPath), published)) return {};
+    bool wholeRollout = RolloutPercentage(published) >= kEveryMachine;
+    if (!wholeRollout && !HasFallback(published)) return {};
+    OfferedRelease fallback = wholeRollout ? ManifestRelease(published) : published.fallback;
+    if (!version_text::IsOlder(fallback.version, version))
+        Refuse("the fallback " + Quoted(fallback.version) + " that machines outside the rollout would take is not "
+               "older than " + Quoted(version));
+    std::string publicKey;
+    try {
+        publicKey = release_signing::PublicKeyOf(key);
+    } catch (const release_signing::SigningError& e) {
+        Refuse("the key's public half cannot be made: " + e.message);
+    }
+    release_signature::ReleaseCheck check =
+        release_signature::VerifyRelease(publicKey, fallback.version, fallback.sha256, fallback.signature);
+    if (check != release_signature::ReleaseCheck::ok)
+        Refuse("the fallback " + Quoted(fallback.version) + " in " + Quoted(manifestPath.string()) +
+               " would never be installed: " + release_signature::Describe(check));
+    return fallback;
+}
+
+// The rollout line and, below 100, the fallback's lines, each ending in LF.
+std::string RolloutLines(const std::string& rollout, const OfferedRelease& fallback) {
+    if (rollout.empty()) return "";
+    std::string lines = "rollout=" + rollout + "\n";
+    if (fallback.version.empty()) return lines;
+    return lines + "fallback-version=" + fallback.version + "\nfallback-date=" + fallback.date +
+           "\nfallback-download=" + fallback.downloadUrl + "\nfallback-sha256=" + fallback.sha256 +
+           "\nfallback-signature=" + fallback.signature + "\n";
 }
 
 // A release must be newer than the site's, as the installer compares them, or no
@@ -209,23 +222,6 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
     return ReadWhole(a) == ReadWhole(b);
 }
 
-void WriteNewFile(const fs::path& path, const std::string& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0) Refuse(Quoted(path.string()) + " cannot be created: " + std::strerror(errno));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            int error = errno;
-            ::close(fd);
-            Refuse(Quoted(path.string()) + " cannot be written: " + std::strerror(error));
-        }
-        done += static_cast<size_t>(put);
-    }
-    if (::close(fd) != 0) Refuse(Quoted(path.string()) + " cannot be written: " + std::strerror(errno));
-}
-
 void CreateFolders(const fs::path& folder) {
     std::error_code error;
     fs::create_directories(folder, error);
@@ -274,17 +270,6 @@ std::string UpdateCostFrom(const fs::path& manifestPath, const fs::path& filesFo
                         static_cast<unsigned long long>(list.packageSize));
 }
 
-site_lock::SiteLock LockSite(const fs::path& site) {
-    try {
-        return site_lock::SiteLock(site.string());
-    } catch (const site_lock::LockNotTaken& e) {
-        if (e.busy())
-            Refuse("another cvztool release is publishing into " + site.string() + " (it holds " +
-                   (site / site_lock::kLockFileName).string() + "); release again once it has finished");
-        Refuse(e.what());
-    }
-}
-
 }  // namespace
 
 std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
@@ -309,6 +294,7 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     std::string baseUrl = CheckedBaseUrl(options.baseUrl);
     fields.downloadUrl = baseUrl + "/" + kFilesFolder + "/" + version + ".cvz";
     fields.fileListUrl = baseUrl + "/" + kFilesFolder + "/" + file_list::ListFileName(version);
+    int percentage = CheckedRollout(options.rollout);
     CheckReadsBack(ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, fields.fileListUrl, ""),
                    fields);
 
@@ -329,6 +315,10 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     CreateFolders(site);
     site_lock::SiteLock lock = LockSite(site);
     CheckNewerThanPublished(manifestPath, version, options.allowOlder);
+    // Written as the plain number, so that the line reads the same everywhere.
+    fields.hasRollout = !options.rollout.empty();
+    fields.rollout = fields.hasRollout ? std::to_string(percentage) : "";
+    if (percentage < kEveryMachine) fields.fallback = FallbackFor(manifestPath, version, key);
 
     CreateFolders(filesFolder);
     CreateFolders(updateFolder);
@@ -351,7 +341,8 @@ PublishedRelease Publish(const ReleaseOptions& options) {
         Refuse("the package cannot be signed: " + e.message);
     }
     std::string manifest = ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl,
-                                        fields.fileListUrl, signedLines);
+                                        fields.fileListUrl, signedLines) +
+                           RolloutLines(fields.rollout, fields.fallback);
     CheckReadsBack(manifest, fields);
     std::string cost = UpdateCostFrom(manifestPath, filesFolder, release_signing::PublicKeyOf(key), list,
                                       package.path().string(), listText.size());
@@ -376,20 +367,21 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     PendingFile pendingManifest(updateFolder, kManifestName);
     WriteNewFile(pendingManifest.path(), manifest);
     pendingManifest.PlaceAs(manifestPath);
-    return {packagePath.string(), manifestPath.string(), manifest, listPath.string(), cost};
+    return {packagePath.string(), manifestPath.string(), manifest, listPath.string(), cost, percentage,
+            fields.fallback.version};
 }
 
 int RunReleaseCommand(int argc, char** argv) {
     const char* usage =
         "usage: cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
-        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older]\n";
+        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older] [--rollout PERCENT]\n";
     ReleaseOptions options;
     struct Valued {
         const char* name;
         std::string* value;
     } valued[] = {{"--key", &options.keyFile},    {"--version", &options.version}, {"--from", &options.fromFolder},
                   {"--site", &options.site},      {"--base-url", &options.baseUrl}, {"--date", &options.date},
-                  {"--comment", &options.comment}};
+                  {"--comment", &options.comment}, {"--rollout", &options.rollout}};
     for (int i = 0; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--allow-older") {
@@ -415,10 +407,15 @@ int RunReleaseCommand(int argc, char** argv) {
     }
     try {
         PublishedRelease release = Publish(options);
-        std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s"
-                    "Upload the package and its list first and the manifest last.\n",
-                    options.version.c_str(), release.packagePath.c_str(), release.listPath.c_str(),
-                    release.manifestPath.c_str(), release.updateCost.c_str());
+        std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s", options.version.c_str(),
+                    release.packagePath.c_str(), release.listPath.c_str(), release.manifestPath.c_str(),
+                    release.updateCost.c_str());
+        if (release.rollout < 100)
+            std::printf("to %d%% of the machines; %s\n", release.rollout,
+                        release.fallbackVersion.empty()
+                            ? "the others keep what they have (a fresh install takes this release)"
+                            : ("the others are offered " + release.fallbackVersion).c_str());
+        std::printf("Upload the package and its list first and the manifest last.\n");
         return 0;
     } catch (const ReleaseRefused& e) {
         std::fprintf(stderr, "release refused: %s\n", e.what());
