@@ -48,7 +48,7 @@ BOOL SetupApp::InitInstance() {
         return FALSE;
     }
     timing_.Mark("start-up probes");
-    findings.programFilesPath = ResolveSpecialFolders();
+    programFilesPath = ResolveSpecialFolders();
     timing_.Mark("special folders");
     if (!InitSockets()) {
         MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
@@ -74,7 +74,7 @@ BOOL SetupApp::InitInstance() {
 
     // GDI+ and the layered-window functions are started only once the window is
     // going to run (RunSetupWindow): a start of the current suite never needs them.
-    findings.installedVersion = LoadInstallInfo();
+    installedVersion = LoadInstallInfo();
     timing_.Mark("registry");
 
     UpdateManifest manifest;
@@ -87,10 +87,10 @@ BOOL SetupApp::InitInstance() {
         return release_signature::CheckRelease(release) == release_signature::ReleaseCheck::ok;
     };
     startup_decision::Outcome outcome =
-        startup_decision::Decide(findings.installedVersion, answer, manifest, questions);
+        startup_decision::Decide(installedVersion, answer, manifest, questions);
     switch (outcome.action) {
         case startup_decision::Action::StartInstalledSuite:
-            LaunchInstalledSuite(findings.installedVersion);
+            LaunchInstalledSuite(installedVersion);
             return FALSE;
         case startup_decision::Action::CannotCheck:
             CannotCheckForUpdate(WhyNotChecked(outcome.failure));
@@ -102,28 +102,20 @@ BOOL SetupApp::InitInstance() {
 
     OfferedRelease chosen = outcome.action == startup_decision::Action::InstallFallback ? manifest.fallback
                                                                                        : ManifestRelease(manifest);
-    findings.manifestVersion = chosen.version;
-    findings.downloadUrl = chosen.downloadUrl;
-    findings.manifestDate = chosen.date;
-    findings.manifestComment = manifest.comment;
-    findings.manifestSha256 = chosen.sha256;
-    // The file list is the manifest's own release's: a fallback is fetched whole.
-    if (outcome.action == startup_decision::Action::InstallRelease) findings.manifestFileListUrl = manifest.fileListUrl;
-    bool fresh = findings.installedVersion.empty();
-
-    std::string prefix = version_text::Prefix(findings.manifestVersion);
-    CreateFolderTree(findings.programFilesPath, prefix);
-    if (fresh) WriteWidgetDefaults(findings.programFilesPath, prefix);
-    findings.setupMode = fresh ? SetupMode::FreshInstall : SetupMode::Update;
-
+    bool fresh = installedVersion.empty();
     install::RunRequest request;
     request.mode = fresh ? install::RunMode::FreshInstall : install::RunMode::Update;
-    request.programFilesPath = findings.programFilesPath;
-    request.installedVersion = findings.installedVersion;
-    request.version = findings.manifestVersion;
-    request.downloadUrl = findings.downloadUrl;
-    request.sha256 = findings.manifestSha256;
-    request.fileListUrl = findings.manifestFileListUrl;
+    request.programFilesPath = programFilesPath;
+    request.installedVersion = installedVersion;
+    request.version = chosen.version;
+    request.downloadUrl = chosen.downloadUrl;
+    request.sha256 = chosen.sha256;
+    // The file list is the manifest's own release's: a fallback is fetched whole.
+    if (outcome.action == startup_decision::Action::InstallRelease) request.fileListUrl = manifest.fileListUrl;
+
+    std::string prefix = version_text::Prefix(request.version);
+    CreateFolderTree(programFilesPath, prefix);
+    if (fresh) WriteWidgetDefaults(programFilesPath, prefix);
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);
@@ -188,8 +180,8 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
     // With a version installed the suite starts as if nothing had happened: the
     // next start asks again. With nothing installed the user started this program
     // to install, and is told why nothing happens.
-    if (!findings.installedVersion.empty()) {
-        LaunchInstalledSuite(findings.installedVersion);
+    if (!installedVersion.empty()) {
+        LaunchInstalledSuite(installedVersion);
         return;
     }
     std::string message = std::string("Velmora 2.0 설치를 시작할 수 없습니다.\n") + reason;
@@ -197,6 +189,6 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
 }
 
 void SetupApp::LaunchInstalledSuite(const std::string& version) {
-    LaunchSuite(findings.programFilesPath, version);
+    LaunchSuite(programFilesPath, version);
     timing_.Mark("launch");
 }

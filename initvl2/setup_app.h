@@ -11,7 +11,6 @@
 
 #include "initvl2/launch_timing.h"
 #include "initvl2/startup_decision.h"
-#include "initvl2/startup_findings.h"
 #include "framework/application.h"
 #include "framework/scoped.h"
 #include "framework/scoped_gdiplus.h"
@@ -23,7 +22,10 @@ class SetupApp : public Application {
     BOOL InitInstance() override;
     int ExitInstance() override;
 
-    StartupFindings findings;
+    // What start-up found: the root of every install path, and the VERSION of the
+    // installed suite ("" when nothing is installed).
+    std::string programFilesPath;
+    std::string installedVersion;
     int osClass = 9;  // not yet classified
     ScopedGdiplusToken gdiplusToken;
     ScopedModule user32Module;
