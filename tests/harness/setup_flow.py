@@ -81,7 +81,12 @@ class InstallerRun:
         self.process = self.prefix.start([self.program or self.test.installer()])
         if wait_window:
             self.origin = self.wait_geometry(454, 304)
-            self.test.assertIsNotNone(self.origin, "the setup window did not appear")
+            if self.origin is None:
+                # What was there instead: a box, another window, or nothing at all.
+                self.display.screenshot(self.test.artefact("no-setup-window.png"))
+                self.test.fail("the setup window did not appear; the program %s; windows: %s" % (
+                    "ended with %s" % self.process.poll() if self.process.poll() is not None else "runs",
+                    [self.display.window_name(w) for w in self.display.find_windows()]))
             time.sleep(0.5)
         return self
 
