@@ -7,11 +7,12 @@
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "app/version_text.h"
+#include "build_settings.h"
 #include "framework/system_library.h"
-#include "framework/text.h"
 #include "install/process_finder.h"
 #include "install/running_copy.h"
 #include "net/manifest_client.h"
+#include "net/server_address.h"
 #include "release/release_signature.h"
 #include "setup_ui/setup_dialog.h"
 
@@ -79,7 +80,9 @@ BOOL SetupApp::InitInstance() {
         CannotCheckForUpdate(kNoAnswer);
         return FALSE;
     }
-    if (status != ManifestStatus::Read || text::Left(manifest.downloadUrl, 4) != "http") {
+    // A package address in plain HTTP from an https file server is no silent step
+    // down: the manifest is as unusable as one that names no package at all.
+    if (status != ManifestStatus::Read || !server_address::IsUsableDownloadUrl(manifest.downloadUrl, VL2_FILE_SERVER)) {
         CannotCheckForUpdate(kUnusableAnswer);
         return FALSE;
     }
