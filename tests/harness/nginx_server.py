@@ -31,8 +31,11 @@ def free_port():
 
 
 class NginxServer:
-    def __init__(self, site, run_folder, port=vendor_server.PORT):
-        self.site, self.run_folder, self.port = Path(site), Path(run_folder), port
+    """`tls`: a tls_certificates.Certificate to serve HTTPS with (on localhost), or None
+    for plain HTTP."""
+
+    def __init__(self, site, run_folder, port=vendor_server.PORT, tls=None):
+        self.site, self.run_folder, self.port, self.tls = Path(site), Path(run_folder), port, tls
         self.process = None
 
     def __enter__(self):
@@ -43,10 +46,14 @@ class NginxServer:
         self.stop()
 
     def url(self, path):
+        if self.tls:
+            return "https://localhost:%d%s" % (self.port, path)
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
     def start(self, timeout=15):
-        self.process = subprocess.Popen(["bash", str(SERVE), str(self.site), str(self.port), str(self.run_folder)],
+        tls = ["--tls", str(self.tls.certificate), str(self.tls.key)] if self.tls else []
+        self.process = subprocess.Popen(["bash", str(SERVE)] + tls + [str(self.site), str(self.port),
+                                                                      str(self.run_folder)],
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         limit = time.monotonic() + timeout
         while time.monotonic() < limit:
