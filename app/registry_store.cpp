@@ -34,6 +34,7 @@ const SettingLocation kLocations[] = {
     {SettingKind::ModuleCore, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\CORE", nullptr},
     {SettingKind::Uninstall, HKEY_LOCAL_MACHINE, suite::kUninstallKey, nullptr},
     {SettingKind::AxCancel, HKEY_CURRENT_USER, suite::kCompanyKey, suite::kDeclineValue},
+    {SettingKind::RolloutId, HKEY_CURRENT_USER, suite::kInfoKey, "ROLLOUTID"},
 };
 
 const SettingLocation* Find(SettingKind kind) {
@@ -45,7 +46,8 @@ const SettingLocation* Find(SettingKind kind) {
 }  // namespace
 
 std::string ReadSetting(SettingKind kind) {
-    if (kind != SettingKind::InstallPath && kind != SettingKind::InstalledVersion && kind != SettingKind::UpdateDate)
+    if (kind != SettingKind::InstallPath && kind != SettingKind::InstalledVersion && kind != SettingKind::UpdateDate &&
+        kind != SettingKind::RolloutId)
         return "";
     const SettingLocation* location = Find(kind);
     ScopedRegKey key;

@@ -22,9 +22,10 @@ enum class SettingKind : int {
     ModuleCore = 33,
     Uninstall = 35,
     AxCancel = 36,
+    RolloutId = 37,  // which releases of a partial rollout this user takes first
 };
 
-// Defined for InstallPath, InstalledVersion and UpdateDate; any other kind, a
+// Defined for InstallPath, InstalledVersion, UpdateDate and RolloutId; any other kind, a
 // missing key or value, or a value too long for the 260-byte buffer reads as "".
 std::string ReadSetting(SettingKind kind);
 

@@ -49,6 +49,14 @@ bool ArchiveReader::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
     return true;
 }
 
+bool ArchiveReader::GetEntryExtent(int index, uint64_t& begin, uint64_t& end) const {
+    if (storage_.IsClosed() || index < 0 || index >= GetCount()) return false;
+    begin = static_cast<uint64_t>(directory_.entries[static_cast<size_t>(index)]->localHeaderOffset) +
+            directory_.bytesBeforeArchive;
+    end = directory_.Facts(index).rangeLimit;
+    return begin < end;
+}
+
 void ArchiveReader::CheckZlib(int result) {
     if (result != Z_OK && result != Z_NEED_DICT) CZipException::Raise(result, ArchivePath());
 }

@@ -45,6 +45,10 @@ class ArchiveReader {
                      ProgressCallback callback = nullptr, void* userData = nullptr, unsigned bufferSize = 65535);
     // Reads and checks an entry's data without writing it anywhere.
     bool TestFile(int index, unsigned bufferSize = 65535);
+    // Where entry `index` lies in the archive file: from its local header to where
+    // its range must end (the next entry's header, or the directory). False for an
+    // index out of range. Lets a caller fetch an entry's bytes alone.
+    bool GetEntryExtent(int index, uint64_t& begin, uint64_t& end) const;
 
     void SetPassword(const std::string& password) { password_ = password; }
     bool IsClosed() const { return storage_.IsClosed(); }

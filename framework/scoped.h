@@ -4,10 +4,10 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include "framework/wininet_calls.h"
 
 #include "framework/com_library.h"
 #include "framework/scoped_owner.h"
+#include "framework/wininet_calls.h"
 
 struct HandleTraits {
     static HANDLE Invalid() { return nullptr; }

@@ -14,6 +14,8 @@
 #include "net/manifest_client.h"
 #include "net/server_address.h"
 #include "release/release_signature.h"
+#include "release/rollout.h"
+#include "release/rollout_id.h"
 #include "setup_ui/setup_dialog.h"
 
 namespace {
@@ -24,6 +26,16 @@ const char* const kNoAnswer =
     "업데이트 서버에 연결할 수 없습니다. 인터넷 연결을 확인한 후 잠시 뒤에 다시 실행해 주십시오.";
 const char* const kUnusableAnswer =
     "업데이트 서버의 응답을 사용할 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
+
+const char* WhyNotChecked(startup_decision::CheckFailure failure) {
+    switch (failure) {
+        case startup_decision::CheckFailure::NoConnection: return kNoConnection;
+        case startup_decision::CheckFailure::NoAnswer: return kNoAnswer;
+        case startup_decision::CheckFailure::None:
+        case startup_decision::CheckFailure::UnusableAnswer: break;
+    }
+    return kUnusableAnswer;
+}
 
 // An update looks at its workers at least this often: the stall limit and the
 // wait before starting the installed suite are counted in these ticks.
@@ -38,7 +50,7 @@ BOOL SetupApp::InitInstance() {
         return FALSE;
     }
     timing_.Mark("start-up probes");
-    findings.programFilesPath = ResolveSpecialFolders();
+    programFilesPath = ResolveSpecialFolders();
     timing_.Mark("special folders");
     if (!InitSockets()) {
         MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
@@ -64,70 +76,72 @@ BOOL SetupApp::InitInstance() {
 
     // GDI+ and the layered-window functions are started only once the window is
     // going to run (RunSetupWindow): a start of the current suite never needs them.
-    findings.installedVersion = LoadInstallInfo();
+    installedVersion = LoadInstallInfo();
     timing_.Mark("registry");
 
-    bool connected = IsInternetConnected();
-    timing_.Mark("connection test");
-    if (!connected) {
-        CannotCheckForUpdate(kNoConnection);
-        return FALSE;
-    }
     UpdateManifest manifest;
-    ManifestStatus status = FetchManifest(manifest);
-    timing_.Mark("manifest fetch");
-    if (status == ManifestStatus::NoAnswer) {
-        CannotCheckForUpdate(kNoAnswer);
-        return FALSE;
-    }
-    // A package address in plain HTTP from an https file server is no silent step
-    // down: the manifest is as unusable as one that names no package at all.
-    if (status != ManifestStatus::Read || !server_address::IsUsableDownloadUrl(manifest.downloadUrl, VL2_FILE_SERVER)) {
-        CannotCheckForUpdate(kUnusableAnswer);
-        return FALSE;
-    }
-    findings.manifestVersion = manifest.version;
-    findings.downloadUrl = manifest.downloadUrl;
-    findings.manifestDate = manifest.date;
-    findings.manifestComment = manifest.comment;
-    findings.manifestSha256 = manifest.sha256;
-
-    bool fresh = findings.installedVersion.empty();
-    if (!fresh && !version_text::IsOlder(findings.installedVersion, findings.manifestVersion)) {
-        // Current or newer: the installed version starts, always. The manifest is
-        // not checked on this path, so it must not choose among the version
-        // folders on disk: pruning keeps the previous one, and whoever answers for
-        // the file server would otherwise make every start run it.
-        LaunchInstalledSuite(findings.installedVersion);
-        return FALSE;
+    startup_decision::ManifestAnswer answer = AskForManifest(manifest);
+    startup_decision::Questions questions;
+    questions.takesPartialRelease = [&manifest](int percentage) {
+        return rollout::TakesRelease(rollout::MachineRolloutId(), manifest.version, percentage);
+    };
+    questions.isSigned = [](const OfferedRelease& release) {
+        return release_signature::CheckRelease(release) == release_signature::ReleaseCheck::ok;
+    };
+    startup_decision::Outcome outcome =
+        startup_decision::Decide(installedVersion, answer, manifest, VL2_FILE_SERVER, questions);
+    switch (outcome.action) {
+        case startup_decision::Action::StartInstalledSuite:
+            LaunchInstalledSuite(installedVersion);
+            return FALSE;
+        case startup_decision::Action::CannotCheck:
+            CannotCheckForUpdate(WhyNotChecked(outcome.failure));
+            return FALSE;
+        case startup_decision::Action::InstallRelease:
+        case startup_decision::Action::InstallFallback:
+            break;
     }
 
-    // Only a release the vendor signed is downloaded: a manifest that anyone on the
-    // way could have written counts as one that could not be read. Checked only
-    // here, so that a start of the current suite pays nothing for it.
-    if (release_signature::CheckManifestSignature(manifest) != release_signature::ReleaseCheck::ok) {
-        CannotCheckForUpdate(kUnusableAnswer);
-        return FALSE;
-    }
-
-    std::string prefix = version_text::Prefix(findings.manifestVersion);
-    CreateFolderTree(findings.programFilesPath, prefix);
-    if (fresh) WriteWidgetDefaults(findings.programFilesPath, prefix);
-    findings.setupMode = fresh ? SetupMode::FreshInstall : SetupMode::Update;
-
+    OfferedRelease chosen = outcome.action == startup_decision::Action::InstallFallback ? manifest.fallback
+                                                                                       : ManifestRelease(manifest);
+    bool fresh = installedVersion.empty();
     install::RunRequest request;
     request.mode = fresh ? install::RunMode::FreshInstall : install::RunMode::Update;
-    request.programFilesPath = findings.programFilesPath;
-    request.installedVersion = findings.installedVersion;
-    request.version = findings.manifestVersion;
-    request.downloadUrl = findings.downloadUrl;
-    request.sha256 = findings.manifestSha256;
+    request.programFilesPath = programFilesPath;
+    request.installedVersion = installedVersion;
+    request.version = chosen.version;
+    request.downloadUrl = chosen.downloadUrl;
+    request.sha256 = chosen.sha256;
+    // The file list is the manifest's own release's: a fallback is fetched whole. So
+    // is a release whose list an https file server names in plain HTTP: the list
+    // would tell everyone on the way what is installed.
+    if (outcome.action == startup_decision::Action::InstallRelease &&
+        server_address::IsUsableDownloadUrl(manifest.fileListUrl, VL2_FILE_SERVER))
+        request.fileListUrl = manifest.fileListUrl;
+
+    std::string prefix = version_text::Prefix(request.version);
+    CreateFolderTree(programFilesPath, prefix);
+    if (fresh) WriteWidgetDefaults(programFilesPath, prefix);
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);
     else
         RunUpdate(runner);
     return FALSE;
+}
+
+startup_decision::ManifestAnswer SetupApp::AskForManifest(UpdateManifest& manifest) {
+    bool connected = IsInternetConnected();
+    timing_.Mark("connection test");
+    if (!connected) return startup_decision::ManifestAnswer::NoConnection;
+    ManifestStatus status = FetchManifest(manifest);
+    timing_.Mark("manifest fetch");
+    switch (status) {
+        case ManifestStatus::Read: return startup_decision::ManifestAnswer::Read;
+        case ManifestStatus::NoAnswer: return startup_decision::ManifestAnswer::NoAnswer;
+        case ManifestStatus::Unusable: break;
+    }
+    return startup_decision::ManifestAnswer::Unusable;
 }
 
 void SetupApp::RunUpdate(install::SetupRunner& runner) {
@@ -172,8 +186,8 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
     // With a version installed the suite starts as if nothing had happened: the
     // next start asks again. With nothing installed the user started this program
     // to install, and is told why nothing happens.
-    if (!findings.installedVersion.empty()) {
-        LaunchInstalledSuite(findings.installedVersion);
+    if (!installedVersion.empty()) {
+        LaunchInstalledSuite(installedVersion);
         return;
     }
     std::string message = std::string("Velmora 2.0 설치를 시작할 수 없습니다.\n") + reason;
@@ -181,6 +195,6 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
 }
 
 void SetupApp::LaunchInstalledSuite(const std::string& version) {
-    LaunchSuite(findings.programFilesPath, version);
+    LaunchSuite(programFilesPath, version);
     timing_.Mark("launch");
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "initvl2/launch_timing.h"
-#include "initvl2/startup_findings.h"
+#include "initvl2/startup_decision.h"
 #include "framework/application.h"
 #include "framework/scoped.h"
 #include "framework/scoped_gdiplus.h"
@@ -22,12 +22,17 @@ class SetupApp : public Application {
     BOOL InitInstance() override;
     int ExitInstance() override;
 
-    StartupFindings findings;
+    // What start-up found: the root of every install path, and the VERSION of the
+    // installed suite ("" when nothing is installed).
+    std::string programFilesPath;
+    std::string installedVersion;
     int osClass = 9;  // not yet classified
     ScopedGdiplusToken gdiplusToken;
     ScopedModule user32Module;
 
  private:
+    // Tests the connection and, when there is one, fetches the update manifest.
+    startup_decision::ManifestAnswer AskForManifest(UpdateManifest& manifest);
     void LaunchInstalledSuite(const std::string& version);
     // Starts the installed suite, or with nothing installed says why not.
     void CannotCheckForUpdate(const char* reason);

@@ -2,14 +2,18 @@
 
 namespace install {
 
-SetupRun::SetupRun(RunMode mode, bool suiteRunning)
-    : mode_(mode), phase_(mode == RunMode::Update ? RunPhase::Downloading : RunPhase::AwaitingTerms),
+SetupRun::SetupRun(RunMode mode, bool suiteRunning, bool changesOffered)
+    : mode_(mode),
+      changesOffered_(mode == RunMode::Update && changesOffered),
+      phase_(mode == RunMode::FreshInstall ? RunPhase::AwaitingTerms
+                                            : changesOffered_ ? RunPhase::FetchingChanges : RunPhase::Downloading),
       suiteRunning_(suiteRunning) {}
 
 RunStep SetupRun::Begin() {
-    // An update needs no answer from anybody: it fetches at once.
-    if (mode_ == RunMode::Update) return {RunAction::StartDownload};
-    return {};
+    // An update needs no answer from anybody: it fetches at once, only what changed
+    // when it can. A fresh install has nothing to build from.
+    if (mode_ == RunMode::FreshInstall) return {};
+    return {changesOffered_ ? RunAction::StartChanges : RunAction::StartDownload};
 }
 
 RunStep SetupRun::AcceptTerms() {
@@ -26,17 +30,39 @@ RunStep SetupRun::DeclineTerms() {
 }
 
 RunStep SetupRun::WorkerNotStarted() {
+    if (phase_ == RunPhase::FetchingChanges) return DownloadWholePackage();
     if (phase_ != RunPhase::Downloading && phase_ != RunPhase::Unpacking) return {};
     return GiveUp(RunMessage::WorkerNotStarted);
 }
 
-void SetupRun::DownloadProgress(unsigned long long received, unsigned long long total) {
-    if (phase_ != RunPhase::Downloading) return;
-    if (received != received_) {
-        received_ = received;
+void SetupRun::TakeBytes(unsigned long long count, unsigned long long total) {
+    if (count != received_) {
+        received_ = count;
         sinceLastBytes_ = 0;
     }
-    downloaded_ = Further(downloaded_, DisplayForBytes(received, total));
+    downloaded_ = Further(downloaded_, DisplayForBytes(count, total));
+}
+
+void SetupRun::ChangesProgress(unsigned long long fetched, unsigned long long total) {
+    if (phase_ == RunPhase::FetchingChanges) TakeBytes(fetched, total);
+}
+
+RunStep SetupRun::ChangesEnded(bool whole) {
+    if (phase_ != RunPhase::FetchingChanges) return {};
+    if (!whole) return DownloadWholePackage();
+    phase_ = RunPhase::Installing;
+    return {RunAction::Install};
+}
+
+RunStep SetupRun::DownloadWholePackage() {
+    phase_ = RunPhase::Downloading;
+    received_ = 0;
+    sinceLastBytes_ = 0;
+    return {RunAction::StartDownload};
+}
+
+void SetupRun::DownloadProgress(unsigned long long received, unsigned long long total) {
+    if (phase_ == RunPhase::Downloading) TakeBytes(received, total);
 }
 
 RunStep SetupRun::DownloadEnded(bool whole) {
@@ -82,11 +108,13 @@ RunStep SetupRun::Installed(bool uninstallerWritten) {
 }
 
 RunStep SetupRun::Tick(unsigned elapsedMilliseconds) {
-    if (phase_ == RunPhase::Downloading) {
+    if (phase_ == RunPhase::Downloading || phase_ == RunPhase::FetchingChanges) {
         sinceLastBytes_ += elapsedMilliseconds;
-        if (sinceLastBytes_ >= kStalledDownloadMilliseconds) return GiveUp(RunMessage::DownloadFailed);
+        if (sinceLastBytes_ >= kStalledDownloadMilliseconds)
+            return phase_ == RunPhase::FetchingChanges ? DownloadWholePackage() : GiveUp(RunMessage::DownloadFailed);
     }
-    if (mode_ == RunMode::Update && (phase_ == RunPhase::Downloading || phase_ == RunPhase::Unpacking)) {
+    if (mode_ == RunMode::Update && (phase_ == RunPhase::FetchingChanges || phase_ == RunPhase::Downloading ||
+                                     phase_ == RunPhase::Unpacking)) {
         sinceBegin_ += elapsedMilliseconds;
         if (!suiteRunning_ && !suiteStarted_ && sinceBegin_ >= kSuiteWaitMilliseconds) {
             suiteStarted_ = true;
@@ -110,6 +138,7 @@ ProgressDisplay SetupRun::Display() const {
     switch (phase_) {
         case RunPhase::AwaitingTerms:
             return kNothingShown;
+        case RunPhase::FetchingChanges:
         case RunPhase::Downloading:
             return Further(DisplayForStep(1), downloaded_);
         case RunPhase::Unpacking:

@@ -19,8 +19,9 @@ namespace install {
 enum class RunMode { FreshInstall, Update };
 
 enum class RunPhase {
-    AwaitingTerms,   // fresh install: the terms are shown, nothing has been fetched
-    Downloading,     // the package is on its way into the version's TEMP folder
+    AwaitingTerms,    // fresh install: the terms are shown, nothing has been fetched
+    FetchingChanges,  // update: the new folder is built from the installed one and what changed
+    Downloading,      // the package is on its way into the version's TEMP folder
     Unpacking,       // the package is checked against its signed digest, then extracted
     AwaitingFinish,  // fresh install: the version folder is whole; Finish installs it
     Installing,      // the running suite is asked to quit and the install sequence runs
@@ -30,7 +31,8 @@ enum class RunPhase {
 // What the driver of the run does at once, before the next event.
 enum class RunAction {
     None,
-    StartDownload,        // fetch the package into the version's TEMP folder
+    StartChanges,         // build the new folder from the installed one and the changed files
+    StartDownload,        // (stop fetching changes, then) fetch the package into the version's TEMP folder
     StartUnpacking,       // check the package against its signed digest, then extract it
     StartInstalledSuite,  // update: the suite was not running and the update takes a while
     Install,              // ask the running suite to quit, then the install sequence
@@ -67,14 +69,20 @@ class SetupRun {
     // keeps the user from the suite; a quick update spares the user the restart.
     static constexpr unsigned kSuiteWaitMilliseconds = 3000;
 
-    // `suiteRunning`: whether the installed suite was running when start-up decided.
-    SetupRun(RunMode mode, bool suiteRunning);
+    // `suiteRunning`: whether the installed suite was running when start-up decided;
+    // `changesOffered`: an update whose release has a file list, with the installed
+    // version's folder there to build from.
+    SetupRun(RunMode mode, bool suiteRunning, bool changesOffered = false);
 
     RunStep Begin();
     RunStep AcceptTerms();
     RunStep DeclineTerms();
     // The download or unpacking thread could not be started.
     RunStep WorkerNotStarted();
+    // Bytes fetched of the changes so far and, once known, in all (0 before).
+    void ChangesProgress(unsigned long long fetched, unsigned long long total);
+    // `whole`: the new folder is complete and every file is the listed one.
+    RunStep ChangesEnded(bool whole);
     // Byte counts so far; a total of 0 is unknown.
     void DownloadProgress(unsigned long long received, unsigned long long total);
     RunStep DownloadEnded(bool whole);
@@ -93,8 +101,12 @@ class SetupRun {
 
  private:
     RunStep GiveUp(RunMessage message);
+    // Any doubt about the changes: the whole package, as if they had not been offered.
+    RunStep DownloadWholePackage();
+    void TakeBytes(unsigned long long count, unsigned long long total);
 
     const RunMode mode_;
+    const bool changesOffered_;
     RunPhase phase_;
     bool suiteRunning_;
     bool suiteStarted_ = false;

@@ -18,8 +18,19 @@ const UINT kQuitRequestMilliseconds = 5000;
 
 }  // namespace
 
+namespace {
+
+// Only what changed can be fetched when the release lists its files and the
+// installed version's folder is there to copy the rest from.
+bool ChangesOffered(const RunRequest& request) {
+    return request.mode == RunMode::Update && !request.fileListUrl.empty() && !request.installedVersion.empty() &&
+           file_system::IsFolder(install_paths::VersionFolder(request.programFilesPath, request.installedVersion));
+}
+
+}  // namespace
+
 SetupRunner::SetupRunner(const RunRequest& request)
-    : request_(request), run_(request.mode, SuiteRuns()), lastPoll_(GetTickCount()) {}
+    : request_(request), run_(request.mode, SuiteRuns(), ChangesOffered(request)), lastPoll_(GetTickCount()) {}
 
 bool SetupRunner::SuiteRuns() const { return FindWindowA(suite::kWindowClass, nullptr) != nullptr; }
 
@@ -32,7 +43,12 @@ void SetupRunner::Poll() {
     DWORD now = GetTickCount();
     unsigned elapsed = now - lastPoll_;
     lastPoll_ = now;
-    if (run_.Phase() == RunPhase::Downloading && download_.IsRunning()) {
+    if (run_.Phase() == RunPhase::FetchingChanges && changes_.IsRunning()) {
+        uint64_t fetched = 0, toFetch = 0;
+        changes_.Progress(fetched, toFetch);
+        run_.ChangesProgress(fetched, toFetch);
+        if (changes_.HasEnded()) Carry(run_.ChangesEnded(changes_.Finish()));
+    } else if (run_.Phase() == RunPhase::Downloading && download_.IsRunning()) {
         DownloadProgress progress = download_.Progress();
         run_.DownloadProgress(progress.received, progress.total);
         if (download_.HasEnded()) Carry(run_.DownloadEnded(!download_.Finish().empty()));
@@ -46,8 +62,9 @@ void SetupRunner::Poll() {
 }
 
 void SetupRunner::WaitForWork(DWORD milliseconds) const {
-    HANDLE events[2];
+    HANDLE events[3];
     DWORD count = 0;
+    if (changes_.IsRunning()) events[count++] = changes_.EndEvent();
     if (download_.IsRunning()) events[count++] = download_.EndEvent();
     if (unpack_.IsRunning()) events[count++] = unpack_.EndEvent();
     if (count == 0)
@@ -60,6 +77,9 @@ void SetupRunner::Carry(const RunStep& step) {
     if (step.message != RunMessage::None) message_ = step.message;
     switch (step.action) {
         case RunAction::None:
+            break;
+        case RunAction::StartChanges:
+            StartChanges();
             break;
         case RunAction::StartDownload:
             StartDownload();
@@ -82,7 +102,25 @@ void SetupRunner::Carry(const RunStep& step) {
     }
 }
 
+void SetupRunner::StartChanges() {
+    const std::string& programFiles = request_.programFilesPath;
+    ChangesRequest changes;
+    changes.fileListUrl = request_.fileListUrl;
+    changes.packageUrl = request_.downloadUrl;
+    changes.version = request_.version;
+    changes.sha256 = request_.sha256;
+    changes.installedFolder = install_paths::VersionFolder(programFiles, request_.installedVersion);
+    changes.newFolder = install_paths::VersionFolder(programFiles, request_.version);
+    // Not the package's own name: a whole download may follow while a stalled job
+    // still holds its file.
+    changes.scratchPackage = install_paths::PackagePath(programFiles, request_.version) + ".ranges";
+    CreateDirectoryA((changes.newFolder + "\\TEMP").c_str(), nullptr);
+    if (!changes_.Start(changes)) Carry(run_.WorkerNotStarted());
+}
+
 void SetupRunner::StartDownload() {
+    // Any doubt about the changes ends them: the whole package is fetched instead.
+    if (changes_.IsRunning()) changes_.Abandon();
     const std::string& programFiles = request_.programFilesPath;
     // The tree was made for the version's first four characters; a longer version
     // text downloads into a folder of its own, which has to exist first.
@@ -118,6 +156,7 @@ void SetupRunner::Install() {
 }
 
 void SetupRunner::GiveUp(const RunStep& step) {
+    if (changes_.IsRunning()) changes_.Abandon();
     if (download_.IsRunning()) download_.Abandon();
     file_system::RemoveFile(install_paths::PackagePath(request_.programFilesPath, request_.version));
     if (step.startInstalledSuite && !SuiteRuns()) LaunchSuite(request_.programFilesPath, request_.installedVersion);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "install/changes_worker.h"
 #include "install/setup_run.h"
 #include "install/shortcuts.h"
 #include "install/unpack_worker.h"
@@ -24,7 +25,8 @@ struct RunRequest {
     std::string installedVersion;  // "" when nothing is installed
     std::string version;           // the whole version text: it names the version folder
     std::string downloadUrl;
-    std::string sha256;  // the package's signed digest, 64 hexadecimal digits
+    std::string sha256;       // the package's signed digest, 64 hexadecimal digits
+    std::string fileListUrl;  // the release's signed file list; "" when the manifest names none
 };
 
 class SetupRunner {
@@ -51,6 +53,7 @@ class SetupRunner {
 
  private:
     void Carry(const RunStep& step);
+    void StartChanges();
     void StartDownload();
     void StartUnpacking();
     void Install();
@@ -59,6 +62,7 @@ class SetupRunner {
 
     const RunRequest request_;
     SetupRun run_;
+    ChangesWorker changes_;
     DownloadWorker download_;
     UnpackWorker unpack_;
     DWORD lastPoll_;

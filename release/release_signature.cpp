@@ -50,9 +50,16 @@ std::string SignedMessage(const std::string& version, const std::string& sha256L
 
 ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& version, const std::string& sha256Text,
                            const std::string& signatureText) {
-    std::string digest, signature;
+    std::string digest;
     if (sha256Text.empty()) return ReleaseCheck::missingDigest;
     if (!DecodeDigest(sha256Text, digest)) return ReleaseCheck::malformedDigest;
+    // The digest is signed in its lower-case spelling, whatever case the line used.
+    return VerifyMessage(publicKey, SignedMessage(version, release_encoding::EncodeHex(digest)), signatureText);
+}
+
+ReleaseCheck VerifyMessage(const std::string& publicKey, const std::string& message,
+                           const std::string& signatureText) {
+    std::string signature;
     if (signatureText.empty()) return ReleaseCheck::missingSignature;
     if (!release_encoding::DecodeBase64(signatureText, signature) || signature.size() != kSignatureSize)
         return ReleaseCheck::malformedSignature;
@@ -63,8 +70,6 @@ ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& vers
         default: return ReleaseCheck::unusableKey;
     }
 
-    // The digest is signed in its lower-case spelling, whatever case the line used.
-    std::string message = SignedMessage(version, release_encoding::EncodeHex(digest));
     Sexp key = BuildSexp("(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", publicKey);
     Sexp data = BuildSexp("(data(flags eddsa)(hash-algo sha512)(value %b))", message);
     Sexp signatureValue =
@@ -83,8 +88,17 @@ std::string BuiltInPublicKey() {
     return key;
 }
 
-ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest) {
-    return VerifyRelease(BuiltInPublicKey(), manifest.version, manifest.sha256, manifest.signature);
+ReleaseCheck CheckRelease(const OfferedRelease& release) {
+    return VerifyRelease(BuiltInPublicKey(), release.version, release.sha256, release.signature);
+}
+
+ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest) { return CheckRelease(ManifestRelease(manifest)); }
+
+std::string Sha256(const std::string& bytes) {
+    if (!release_key::StartCryptoLibrary()) return "";
+    std::string digest(kDigestSize, '\0');
+    gcry_md_hash_buffer(GCRY_MD_SHA256, &digest[0], bytes.data(), bytes.size());
+    return digest;
 }
 
 bool FileSha256(const std::string& path, std::string& digest) {

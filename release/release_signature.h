@@ -14,6 +14,7 @@
 
 #include <string>
 
+struct OfferedRelease;
 struct UpdateManifest;
 
 namespace release_signature {
@@ -41,12 +42,22 @@ std::string SignedMessage(const std::string& version, const std::string& sha256L
 ReleaseCheck VerifyRelease(const std::string& publicKey, const std::string& version, const std::string& sha256Text,
                            const std::string& signatureText);
 
+// Checks `signatureText` (the base64 text of 64 bytes) as the ed25519 signature of
+// `message` made with `publicKey`; never missingDigest or malformedDigest.
+ReleaseCheck VerifyMessage(const std::string& publicKey, const std::string& message, const std::string& signatureText);
+
 // The public key built into the programs (the build's VL2_RELEASE_PUBLIC_KEY), as
 // 32 raw bytes.
 std::string BuiltInPublicKey();
 
-// VerifyRelease with the built-in key and the manifest's version, digest and signature.
+// VerifyRelease with the built-in key and the release's version, digest and signature.
+ReleaseCheck CheckRelease(const OfferedRelease& release);
+
+// CheckRelease of the manifest's own release.
 ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest);
+
+// The SHA-256 of `bytes`, 32 raw bytes; "" when the library cannot be started.
+std::string Sha256(const std::string& bytes);
 
 // The SHA-256 of a file's contents as 32 raw bytes, read in chunks so that a large
 // package costs no memory. False, with `digest` unchanged, when the file cannot be

@@ -3,8 +3,10 @@
 # vendor's web server (nginx). Builds the native cvztool, makes a signing key for
 # the demo (build/demo/release-key.pem, never in the repository), builds the Windows
 # programs with its public half in build/demo-win32, then runs
-# tools/demo/life_cycle_demo.py: release 2.01, install it, release 2.02, update,
-# remove. Screenshots, the site, nginx's logs and the Wine prefix stay in build/demo/.
+# tools/demo/life_cycle_demo.py: release 2.01, install it, release 2.02 to 0% of the
+# machines (nothing changes), widen it to 100% (the next start updates), remove, and
+# the adoption report with its chart. Screenshots, the chart, the site, nginx's logs
+# and the Wine prefix stay in build/demo/.
 #
 # With --https first, the same life cycle over TLS: the programs are built for
 # https://localhost:18443 in build/demo-win32-https, the demo makes a certificate

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12: the MinGW-w64 cross
 # compiler and zlib, 32-bit Wine, an X server for the windowed tests, image tools,
-# a Korean font, clang for the sanitizer and fuzz builds, and the tools the
-# benchmarks compare against. Safe to run again; quiet when nothing is missing.
+# a Korean font, clang for the sanitizer and fuzz builds, the tools the benchmarks
+# compare against, rsvg-convert for the demo's chart (ImageMagick 6 on Debian reads
+# no SVG by itself: rsvg-convert is the program it hands SVG to), and the Korean
+# UTF-8 locale through which Wine makes Hangul file names. Safe to run again; quiet
+# when nothing is missing.
 set -euo pipefail
 
 packages=(
     cmake make g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
-    wine wine32:i386 wine64 xvfb xauth x11-apps xdotool imagemagick fonts-nanum
+    wine wine32:i386 wine64 xvfb xauth x11-apps xdotool imagemagick librsvg2-bin fonts-nanum
     clang libclang-rt-14-dev python3 python3-pil unzip libarchive-tools file time iproute2
-    libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libzip-dev nginx-light openssl
+    libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libzip-dev nginx-light openssl locales
 )
 
 sudo=""
@@ -30,4 +33,10 @@ if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine maps file names through the Unix locale: without ko_KR.UTF-8 it cannot make
+# a file whose name holds Hangul.
+if ! locale -a 2>/dev/null | grep -qix 'ko_KR\.utf-\?8'; then
+    $sudo localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
 fi

@@ -91,6 +91,7 @@ SetupPage SetupDialog::PageNow() const {
     switch (runner_.Phase()) {
         case RunPhase::AwaitingTerms:
             return SetupPage::Terms;
+        case RunPhase::FetchingChanges:
         case RunPhase::Downloading:
         case RunPhase::Unpacking:
             return SetupPage::Progress;

@@ -27,6 +27,9 @@ def main():
         "upper-digest.inf": head + sha_line.upper().replace("SHA256=", "sha256=") + "\n" + signature_line + "\n",
         "replayed.inf": head.replace("2.01", "2.02") + lines,
         "unpadded.inf": head + sha_line + "\n" + signature_line.rstrip("=") + "\n",
+        "fallback.inf": head.replace("2.01", "2.02") + "rollout=5\nfallback-version=2.01\n"
+                        "fallback-download=http://127.0.0.1/2.01.cvz\nfallback-" + sha_line + "\nfallback-" +
+                        signature_line + "\n",
     }
     for name, text in seeds.items():
         (out / name).write_text(text)

@@ -1,5 +1,5 @@
-// libFuzzer target: any bytes as an update manifest, parsed and its release checked
-// against the built-in key as the installer does; the same bytes as base64 and hex
+// libFuzzer target: any bytes as an update manifest, parsed and its release and
+// fallback release checked against the built-in key as the installer does; the same bytes as base64 and hex
 // texts and their first 32 bytes as a public key. Nothing may crash or abort (the
 // crypto library aborts on some keys), a decoded text must be the one spelling of its
 // bytes, and only a well-formed digest and signature may ever verify.
@@ -45,18 +45,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     UpdateManifest manifest;
     if (!ParseManifest(input, manifest)) return 0;
-    if (!IsTrimmed(manifest.version) || !IsTrimmed(manifest.sha256) || !IsTrimmed(manifest.signature))
+    if (!IsTrimmed(manifest.version) || !IsTrimmed(manifest.sha256) || !IsTrimmed(manifest.signature) ||
+        !IsTrimmed(manifest.fallback.version) || !IsTrimmed(manifest.fallback.sha256) ||
+        !IsTrimmed(manifest.fallback.signature))
         __builtin_trap();
-    release_signature::ReleaseCheck check = release_signature::CheckManifestSignature(manifest);
-    // The built-in key is a good key and the library is there: these never happen.
-    if (check == release_signature::ReleaseCheck::unusableKey ||
-        check == release_signature::ReleaseCheck::cryptoUnavailable)
-        __builtin_trap();
-    if (check == release_signature::ReleaseCheck::ok) {
-        std::string digest, signature;
-        if (!release_encoding::DecodeHex(manifest.sha256, digest) || digest.size() != 32 ||
-            !release_encoding::DecodeBase64(manifest.signature, signature) || signature.size() != 64)
+    int percentage = RolloutPercentage(manifest);
+    if (percentage < 0 || percentage > 100) __builtin_trap();
+    // The manifest's own release and its fallback go through the same check.
+    for (const OfferedRelease& release : {ManifestRelease(manifest), manifest.fallback}) {
+        release_signature::ReleaseCheck check = release_signature::CheckRelease(release);
+        // The built-in key is a good key and the library is there: these never happen.
+        if (check == release_signature::ReleaseCheck::unusableKey ||
+            check == release_signature::ReleaseCheck::cryptoUnavailable)
             __builtin_trap();
+        if (check == release_signature::ReleaseCheck::ok) {
+            std::string digest, signature;
+            if (!release_encoding::DecodeHex(release.sha256, digest) || digest.size() != 32 ||
+                !release_encoding::DecodeBase64(release.signature, signature) || signature.size() != 64)
+                __builtin_trap();
+        }
     }
     if (candidateUsable)
         release_signature::VerifyRelease(candidateKey, manifest.version, manifest.sha256, manifest.signature);

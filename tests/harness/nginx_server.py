@@ -2,6 +2,7 @@
 cvztool release laid out, through tools/vendor-server/serve.sh, on 127.0.0.1, stopped
 when the test or demo ends. Tests that need a misbehaving server use vendor_server."""
 import os
+import re
 import socket
 import subprocess
 import tempfile
@@ -11,6 +12,8 @@ from pathlib import Path
 import vendor_server
 
 SERVE = Path(__file__).resolve().parents[2] / "tools" / "vendor-server" / "serve.sh"
+# nginx's own access line format: the request, its status and the body bytes sent.
+ACCESS_LINE = re.compile(r'"GET (\S+) HTTP/[\d.]+" (\d+) (\d+)')
 MANIFEST_PATH = vendor_server.MANIFEST_PATH
 REPORT_PATH = "/installax.asp"
 
@@ -30,12 +33,28 @@ def free_port():
         return s.getsockname()[1]
 
 
+def slowed_vendor_server(folder, rate):
+    """A copy of tools/vendor-server in `folder` that sends packages and file lists at
+    `rate` (nginx's limit_rate, "200k"), as a slow line would: for benchmarks."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    serve = folder / "serve.sh"
+    serve.write_bytes(SERVE.read_bytes())
+    template = (SERVE.parent / "nginx.conf.in").read_text()
+    files = template.index("location ~ \"^/velmora2/files/")
+    opening = template.index("{", files) + 1
+    (folder / "nginx.conf.in").write_text(template[:opening] + "\n            limit_rate %s;" % rate +
+                                          template[opening:])
+    return serve
+
+
 class NginxServer:
     """`tls`: a tls_certificates.Certificate to serve HTTPS with (on localhost), or None
-    for plain HTTP."""
+    for plain HTTP; `serve`: the serve.sh to start."""
 
-    def __init__(self, site, run_folder, port=vendor_server.PORT, tls=None):
-        self.site, self.run_folder, self.port, self.tls = Path(site), Path(run_folder), port, tls
+    def __init__(self, site, run_folder, port=vendor_server.PORT, serve=SERVE, tls=None):
+        self.site, self.run_folder, self.port, self.serve = Path(site), Path(run_folder), port, Path(serve)
+        self.tls = tls
         self.process = None
 
     def __enter__(self):
@@ -52,8 +71,8 @@ class NginxServer:
 
     def start(self, timeout=15):
         tls = ["--tls", str(self.tls.certificate), str(self.tls.key)] if self.tls else []
-        self.process = subprocess.Popen(["bash", str(SERVE)] + tls + [str(self.site), str(self.port),
-                                                                      str(self.run_folder)],
+        self.process = subprocess.Popen(["bash", str(self.serve)] + tls + [str(self.site), str(self.port),
+                                                                           str(self.run_folder)],
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         limit = time.monotonic() + timeout
         while time.monotonic() < limit:
@@ -93,6 +112,15 @@ class NginxServer:
 
     def access_lines(self):
         return self._log("access.log").splitlines()
+
+    def served(self):
+        """(path, status, body bytes) of every GET nginx answered, from its access log."""
+        found = (ACCESS_LINE.search(line) for line in self.access_lines())
+        return [(m.group(1), int(m.group(2)), int(m.group(3))) for m in found if m]
+
+    def bytes_sent(self, path_prefix):
+        """Body bytes sent for paths beginning with `path_prefix`."""
+        return sum(sent for path, _, sent in self.served() if path.startswith(path_prefix))
 
     def requests_for(self, path):
         return [line for line in self.access_lines() if ('"GET %s ' % path) in line or ('"GET %s?' % path) in line]

@@ -36,3 +36,16 @@ def new_key(path):
     subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", str(path)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return path
+
+
+def signed_list(body, key=TEST_KEY):
+    """A file list text: `body` (its lines up to the signature) signed with `key`,
+    which signs the SHA-256 of the lines in a message of its own."""
+    message = b"velmora2-filelist\n" + hashlib.sha256(body).hexdigest().encode("ascii") + b"\n"
+    return body + b"signature=" + base64.b64encode(sign(message, key)) + b"\n"
+
+
+def list_body(text):
+    """The signed part of a list: every line but the last (its signature)."""
+    return text[:text.rstrip(b"\n").rfind(b"\n") + 1]
+

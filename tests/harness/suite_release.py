@@ -2,6 +2,7 @@
 suite as it is installed, released into a SITE folder by the native cvztool (which
 the Windows build cannot run), for nginx to serve."""
 import os
+import random
 import subprocess
 from pathlib import Path
 
@@ -13,9 +14,15 @@ TEST_KEY = SOURCE_DIR / "tests" / "keys" / "release-key.TEST-ONLY.pem"
 SKIN_MODULES = ("CORE", "PINBAR", "SKYCAST")
 
 
-def lay_out_suite(folder, build_dir, skin_text):
+# A skin file with a Korean name in every release, as the suite's own have.
+HANGUL_SKIN = "바탕화면.txt"
+
+
+def lay_out_suite(folder, build_dir, skin_text, parts=0):
     """The suite as it is installed: the stand-in Cubelet.exe and the launcher in BIN
-    and a few skin files, whose text tells one release from another."""
+    and a few skin files, whose text tells one release from another, one of them
+    with a Korean name; with `parts`, that many more skin files of about 4 KB that
+    compress no better than real skins, the same in every release."""
     folder = Path(folder)
     (folder / "BIN").mkdir(parents=True, exist_ok=True)
     for program in ("Cubelet.exe", "InitVL2.exe"):
@@ -24,6 +31,11 @@ def lay_out_suite(folder, build_dir, skin_text):
         skin = folder / "SKIN" / module
         skin.mkdir(parents=True, exist_ok=True)
         (skin / "skin.txt").write_text("%s %s\n" % (module, skin_text), encoding="utf-8")
+    (folder / "SKIN" / "CORE" / HANGUL_SKIN).write_text("바탕 %s\n" % skin_text, encoding="utf-8")
+    parts_folder = folder / "SKIN" / "PARTS"
+    for i in range(parts):
+        parts_folder.mkdir(exist_ok=True)
+        (parts_folder / ("조각%04d.bin" % i)).write_bytes(random.Random(i).randbytes(4096))
     return folder
 
 
@@ -52,3 +64,22 @@ def manifest(site):
 
 def package(site, version):
     return Path(site) / "velmora2" / "files" / ("%s.cvz" % version)
+
+
+def file_list(site, version):
+    return Path(site) / "velmora2" / "files" / ("%s.list" % version)
+
+
+def install_files(prefix, package_path, version, windows_cvztool):
+    """The release's files where an install leaves them, extracted in the prefix by
+    the installer's own reader (cvztool.exe), and its record in the registry."""
+    staged = prefix.drive_c / ("release-%s.cvz" % version)
+    staged.write_bytes(Path(package_path).read_bytes())
+    target = "C:\\Program Files\\Corvalen\\Velmora2\\" + version
+    result = prefix.run([windows_cvztool, "extract", "C:\\" + staged.name, target], timeout=300)
+    if result.returncode != 0:
+        raise RuntimeError("cvztool.exe extract ended with %d: %s" % (result.returncode, result.stdout[-500:]))
+    staged.unlink()
+    prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
+                        {"VERSION": version, "INSTALLPATH": "C:\\Program Files\\Corvalen\\Velmora2"})
+

@@ -310,8 +310,18 @@ class Display:
         return path
 
     def xdotool(self, *args, check=True):
-        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env(), stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, timeout=30, text=True)
+        # A search that meets a window while Wine destroys it now and then never
+        # returns; asked again, it answers at once. Commands that act (clicks, keys)
+        # are not repeated.
+        tries = 3 if args and args[0] in ("search", "getwindowgeometry", "getwindowname") else 1
+        for attempt in range(tries):
+            try:
+                result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env(), stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, timeout=10 if tries > 1 else 30, text=True)
+                break
+            except subprocess.TimeoutExpired:
+                if attempt + 1 == tries:
+                    raise
         if check and result.returncode != 0:
             raise RuntimeError("xdotool %s failed: %s" % (args, result.stderr))
         return result.stdout.strip()

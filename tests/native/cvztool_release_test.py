@@ -1,5 +1,6 @@
-"""cvztool release from the command line, with a key made by openssl, served by nginx:
-what a machine fetches is a manifest whose digest and signature match the package."""
+"""cvztool release and rollout from the command line, with a key made by openssl,
+served by nginx: what a machine fetches is a manifest whose digest and signature
+match the package, and whose rollout changes alone while the release is staged."""
 import fcntl
 import hashlib
 import os
@@ -87,6 +88,45 @@ class ReleaseCommand(unittest.TestCase):
         self.assertEqual(self.site_contents(), before)
         # The lock file stays: once its holder has ended, however it ended, it stops no one.
         self.assertEqual(self.release("2.02").returncode, 0)
+
+    def test_a_staged_rollout_is_served_by_nginx_as_each_step_leaves_the_manifest(self):
+        port = nginx_server.free_port()
+        base_url = "http://127.0.0.1:%d" % port
+        self.assertEqual(self.release("2.01", base_url=base_url).returncode, 0)
+        whole = fields((self.site / "velmora2/update/update.inf").read_bytes())
+        result = self.release("2.02", "--rollout", "5", base_url=base_url)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(b"to 5% of the machines; the others are offered 2.01", result.stdout)
+        with nginx_server.NginxServer(self.site, self.dir / "run", port) as server:
+            def served():
+                return urllib.request.urlopen(server.url(nginx_server.MANIFEST_PATH)).read()
+            partial = served()
+            values = fields(partial)
+            self.assertEqual((values["version"], values["rollout"]), ("2.02", "5"))
+            for key in ("version", "date", "download", "sha256", "signature"):
+                self.assertEqual(values["fallback-" + key], whole[key], key)
+            fallback_package = urllib.request.urlopen(values["fallback-download"]).read()
+            self.assertEqual(hashlib.sha256(fallback_package).hexdigest(), values["fallback-sha256"])
+
+            # Widened and halted: the rollout line alone changes.
+            for percentage in ("25", "0"):
+                result = run("rollout", self.site, percentage)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(served(), partial.replace(b"rollout=5\n", b"rollout=%s\n" % percentage.encode()))
+            # What the command refuses is the function's concern (publishing_tests);
+            # here, how it says so.
+            result = run("rollout", self.site, "101")
+            self.assertEqual(result.returncode, 4)
+            self.assertTrue(result.stderr.startswith(b'rollout refused: the rollout "101" is not an integer'),
+                            result.stderr)
+            self.assertEqual(run("rollout", self.site).returncode, 64)
+            self.assertEqual(fields(served())["rollout"], "0")
+
+            # Every machine: the fallback goes.
+            result = run("rollout", self.site, "100")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn(b"the fallback 2.01 is no longer offered", result.stdout)
+            self.assertEqual(served(), partial[:partial.index(b"rollout=")] + b"rollout=100\n")
 
     def site_contents(self):
         return {p: p.read_bytes() if p.is_file() else None for p in self.site.rglob("*")}

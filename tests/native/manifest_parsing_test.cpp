@@ -141,3 +141,69 @@ TEST_CASE(manifest_parsing, a_missing_digest_or_signature_line_keeps_the_earlier
     CHECK(!ParseManifest("<html>\nsha256=aa\n", fields));
     CHECK_EQ(fields.sha256, std::string("kept-digest"));
 }
+
+TEST_CASE(manifest_parsing, the_rollout_line_gives_the_percentage_and_anything_else_halts) {
+    struct Row {
+        const char* lines;  // after the version line
+        int percentage;
+    } rows[] = {
+        {"", 100},                               // no line: every machine, as before rollouts
+        {"rollout=0\n", 0},
+        {"rollout=5\n", 5},
+        {"rollout=100\n", 100},
+        {"  rollout=  25 \r\n", 25},             // trimmed like every value
+        {"rollout=050\n", 50},
+        {"rollout=\n", 0},                       // typos halt
+        {"rollout=101\n", 0},
+        {"rollout=0100\n", 0},
+        {"rollout=-5\n", 0},
+        {"rollout=+5\n", 0},
+        {"rollout=5%\n", 0},
+        {"rollout=2 5\n", 0},
+        {"rollout=five\n", 0},
+        {"rollout=99999999999999999999\n", 0},
+        {"rollback=1\n", 0},                     // "roll" makes it a rollout line, whole text kept
+        {"Rollout=5\n", 100},                    // not a rollout line at all
+        {"rollout=5\nrollout=60\n", 60},         // the later line wins
+        {"rollout=60\nrollout=x\n", 0},
+        {"rollout=60", 100},                     // no line break: not read
+    };
+    for (const Row& row : rows) {
+        UpdateManifest m = Parse(std::string("version=2.02\ndownload=http://h/p\n") + row.lines);
+        if (RolloutPercentage(m) != row.percentage)
+            check::Fail(__FILE__, __LINE__, std::string("rollout of ") + check::Show(row.lines) + ": got " +
+                                                check::Show(RolloutPercentage(m)));
+        CHECK_EQ(m.version, std::string("2.02"));
+    }
+}
+
+TEST_CASE(manifest_parsing, the_fallback_lines_fill_the_fallback_release_and_nothing_else) {
+    UpdateManifest m = Parse(
+        "version=2.02\r\ndate=20070201\r\ncomment=c\r\ndownload=http://h/2.02.cvz\r\nsha256=aa\r\nsignature=bb\r\n"
+        "rollout=5\r\nfallback-version=2.01\r\nfallback-date=20070115\r\n"
+        "fallback-download= http://h/download=x/2.01.cvz \r\nfallback-sha256=cc\r\nfallback-signature=dd\r\n");
+    CHECK_EQ(m.version, std::string("2.02"));
+    CHECK_EQ(m.date, std::string("20070201"));
+    CHECK_EQ(m.downloadUrl, std::string("http://h/2.02.cvz"));
+    CHECK_EQ(m.sha256, std::string("aa"));
+    CHECK_EQ(m.signature, std::string("bb"));
+    CHECK(HasFallback(m));
+    CHECK_EQ(m.fallback.version, std::string("2.01"));
+    CHECK_EQ(m.fallback.date, std::string("20070115"));
+    // Only the line's own key goes: an address holding "download=" stays whole.
+    CHECK_EQ(m.fallback.downloadUrl, std::string("http://h/download=x/2.01.cvz"));
+    CHECK_EQ(m.fallback.sha256, std::string("cc"));
+    CHECK_EQ(m.fallback.signature, std::string("dd"));
+}
+
+TEST_CASE(manifest_parsing, unknown_or_misspelt_fallback_lines_are_no_fallback) {
+    const char* ignored[] = {"fallback=2.01\n", "fallback-comment=x\n", "fallback-version =2.01\n",
+                             "Fallback-version=2.01\n", "fall\n"};
+    for (const char* line : ignored) {
+        UpdateManifest m = Parse(std::string("version=2.02\n") + line);
+        if (HasFallback(m)) check::Fail(__FILE__, __LINE__, std::string("a fallback from ") + line);
+        CHECK_EQ(m.version, std::string("2.02"));
+    }
+    // One line of the five is a fallback, whole or not: the decision refuses a broken one.
+    CHECK(HasFallback(Parse("version=2.02\nfallback-sha256=cc\n")));
+}

@@ -6,11 +6,14 @@
 
 #include "archive/archive_reader.h"
 #include "net/manifest.h"
+#include "release/file_list.h"
 #include "release/release_signature.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
 #include "tools/cvztool/release_command.h"
 #include "tools/cvztool/release_signing.h"
+#include "tools/cvztool/rollout_command.h"
+#include "tools/cvztool/site_lock.h"
 
 namespace fs = std::filesystem;
 using release_command::Publish;
@@ -40,8 +43,9 @@ struct Release {
         scratch::WriteBytes(source + "/BIN/empty.dll", "");
     }
 
-    ReleaseOptions Options(const std::string& version) const {
+    ReleaseOptions Options(const std::string& version, const std::string& rollout = "") const {
         ReleaseOptions options;
+        options.rollout = rollout;
         options.keyFile = keyFile;
         options.version = version;
         options.fromFolder = source;
@@ -81,7 +85,21 @@ struct Release {
         }
         return false;
     }
+
+    bool RolloutRefused(const std::string& percentage) const {
+        try {
+            rollout_command::SetRollout(site, percentage);
+        } catch (const ReleaseRefused&) {
+            return true;
+        }
+        return false;
+    }
 };
+
+bool SameRelease(const OfferedRelease& a, const OfferedRelease& b) {
+    return a.version == b.version && a.date == b.date && a.downloadUrl == b.downloadUrl && a.sha256 == b.sha256 &&
+           a.signature == b.signature;
+}
 
 }  // namespace
 
@@ -94,15 +112,17 @@ TEST_CASE(release_publishing, the_manifest_parses_with_the_installers_parser_to_
     CHECK_EQ(m.date, std::string("20061231"));
     CHECK_EQ(m.comment, std::string(kComment949));
     CHECK_EQ(m.downloadUrl, std::string("http://127.0.0.1:18480/velmora2/files/2.01.cvz"));
+    CHECK_EQ(m.fileListUrl, std::string("http://127.0.0.1:18480/velmora2/files/2.01.list"));
     std::string text = scratch::ReadBytes(r.ManifestPath());
     CHECK_EQ(text, published.manifestText);
     CHECK_EQ(text.back(), '\n');
-    // Exactly the package, the manifest and the lock, which stays: no temporary file.
+    // Exactly the package, its list, the manifest and the lock, which stays: no temporary file.
     std::map<std::string, std::string> files;
     for (const auto& entry : r.SiteContents())
         if (entry.second != "<folder>") files.insert(entry);
-    CHECK_EQ(files.size(), size_t(3));
+    CHECK_EQ(files.size(), size_t(4));
     CHECK(files.count(r.PackagePath("2.01")) == 1);
+    CHECK(files.count(published.listPath) == 1);
     CHECK(files.count(r.ManifestPath()) == 1);
     CHECK(files.count(r.LockPath()) == 1);
 }
@@ -117,6 +137,19 @@ TEST_CASE(release_publishing, the_signature_verifies_under_the_public_key_for_th
           release_signature::ReleaseCheck::ok);
     CHECK(release_signature::VerifyRelease(publicKey, "2.02", m.sha256, m.signature) ==
           release_signature::ReleaseCheck::badSignature);
+    // The list too, bound to this version and package, listing every entry.
+    file_list::FileList list;
+    std::string listText = scratch::ReadBytes(r.PackagePath("2.01").substr(0, r.PackagePath("2.01").size() - 3) + "list");
+    CHECK(file_list::ReadList(listText, publicKey, "2.01", m.sha256, list) == file_list::ListCheck::ok);
+    CHECK_EQ(list.entries.size(), size_t(5));
+}
+
+TEST_CASE(release_publishing, a_release_says_what_an_update_from_the_published_one_fetches) {
+    Release r;
+    CHECK_EQ(Publish(r.Options("2.01")).updateCost, std::string());
+    scratch::WriteBytes(r.source + "/BIN/Cubelet.exe", "the new suite");
+    std::string cost = Publish(r.Options("2.02")).updateCost;
+    CHECK(cost.find("An update from 2.01 fetches 1 of 5 files") == 0);
 }
 
 TEST_CASE(release_publishing, the_installers_reader_gets_every_file_back_from_the_published_package) {
@@ -247,4 +280,165 @@ TEST_CASE(release_publishing, a_site_manifest_that_is_not_one_is_replaced_only_w
     replace.allowOlder = true;
     Publish(replace);
     CHECK_EQ(r.Manifest().version, std::string("2.01"));
+}
+
+TEST_CASE(release_publishing, a_partial_release_offers_the_last_whole_one_as_its_fallback_until_one_is_whole) {
+    Release r;
+    Publish(r.Options("2.01"));
+    UpdateManifest whole = r.Manifest();
+    CHECK(!whole.hasRollout);
+    // Each row is released over the one before: (version, --rollout, fallback expected).
+    struct Row {
+        const char* version;
+        const char* rollout;
+        const char* fallback;
+        int percentage;
+    } rows[] = {
+        {"2.02", "5", "2.01", 5},    // over a whole release: that one
+        {"2.03", "10", "2.01", 10},  // over a partial one: its fallback
+        {"2.04", "0", "2.01", 0},
+        {"2.05", "100", "", 100},    // whole: no fallback
+        {"2.06", "050", "2.05", 50},
+        {"2.07", "", "", 100},       // no --rollout: no rollout line, no fallback
+    };
+    UpdateManifest before = whole;
+    for (const Row& row : rows) {
+        release_command::PublishedRelease published = Publish(r.Options(row.version, row.rollout));
+        UpdateManifest m = r.Manifest();
+        CHECK_EQ(m.version, std::string(row.version));
+        CHECK_EQ(RolloutPercentage(m), row.percentage);
+        CHECK_EQ(m.hasRollout, *row.rollout != '\0');
+        CHECK_EQ(m.fallback.version, std::string(row.fallback));
+        CHECK_EQ(published.fallbackVersion, std::string(row.fallback));
+        if (*row.fallback) {
+            const OfferedRelease& expected =
+                RolloutPercentage(before) == 100 ? ManifestRelease(before) : before.fallback;
+            CHECK(SameRelease(m.fallback, expected));
+            CHECK(release_signature::VerifyRelease(release_signing::PublicKeyOf(r.key), m.fallback.version,
+                                                   m.fallback.sha256, m.fallback.signature) ==
+                  release_signature::ReleaseCheck::ok);
+        }
+        before = m;
+    }
+    CHECK_EQ(r.Manifest().rollout, std::string(""));
+}
+
+TEST_CASE(release_publishing, a_first_partial_release_has_no_fallback) {
+    Release r;
+    Publish(r.Options("2.01", "5"));
+    UpdateManifest m = r.Manifest();
+    CHECK_EQ(RolloutPercentage(m), 5);
+    CHECK(!HasFallback(m));
+}
+
+TEST_CASE(release_publishing, a_fallback_the_programs_would_not_install_is_refused_and_changes_nothing) {
+    Release r;
+    Publish(r.Options("2.01"));
+    // Signed with another key: machines outside the rollout would be offered nothing usable.
+    Release other;
+    other.key.seed = std::string(32, '\x33');
+    scratch::WriteBytes(other.keyFile, release_signing::PrivateKeyPem(other.key));
+    ReleaseOptions foreign = other.Options("2.02", "5");
+    foreign.site = r.site;
+    std::map<std::string, std::string> before = r.SiteContents();
+    CHECK(other.Refused(foreign));
+    CHECK(r.SiteContents() == before);
+    // Not older than the release it would stand in for.
+    ReleaseOptions withdrawal = r.Options("2.00", "5");
+    withdrawal.allowOlder = true;
+    CHECK(r.Refused(withdrawal));
+    CHECK(r.SiteContents() == before);
+    // A whole release published before releases were signed.
+    scratch::WriteBytes(r.ManifestPath(), "version=2.01\ndate=1\ncomment=\ndownload=http://127.0.0.1:18480/"
+                                          "velmora2/files/2.01.cvz\n");
+    before = r.SiteContents();
+    CHECK(r.Refused(r.Options("2.02", "5")));
+    CHECK(r.SiteContents() == before);
+    Publish(r.Options("2.02"));  // a whole release needs no fallback
+}
+
+TEST_CASE(release_publishing, a_rollout_that_is_not_an_integer_from_0_to_100_is_refused_by_both_commands) {
+    Release r;
+    Publish(r.Options("2.01"));
+    std::map<std::string, std::string> before = r.SiteContents();
+    for (const char* refused : {"101", "-1", "+5", "5%", "five", "1e2", " 5", "0100"}) {
+        if (!r.Refused(r.Options("2.02", refused)) || !r.RolloutRefused(refused))
+            check::Fail(__FILE__, __LINE__, std::string("accepted the rollout ") + refused);
+    }
+    CHECK(r.RolloutRefused(""));
+    CHECK(r.SiteContents() == before);
+}
+
+TEST_CASE(release_publishing, changing_the_rollout_keeps_every_other_line_and_at_100_drops_the_fallback) {
+    Release r;
+    Publish(r.Options("2.01"));
+    Publish(r.Options("2.02", "5"));
+    std::string published = scratch::ReadBytes(r.ManifestPath());
+    UpdateManifest partial = r.Manifest();
+
+    rollout_command::ChangedRollout changed = rollout_command::SetRollout(r.site, "25");
+    CHECK_EQ(changed.before, 5);
+    CHECK_EQ(changed.after, 25);
+    std::string widened = scratch::ReadBytes(r.ManifestPath());
+    std::string expected = published;
+    expected.replace(expected.find("rollout=5\n"), 10, "rollout=25\n");
+    CHECK_EQ(widened, expected);
+
+    rollout_command::SetRollout(r.site, "100");
+    UpdateManifest whole = r.Manifest();
+    CHECK_EQ(RolloutPercentage(whole), 100);
+    CHECK(!HasFallback(whole));
+    CHECK(SameRelease(ManifestRelease(whole), ManifestRelease(partial)));
+    CHECK_EQ(scratch::ReadBytes(r.ManifestPath()),
+             published.substr(0, published.find("rollout=")) + "rollout=100\n");
+    // No temporary file is left behind: the only dot file is the lock.
+    for (const auto& entry : r.SiteContents())
+        if (fs::path(entry.first).filename().string()[0] == '.') CHECK_EQ(entry.first, r.LockPath());
+}
+
+TEST_CASE(release_publishing, a_rollout_is_refused_without_a_manifest_or_while_another_command_writes) {
+    Release r;
+    CHECK(r.RolloutRefused("5"));
+    CHECK(!fs::exists(r.site));
+    Publish(r.Options("2.01"));
+    std::map<std::string, std::string> before = r.SiteContents();
+    {
+        site_lock::SiteLock held(r.site);  // as a release that is still publishing
+        CHECK(r.RolloutRefused("5"));
+    }
+    CHECK(r.SiteContents() == before);
+    // The lock ends with its holder.
+    CHECK(!r.RolloutRefused("5"));
+    scratch::WriteBytes(r.ManifestPath(), "<html>placeholder</html>\n");
+    CHECK(r.RolloutRefused("5"));
+}
+
+TEST_CASE(release_publishing, a_new_rollout_rewrites_only_what_the_installer_reads_as_rollout_and_fallback_lines) {
+    struct Row {
+        const char* manifest;
+        int percentage;
+        const char* expected;
+    } rows[] = {
+        // In place, whatever the line ends; every other byte as it was.
+        {"version=2\r\nrollout=5\r\nsha256=x\r\n", 50, "version=2\r\nrollout=50\nsha256=x\r\n"},
+        {"version=2\n  rollout = 5 \nx=1\n", 0, "version=2\nrollout=0\nx=1\n"},
+        {"version=2\nrollout=5\nrollout=9\n", 7, "version=2\nrollout=7\nrollout=7\n"},
+        // Added after the last line that is read, before text the parser skips.
+        {"version=2\nsha256=x\n", 5, "version=2\nsha256=x\nrollout=5\n"},
+        {"version=2\nsha256=x\nrollout=9", 5, "version=2\nsha256=x\nrollout=5\nrollout=9"},
+        {"\n\nversion=2\n[rollout=9]\n", 5, "\n\nversion=2\n[rollout=9]\nrollout=5\n"},
+        // At 100 the fallback lines go; below they stay.
+        {"version=2\nrollout=5\nfallback-version=1\r\nx=1\nfallback-sha256=y\n", 100,
+         "version=2\nrollout=100\nx=1\n"},
+        {"version=2\nrollout=5\nfallback-version=1\n", 99, "version=2\nrollout=99\nfallback-version=1\n"},
+        {"version=2\nfallback-version=1\n", 100, "version=2\nrollout=100\n"},
+    };
+    for (const Row& row : rows) {
+        std::string got = rollout_command::WithRollout(row.manifest, row.percentage);
+        if (got != row.expected)
+            check::Fail(__FILE__, __LINE__, "from " + check::Show(row.manifest) + ": " + check::Show(got));
+        UpdateManifest read;
+        CHECK(ParseManifest(got, read));
+        CHECK_EQ(RolloutPercentage(read), row.percentage);
+    }
 }

@@ -1,7 +1,6 @@
 #include "net/server_address.h"
 #include "tests/check.h"
 
-using server_address::IsUsableDownloadUrl;
 using server_address::MayFollowRedirect;
 using server_address::UrlOnServer;
 
@@ -20,30 +19,6 @@ TEST_CASE(server_address, a_setting_names_its_scheme_or_is_plain_http) {
         {"ftp://update.example.com", "ftp://update.example.com/velmora2/update/update.inf"},
     };
     for (const Row& row : rows) CHECK_EQ(UrlOnServer(row.setting, "/velmora2/update/update.inf"), std::string(row.url));
-}
-
-TEST_CASE(server_address, a_download_address_is_http_or_https_and_https_for_an_https_file_server) {
-    struct Row {
-        const char* url;
-        const char* fileServer;
-        bool usable;
-    } rows[] = {
-        {"http://cdn.example/velmora2/files/2.01.cvz", "update.example", true},
-        {"https://cdn.example/velmora2/files/2.01.cvz", "update.example", true},
-        {"HTTP://cdn.example/2.01.cvz", "http://update.example", true},
-        {"https://cdn.example/2.01.cvz", "https://update.example", true},
-        {"HTTPS://cdn.example/2.01.cvz", "https://update.example", true},
-        {"http://cdn.example/2.01.cvz", "https://update.example", false},
-        {"http://cdn.example/2.01.cvz", "HTTPS://update.example", false},
-        {"ftp://cdn.example/2.01.cvz", "update.example", false},
-        {"httpx://cdn.example/2.01.cvz", "update.example", false},
-        {"https:cdn.example/2.01.cvz", "https://update.example", false},
-        {"", "update.example", false},
-    };
-    for (const Row& row : rows) {
-        if (IsUsableDownloadUrl(row.url, row.fileServer) != row.usable)
-            check::Fail(__FILE__, __LINE__, std::string(row.url) + " from " + row.fileServer);
-    }
 }
 
 TEST_CASE(server_address, a_redirect_never_steps_down_from_https) {

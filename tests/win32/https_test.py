@@ -136,10 +136,13 @@ class LifeCycleOverTls(TlsCase):
         reports = wait_until(lambda: [line.split("jaehuid=")[1] for line in server.report_lines()]
                              if len(server.report_lines()) >= 3 else None, 10)
         self.assertEqual([marker[:8] for marker in reports or []], ["VL2B2.01", "VL2U2.02", "VL2BDEL2"], reports)
-        requested = [line.split('"')[1] for line in server.access_lines()]
-        self.assertEqual(sorted(requested), sorted(["GET %s HTTP/1.1" % path for path in (
-            MANIFEST_PATH, PACKAGE_PATH % "2.01", MANIFEST_PATH, PACKAGE_PATH % "2.02",
-            nginx_server.REPORT_PATH, nginx_server.REPORT_PATH, nginx_server.REPORT_PATH)]))
+        served = server.served()
+        self.assertEqual(sorted({path for path, _, _ in served}), sorted([
+            MANIFEST_PATH, PACKAGE_PATH % "2.01", "/velmora2/files/2.02.list", PACKAGE_PATH % "2.02",
+            nginx_server.REPORT_PATH]))
+        # The update fetched only what changed, over TLS as well: the file list, then
+        # ranges of the package.
+        self.assertEqual({status for path, status, _ in served if path == PACKAGE_PATH % "2.02"}, {206})
         self.assert_only_tls(server)
 
 

@@ -78,7 +78,7 @@ TEST_CASE(registry_store, a_value_too_long_for_the_buffer_reads_as_empty) {
     CHECK_EQ(ReadSetting(SettingKind::InstallPath), std::string(259, 'p'));
 }
 
-TEST_CASE(registry_store, only_the_three_readable_kinds_are_read) {
+TEST_CASE(registry_store, only_the_readable_kinds_are_read) {
     WriteSetting(SettingKind::AutoRun, "", "C:\\x\\InitVL2.exe");
     CHECK_EQ(ReadSetting(SettingKind::AutoRun), std::string(""));
     WriteSetting(SettingKind::UpdateDate, "", "20061231");

@@ -7,6 +7,7 @@
 //   cvztool keygen|pubkey|sign|verify ...   release keys and signatures
 //   cvztool pack FOLDER PACKAGE      a package of the folder (native only)
 //   cvztool release ...              pack, check, sign and lay out a site (native only)
+//   cvztool rollout SITE PERCENT     the share of machines that take the site's release (native only)
 //   cvztool report [--svg FILE] LOG...   adoption per version from nginx's report logs (native only)
 //
 // list and test open the package read-only, so that they work on a package the user
@@ -24,6 +25,7 @@
 #include "tools/cvztool/package_writer.h"
 #include "tools/cvztool/release_command.h"
 #include "tools/cvztool/report_command.h"
+#include "tools/cvztool/rollout_command.h"
 #endif
 
 namespace {
@@ -35,7 +37,8 @@ int Usage() {
                  "       cvztool verify PUBLICKEY PACKAGE MANIFEST\n"
                  "       cvztool pack FOLDER PACKAGE.cvz\n"
                  "       cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
-                 "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older]\n"
+                 "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older] [--rollout PERCENT]\n"
+                 "       cvztool rollout SITE PERCENT\n"
                  "       cvztool report [--svg FILE] LOG...\n");
     return 64;
 }
@@ -74,6 +77,8 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "pack") == 0) return package_writer::RunPackCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "release") == 0)
         return release_command::RunReleaseCommand(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "rollout") == 0)
+        return rollout_command::RunRolloutCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "report") == 0) return report_command::RunReportCommand(argc - 2, argv + 2);
 #endif
     if (argc < 3) return Usage();

@@ -1,82 +1,51 @@
 #include "tools/cvztool/release_command.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
+#include <map>
 
 #include "app/install_paths.h"
 #include "app/version_text.h"
 #include "archive/archive_reader.h"
 #include "framework/text.h"
 #include "net/manifest.h"
+#include "install/changed_files.h"
+#include "release/file_list.h"
+#include "release/release_signature.h"
+#include "tools/cvztool/file_list_builder.h"
 #include "tools/cvztool/package_writer.h"
 #include "tools/cvztool/release_signing.h"
-#include "tools/cvztool/site_lock.h"
+#include "tools/cvztool/site_files.h"
 
 namespace fs = std::filesystem;
+using site_files::kFilesFolder;
+using site_files::kManifestName;
+using site_files::kUpdateFolder;
+using site_files::LockSite;
+using site_files::PendingFile;
+using site_files::Quoted;
+using site_files::ReadWhole;
+using site_files::Refuse;
+using site_files::WriteNewFile;
 
 namespace release_command {
 
 namespace {
 
-const char kFilesFolder[] = "velmora2/files";
-const char kUpdateFolder[] = "velmora2/update";
-const char kManifestName[] = "update.inf";
+constexpr int kEveryMachine = 100;
+
 // The installer refuses an entry whose path, in its ANSI form, is longer than this;
 // and a 64-bit Windows puts 32-bit programs in the longest Program Files folder.
 constexpr size_t kLongestWindowsPath = 259;
 const char kLongestProgramFiles[] = "C:\\Program Files (x86)";
-
-[[noreturn]] void Refuse(const std::string& why) { throw ReleaseRefused(why); }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// A file this run created under a temporary name: removed unless it was renamed
-// into place, so a refused release leaves nothing behind in SITE.
-class PendingFile {
- public:
-    explicit PendingFile(const fs::path& folder, const std::string& finalName) {
-        std::random_device random;
-        path_ = folder / text::Format(".%s.%ld.%08x", finalName.c_str(), static_cast<long>(getpid()), random());
-    }
-    ~PendingFile() {
-        if (!placed_) ::unlink(path_.c_str());
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    const fs::path& path() const { return path_; }
-    // Flushes the bytes to the disk and renames them to `target` in one step: a
-    // reader sees the old file or the whole new one, before and after a crash.
-    void PlaceAs(const fs::path& target) {
-        SyncPath(path_, O_RDONLY);
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            Refuse(Quoted(target.string()) + " cannot be written: " + std::strerror(errno));
-        placed_ = true;
-        SyncPath(target.parent_path(), O_RDONLY | O_DIRECTORY);
-    }
-
- private:
-    static void SyncPath(const fs::path& path, int flags) {
-        int fd = ::open(path.c_str(), flags);
-        bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0) ::close(fd);
-        if (!synced) Refuse(Quoted(path.string()) + " cannot be flushed to disk: " + std::strerror(errno));
-    }
-
-    fs::path path_;
-    bool placed_ = false;
-};
 
 class ScratchFolder {
  public:
@@ -96,12 +65,6 @@ class ScratchFolder {
  private:
     std::string path_;
 };
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) Refuse(Quoted(path.string()) + " cannot be read");
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string InCodePage949(const std::string& utf8, const char* what) {
     try {
@@ -149,11 +112,66 @@ void CheckReadsBack(const std::string& manifest, const UpdateManifest& wanted) {
     } fields[] = {{"version", read.version, wanted.version},
                   {"date", read.date, wanted.date},
                   {"comment", read.comment, wanted.comment},
-                  {"download address", read.downloadUrl, wanted.downloadUrl}};
+                  {"download address", read.downloadUrl, wanted.downloadUrl},
+                  {"file list address", read.fileListUrl, wanted.fileListUrl},
+                  {"rollout", read.rollout, wanted.rollout},
+                  {"fallback version", read.fallback.version, wanted.fallback.version},
+                  {"fallback date", read.fallback.date, wanted.fallback.date},
+                  {"fallback download address", read.fallback.downloadUrl, wanted.fallback.downloadUrl},
+                  {"fallback digest", read.fallback.sha256, wanted.fallback.sha256},
+                  {"fallback signature", read.fallback.signature, wanted.fallback.signature}};
     for (const Field& field : fields)
         if (field.got != field.expected)
             Refuse(std::string("the installer would read the ") + field.name + " " + Quoted(field.expected) + " as " +
                    Quoted(field.got));
+    if (read.hasRollout != wanted.hasRollout) Refuse("the installer would not read the rollout line as written");
+}
+
+// The percentage that --rollout gives; every machine without it.
+int CheckedRollout(const std::string& rollout) {
+    int percentage = kEveryMachine;
+    if (!rollout.empty() && !ReadRolloutPercentage(rollout, percentage))
+        Refuse("the rollout " + Quoted(rollout) + " is not an integer from 0 to 100");
+    return percentage;
+}
+
+// The release that machines outside a partial rollout take: SITE's current release
+// when every machine has it, or the fallback SITE's current partial release already
+// names. It must be one the programs install: signed with this key, and older than
+// the new release.
+OfferedRelease FallbackFor(const fs::path& manifestPath, const std::string& version,
+                          const release_signing::PrivateKey& key) {
+    std::error_code error;
+    UpdateManifest published;
+    if (!fs::exists(manifestPath, error) || !ParseManifest(ReadWhole(manifestPath), published)) return {};
+    bool wholeRollout = RolloutPercentage(published) >= kEveryMachine;
+    if (!wholeRollout && !HasFallback(published)) return {};
+    OfferedRelease fallback = wholeRollout ? ManifestRelease(published) : published.fallback;
+    if (!version_text::IsOlder(fallback.version, version))
+        Refuse("the fallback " + Quoted(fallback.version) + " that machines outside the rollout would take is not "
+               "older than " + Quoted(version));
+    std::string publicKey;
+    try {
+        publicKey = release_signing::PublicKeyOf(key);
+    } catch (const release_signing::SigningError& e) {
+        Refuse("the key's public half cannot be made: " + e.message);
+    }
+    release_signature::ReleaseCheck check =
+        release_signature::VerifyRelease(publicKey, fallback.version, fallback.sha256, fallback.signature);
+    if (check != release_signature::ReleaseCheck::ok)
+        Refuse("the fallback " + Quoted(fallback.version) + " in " + Quoted(manifestPath.string()) +
+               " would never be installed: " + release_signature::Describe(check));
+    return fallback;
+}
+
+// The rollout line and, below 100, the fallback's lines, each ending in LF.
+std::string RolloutLines(const std::string& rollout, const OfferedRelease& fallback) {
+    if (rollout.empty()) return "";
+    std::string lines = "rollout=" + rollout + "\n";
+    if (fallback.version.empty()) return lines;
+    return lines + "fallback-version=" + fallback.version + "\nfallback-date=" + fallback.date +
+           "\nfallback-download=" + fallback.downloadUrl + "\nfallback-sha256=" + fallback.sha256 +
+           "\nfallback-signature=" + fallback.signature + "\n";
 }
 
 // A release must be newer than the site's, as the installer compares them, or no
@@ -170,37 +188,32 @@ void CheckNewerThanPublished(const fs::path& manifestPath, const std::string& ve
                "--allow-older publishes it anyway");
 }
 
-// Extracts every entry with the installer's own reader, as the installer will, and
-// checks that each would fit the installer's path limit on any Windows machine.
-void CheckWithInstallerReader(const std::string& package, const std::string& version, unsigned expectedEntries) {
+// Extracts every entry with the installer's own reader, as the installer will,
+// checks that each would fit the installer's path limit on any Windows machine, and
+// returns what was extracted as the release's file list.
+file_list::FileList CheckWithInstallerReader(const std::string& package, const std::string& version,
+                                             unsigned expectedEntries) {
     ScratchFolder scratch;
     std::string installFolder = install_paths::VersionFolder(kLongestProgramFiles, version);
-    ArchiveReader reader;
+    file_list::FileList list;
     try {
-        reader.Open(package.c_str(), ArchiveReader::OpenExisting, 0);
-        int count = reader.GetCount();
-        if (count < 0 || static_cast<unsigned>(count) != expectedEntries)
-            Refuse(text::Format("the installer's reader finds %d entries in the package, not %u", count,
-                                expectedEntries));
-        for (int i = 0; i < count; ++i) {
-            ArchiveEntryInfo info;
-            reader.GetEntryInfo(i, info);
-            std::string name = info.GetFileName();
+        list = file_list_builder::ListOfPackage(package, version, scratch.path(), [&](const std::string& name) {
             if (installFolder.size() + 1 + name.size() > kLongestWindowsPath)
                 Refuse(Quoted(name) + " would be installed as a path longer than Windows takes (" +
                        std::to_string(kLongestWindowsPath) + " characters under " + installFolder + ")");
-            if (!reader.ExtractFile(i, scratch.path().c_str(), true, nullptr, nullptr, nullptr, 65535))
-                Refuse("the installer's reader refuses the entry " + Quoted(name));
-        }
-        reader.Close();
+        });
+    } catch (const release_signing::SigningError& e) {
+        Refuse(e.message);
     } catch (const CZipException& e) {
-        reader.Close(true);
         Refuse(text::Format("the installer's reader cannot read the package: archive error cause %d", e.cause));
     } catch (const FileException& e) {
-        reader.Close(true);
         Refuse(text::Format("the installer's reader cannot extract the package: file error cause %d, %s", e.cause,
                             e.fileName.c_str()));
     }
+    if (list.entries.size() != expectedEntries)
+        Refuse(text::Format("the installer's reader finds %u entries in the package, not %u",
+                            static_cast<unsigned>(list.entries.size()), expectedEntries));
+    return list;
 }
 
 bool SameBytes(const fs::path& a, const fs::path& b) {
@@ -209,46 +222,61 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
     return ReadWhole(a) == ReadWhole(b);
 }
 
-void WriteNewFile(const fs::path& path, const std::string& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0) Refuse(Quoted(path.string()) + " cannot be created: " + std::strerror(errno));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            int error = errno;
-            ::close(fd);
-            Refuse(Quoted(path.string()) + " cannot be written: " + std::strerror(error));
-        }
-        done += static_cast<size_t>(put);
-    }
-    if (::close(fd) != 0) Refuse(Quoted(path.string()) + " cannot be written: " + std::strerror(errno));
-}
-
 void CreateFolders(const fs::path& folder) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder)) Refuse(Quoted(folder.string()) + " cannot be created: " + error.message());
 }
 
-site_lock::SiteLock LockSite(const fs::path& site) {
-    try {
-        return site_lock::SiteLock(site.string());
-    } catch (const site_lock::LockNotTaken& e) {
-        if (e.busy())
-            Refuse("another cvztool release is publishing into " + site.string() + " (it holds " +
-                   (site / site_lock::kLockFileName).string() + "); release again once it has finished");
-        Refuse(e.what());
+// What an update from the release SITE publishes now will fetch of this one: the
+// files whose content differs, by the two signed lists, the ranges of the package
+// that hold them, the list itself and the package's end and directory. "" when
+// SITE publishes no release with a list this key signed.
+std::string UpdateCostFrom(const fs::path& manifestPath, const fs::path& filesFolder, const std::string& publicKey,
+                           const file_list::FileList& list, const std::string& package, size_t listBytes) {
+    std::error_code error;
+    UpdateManifest published;
+    if (!fs::exists(manifestPath, error) || !ParseManifest(ReadWhole(manifestPath), published)) return "";
+    fs::path oldListPath = filesFolder / file_list::ListFileName(published.version);
+    file_list::FileList installed;
+    if (!fs::exists(oldListPath, error) ||
+        file_list::ReadList(ReadWhole(oldListPath), publicKey, published.version, published.sha256, installed) !=
+            file_list::ListCheck::ok)
+        return "";
+    ArchiveReader reader;
+    reader.Open(package.c_str(), ArchiveReader::OpenReadOnly, 0);
+    std::map<std::string, int> indexOf;
+    uint64_t directory = 0;  // where the last entry's range ends: the directory
+    for (int i = 0; i < reader.GetCount(); ++i) {
+        ArchiveEntryInfo info;
+        reader.GetEntryInfo(i, info);
+        indexOf[info.GetFileName()] = i;
+        uint64_t begin = 0, end = 0;
+        if (reader.GetEntryExtent(i, begin, end)) directory = std::max(directory, std::min(end, list.packageSize));
     }
+    install::UpdateCost cost = install::CostFrom(installed, list, [&](const std::string& name, install::ByteRange& extent) {
+        uint64_t begin = 0, end = 0;
+        auto found = indexOf.find(name);
+        if (found == indexOf.end() || !reader.GetEntryExtent(found->second, begin, end)) return false;
+        extent = {begin, std::min(end, list.packageSize) - 1};
+        return true;
+    });
+    reader.Close();
+    uint64_t fetched = cost.entryBytes + listBytes + (list.packageSize - directory);
+    return text::Format("An update from %s fetches %u of %u files: %llu bytes with the list and directory, "
+                        "%.1f %% of the %llu-byte package.\n",
+                        published.version.c_str(), cost.files, static_cast<unsigned>(list.entries.size()),
+                        static_cast<unsigned long long>(fetched), 100.0 * fetched / list.packageSize,
+                        static_cast<unsigned long long>(list.packageSize));
 }
 
 }  // namespace
 
 std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
-                         const std::string& downloadUrl, const std::string& signedLines) {
-    return "version=" + version + "\ndate=" + date + "\ncomment=" + comment + "\ndownload=" + downloadUrl + "\n" +
-           signedLines;
+                         const std::string& downloadUrl, const std::string& fileListUrl,
+                         const std::string& signedLines) {
+    return "version=" + version + "\ndate=" + date + "\ncomment=" + comment + "\ndownload=" + downloadUrl +
+           "\nfilelist=" + fileListUrl + "\n" + signedLines;
 }
 
 PublishedRelease Publish(const ReleaseOptions& options) {
@@ -263,14 +291,19 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     fields.version = version;
     fields.date = options.date.empty() ? Today() : InCodePage949(options.date, "date");
     fields.comment = InCodePage949(options.comment, "comment");
-    fields.downloadUrl = CheckedBaseUrl(options.baseUrl) + "/" + kFilesFolder + "/" + version + ".cvz";
-    CheckReadsBack(ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, ""), fields);
+    std::string baseUrl = CheckedBaseUrl(options.baseUrl);
+    fields.downloadUrl = baseUrl + "/" + kFilesFolder + "/" + version + ".cvz";
+    fields.fileListUrl = baseUrl + "/" + kFilesFolder + "/" + file_list::ListFileName(version);
+    int percentage = CheckedRollout(options.rollout);
+    CheckReadsBack(ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, fields.fileListUrl, ""),
+                   fields);
 
     fs::path site(options.site);
     fs::path filesFolder = site / kFilesFolder;
     fs::path updateFolder = site / kUpdateFolder;
     fs::path manifestPath = updateFolder / kManifestName;
     fs::path packagePath = filesFolder / (version + ".cvz");
+    fs::path listPath = filesFolder / file_list::ListFileName(version);
 
     release_signing::PrivateKey key;
     std::string keyError;
@@ -282,6 +315,10 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     CreateFolders(site);
     site_lock::SiteLock lock = LockSite(site);
     CheckNewerThanPublished(manifestPath, version, options.allowOlder);
+    // Written as the plain number, so that the line reads the same everywhere.
+    fields.hasRollout = !options.rollout.empty();
+    fields.rollout = fields.hasRollout ? std::to_string(percentage) : "";
+    if (percentage < kEveryMachine) fields.fallback = FallbackFor(manifestPath, version, key);
 
     CreateFolders(filesFolder);
     CreateFolders(updateFolder);
@@ -294,16 +331,21 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     } catch (const package_writer::PackError& e) {
         Refuse(e.what());
     }
-    CheckWithInstallerReader(package.path().string(), version, packed.files + packed.folders);
+    file_list::FileList list = CheckWithInstallerReader(package.path().string(), version, packed.files + packed.folders);
 
-    std::string signedLines;
+    std::string signedLines, listText;
     try {
         signedLines = release_signing::SignReleaseLines(key, version, package.path().string());
+        listText = file_list_builder::SignedList(key, list);
     } catch (const release_signing::SigningError& e) {
         Refuse("the package cannot be signed: " + e.message);
     }
-    std::string manifest = ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl, signedLines);
+    std::string manifest = ManifestText(fields.version, fields.date, fields.comment, fields.downloadUrl,
+                                        fields.fileListUrl, signedLines) +
+                           RolloutLines(fields.rollout, fields.fallback);
     CheckReadsBack(manifest, fields);
+    std::string cost = UpdateCostFrom(manifestPath, filesFolder, release_signing::PublicKeyOf(key), list,
+                                      package.path().string(), listText.size());
 
     // Machines that took the old manifest may be downloading the old package, and its
     // signed digest must keep matching: a published package is never rewritten.
@@ -315,25 +357,31 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     } else {
         package.PlaceAs(packagePath);
     }
+    // The list is signed, and ed25519 signs the same bytes the same way: a list
+    // published already for this package has these bytes.
+    PendingFile pendingList(filesFolder, file_list::ListFileName(version));
+    WriteNewFile(pendingList.path(), listText);
+    pendingList.PlaceAs(listPath);
 
-    // Last, and only once the package is in place: the manifest.
+    // Last, and only once the package and its list are in place: the manifest.
     PendingFile pendingManifest(updateFolder, kManifestName);
     WriteNewFile(pendingManifest.path(), manifest);
     pendingManifest.PlaceAs(manifestPath);
-    return {packagePath.string(), manifestPath.string(), manifest};
+    return {packagePath.string(), manifestPath.string(), manifest, listPath.string(), cost, percentage,
+            fields.fallback.version};
 }
 
 int RunReleaseCommand(int argc, char** argv) {
     const char* usage =
         "usage: cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
-        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older]\n";
+        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older] [--rollout PERCENT]\n";
     ReleaseOptions options;
     struct Valued {
         const char* name;
         std::string* value;
     } valued[] = {{"--key", &options.keyFile},    {"--version", &options.version}, {"--from", &options.fromFolder},
                   {"--site", &options.site},      {"--base-url", &options.baseUrl}, {"--date", &options.date},
-                  {"--comment", &options.comment}};
+                  {"--comment", &options.comment}, {"--rollout", &options.rollout}};
     for (int i = 0; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--allow-older") {
@@ -359,9 +407,15 @@ int RunReleaseCommand(int argc, char** argv) {
     }
     try {
         PublishedRelease release = Publish(options);
-        std::printf("released %s:\n  %s\n  %s (written last)\n"
-                    "Upload the package first and the manifest last.\n",
-                    options.version.c_str(), release.packagePath.c_str(), release.manifestPath.c_str());
+        std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s", options.version.c_str(),
+                    release.packagePath.c_str(), release.listPath.c_str(), release.manifestPath.c_str(),
+                    release.updateCost.c_str());
+        if (release.rollout < 100)
+            std::printf("to %d%% of the machines; %s\n", release.rollout,
+                        release.fallbackVersion.empty()
+                            ? "the others keep what they have (a fresh install takes this release)"
+                            : ("the others are offered " + release.fallbackVersion).c_str());
+        std::printf("Upload the package and its list first and the manifest last.\n");
         return 0;
     } catch (const ReleaseRefused& e) {
         std::fprintf(stderr, "release refused: %s\n", e.what());

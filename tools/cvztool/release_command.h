@@ -2,7 +2,12 @@
 // SITE folder that any static web server or CDN serves as it is:
 //
 //   SITE/velmora2/files/V.cvz          the package, packed, checked and signed
+//   SITE/velmora2/files/V.list         its signed file list, for updates that fetch only what changed
 //   SITE/velmora2/update/update.inf    the manifest that points every machine at it
+//
+// With --rollout N the release goes to N percent of the machines. Below 100 the
+// others are offered a fallback: SITE's current release when every machine has it,
+// or the fallback that SITE's current partial release already names.
 //
 // The manifest is the switch that makes every machine fetch the package, so it is
 // written last, to a temporary name that is renamed into place only after the
@@ -10,8 +15,9 @@
 // missing or half written. A published package is never replaced by other bytes.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "tools/cvztool/site_files.h"
 
 namespace release_command {
 
@@ -24,18 +30,22 @@ struct ReleaseOptions {
     std::string date;     // empty: today, as YYYYMMDD
     std::string comment;
     bool allowOlder = false;  // publish even when the version is not newer than the site's
+    std::string rollout;      // the percentage of machines, 0 to 100; empty: every machine, with no rollout line
 };
 
 // Why a release was not published. Nothing in SITE was changed.
-class ReleaseRefused : public std::runtime_error {
- public:
-    using std::runtime_error::runtime_error;
-};
+using ReleaseRefused = site_files::Refused;
 
 struct PublishedRelease {
     std::string packagePath;
     std::string manifestPath;
     std::string manifestText;
+    std::string listPath;
+    // What an update from the release published before costs, as a line of text;
+    // "" when there was none with a list.
+    std::string updateCost;
+    int rollout = 100;            // the percentage of machines that take it
+    std::string fallbackVersion;  // what machines outside a partial rollout are offered; "" for none
 };
 
 // Publishes a release, or throws ReleaseRefused leaving SITE as it was. Names and
@@ -45,7 +55,8 @@ PublishedRelease Publish(const ReleaseOptions& options);
 // The manifest for a release: one line per field, each ending in LF, so that the last
 // one is read too; `signedLines` (the digest and signature lines) follow as given.
 std::string ManifestText(const std::string& version, const std::string& date, const std::string& comment,
-                         const std::string& downloadUrl, const std::string& signedLines);
+                         const std::string& downloadUrl, const std::string& fileListUrl,
+                         const std::string& signedLines);
 
 // `cvztool release ...`: arguments after the command name. Exit 0 published, 4
 // refused (reason on standard error), 64 usage.

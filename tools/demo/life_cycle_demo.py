@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """The life cycle of Velmora 2.0 under Wine, from a vendor's web server (nginx):
 release 2.01 with cvztool and the demo's own signing key, install it through the
-setup window like a person (tick, OK, Finish), release 2.02 into the same site,
-start the installed launcher as a shortcut does (the update runs without a window
-and the 2.02 suite starts), then remove everything with VL2Del.exe. Prints what
-each step left; screenshots, the site, nginx's logs and the Wine prefix stay in
-build/demo/. With --https, all of it over TLS: a certificate authority made for the
-demo (build/demo/tls) is trusted by the demo's prefix alone, and nginx serves
-https://localhost:PORT with a certificate it signed. scripts/demo_install.sh makes
-the key and the build first."""
+setup window like a person (tick, OK, Finish), release 2.02 into the same site to
+0% of the machines (the next start of the installed launcher keeps 2.01 and
+downloads nothing), widen it to 100% with cvztool rollout and start the launcher
+again as a shortcut does (the update runs without a window and the 2.02 suite
+starts), then remove everything with VL2Del.exe, and end with cvztool report and
+its chart. Prints what each step left; screenshots, the chart, the site, nginx's
+logs and the Wine prefix stay in build/demo/. With --https, all of it over TLS: a
+certificate authority made for the demo (build/demo/tls) is trusted by the demo's
+prefix alone, and nginx serves https://localhost:PORT with a certificate it
+signed. scripts/demo_install.sh makes the key and the build first."""
 import argparse
 import os
 import re
@@ -31,6 +33,9 @@ import winenv  # noqa: E402
 
 OUT = ROOT / "build" / "demo"
 SUITE_TOKEN = "kqvwtzrnbpxyjdgfh"
+# Skin files beside the ones that name the release: the same in 2.01 and 2.02, so
+# that the update fetches only the few that change.
+DEMO_PARTS = 40
 INFO_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2\\INFO"
 SETTINGS_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2"
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
@@ -213,18 +218,32 @@ def shown_path(path):
     return path.relative_to(ROOT) if path.is_relative_to(ROOT) else path
 
 
-def release(version, skins, comment, build, args, base_url):
-    suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins)
-    step("release %s of the stand-in suite (BIN\\Cubelet.exe, BIN\\InitVL2.exe, three skin files) from %s:"
-         % (version, shown_path(suite)))
-    command = suite_release.release_command(version, shown_path(suite), shown_path(OUT / "site"),
-                                            shown_path(args.key), base_url, comment, tool=shown_path(args.cvztool))
-    show("$ " + " ".join(shlex.quote(part) for part in command))
-    for line in suite_release.run_release(command).splitlines():
+def run_tool(command):
+    """Runs a cvztool command as a vendor would type it, showing it and what it printed."""
+    show("$ " + " ".join(shlex.quote(str(part)) for part in command))
+    result = subprocess.run([str(part) for part in command], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            timeout=300)
+    expect(result.returncode == 0, "%s ended with %d: %s" % (command[1], result.returncode,
+                                                              result.stderr.decode(errors="replace").strip()))
+    for line in result.stdout.decode(errors="replace").splitlines():
         show(line)
+
+
+def show_manifest():
     show("the manifest nginx now serves:")
     for line in suite_release.manifest(OUT / "site").read_text(encoding="cp949").splitlines():
         show(line, 2)
+
+
+def release(version, skins, comment, build, args, base_url, rollout=None):
+    suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins, parts=DEMO_PARTS)
+    step("release %s of the stand-in suite (BIN\\Cubelet.exe, BIN\\InitVL2.exe, four skin files whose text names "
+         "the release, one with a Korean name, and %d more that stay the same) from %s%s:"
+         % (version, DEMO_PARTS, shown_path(suite), "" if rollout is None else ", to %s%% of the machines" % rollout))
+    command = suite_release.release_command(version, shown_path(suite), shown_path(OUT / "site"),
+                                            shown_path(args.key), base_url, comment, tool=shown_path(args.cvztool))
+    run_tool(command + ([] if rollout is None else ["--rollout", rollout]))
+    show_manifest()
 
 
 def fresh_install(person, display):
@@ -247,6 +266,40 @@ def fresh_install(person, display):
     time.sleep(1)
     display.screenshot(OUT / "05-suite-2.01.png")
     step("the installer ended (code 0) and started the 2.01 suite. What the install left:")
+
+
+def held_back(person, server, launcher):
+    step("starting the installed launcher as a shortcut does, while 2.02 is released to 0%%: %s" % launcher)
+    starts = suite_log(person.prefix, "2.01").count(SUITE_TOKEN)
+    run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
+    code = run.wait_ended(60)
+    expect(code == 0, "the launcher ended with %d" % code)
+    expect(winenv.wait_until(lambda: suite_log(person.prefix, "2.01").count(SUITE_TOKEN) > starts, 20),
+           "the 2.01 suite was not started")
+    for fetched in ("/velmora2/files/2.02.cvz", "/velmora2/files/2.02.list"):
+        expect(not server.requests_for(fetched), "%s was downloaded" % fetched)
+    step("the launcher started the installed 2.01 suite again (code 0) and downloaded nothing; nginx's access "
+         "log, the manifest and packages:")
+    for line in server.access_lines():
+        if "/velmora2/" in line:
+            show(line, 2)
+
+
+def widen(args):
+    step("widening 2.02 to every machine; only the rollout line changes and the fallback lines go:")
+    run_tool([shown_path(args.cvztool), "rollout", shown_path(OUT / "site"), "100"])
+    show_manifest()
+
+
+def adoption_report(args, server):
+    chart = OUT / "adoption.svg"
+    step("the vendor's adoption report from nginx's report log, with its chart:")
+    run_tool([shown_path(args.cvztool), "report", "--svg", shown_path(chart),
+              shown_path(server.run_folder / "reports.log")])
+    # ImageMagick 6 on Debian reads SVG only through this program, its own delegate.
+    picture = OUT / "10-adoption-chart.png"
+    subprocess.run(["rsvg-convert", "-o", str(picture), str(chart)], check=True, timeout=60)
+    step("the chart: %s, drawn from %s" % (shown_path(picture), shown_path(chart)))
 
 
 def update(person, display, launcher):
@@ -304,7 +357,9 @@ def life_cycle(args, build, prefix, display, server, base_url):
     expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.01", "VERSION is not 2.01")
     launcher = expect((values(keys, RUN_KEY) or {}).get("Velmora2", "").strip('"'), "no autostart value")
 
-    release("2.02", "skins of 2.02", "새 스킨", build, args, base_url)
+    release("2.02", "skins of 2.02", "새 스킨", build, args, base_url, rollout="0")
+    held_back(person, server, launcher)
+    widen(args)
     update(person, display, launcher)
     keys = registry(prefix)
     show_registry(keys)
@@ -315,6 +370,10 @@ def life_cycle(args, build, prefix, display, server, base_url):
     show("nginx's access log (every request, with its TLS protocol at the end):")
     for line in server.access_lines():
         show(line, 2)
+    package = suite_release.package(OUT / "site", "2.02").stat().st_size
+    fetched = server.bytes_sent("/velmora2/files/2.02.")
+    show("the update fetched %d bytes (the file list and ranges of the package), %.1f %% of the %d-byte package"
+         % (fetched, 100.0 * fetched / package, package))
     expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.02", "VERSION is not 2.02")
     uninstaller = expect((values(keys, UNINSTALL_KEY) or {}).get("UninstallString", "").strip('"'),
                          "no uninstall entry")
@@ -337,6 +396,7 @@ def life_cycle(args, build, prefix, display, server, base_url):
         plain = [line for line in server.access_lines() if not line.endswith(("TLSv1.2", "TLSv1.3"))]
         expect(not plain, "requests not over TLS: %s" % plain)
         step("every request of the life cycle, the three reports included, came over TLS")
+    adoption_report(args, server)
 
 
 def main():
@@ -363,7 +423,7 @@ def main():
         raise SystemExit("demo: one nginx on %s%s serves files and reports, but %s was built for the file "
                          "server %s and the report server %s" % (scheme, host, build, server_setting,
                                                                  build_setting(build, "VL2_REPORT_SERVER")))
-    for stale in ["prefix", "site", "vendor-run", "suite-2.01", "suite-2.02", "tls"] + [
+    for stale in ["prefix", "site", "vendor-run", "suite-2.01", "suite-2.02", "adoption.svg", "tls"] + [
             p.name for p in OUT.glob("*.png")]:
         path = OUT / stale
         shutil.rmtree(path) if path.is_dir() else path.unlink(missing_ok=True)
@@ -392,7 +452,7 @@ def main():
             prefix.kill()
             shutil.move(str(prefix.path), str(OUT / "prefix"))
             shutil.rmtree(prefix.root, ignore_errors=True)
-    step("nginx stopped. %s; screenshots in %s, the Wine prefix in %s"
+    step("nginx stopped. %s; screenshots and the chart in %s, the Wine prefix in %s"
          % ("The whole life cycle ran" if code == 0 else "The demo failed", OUT.relative_to(ROOT),
             (OUT / "prefix").relative_to(ROOT)))
     return code
