@@ -7,10 +7,12 @@
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "app/version_text.h"
+#include "build_settings.h"
 #include "framework/system_library.h"
 #include "install/process_finder.h"
 #include "install/running_copy.h"
 #include "net/manifest_client.h"
+#include "net/server_address.h"
 #include "release/release_signature.h"
 #include "release/rollout.h"
 #include "release/rollout_id.h"
@@ -87,7 +89,7 @@ BOOL SetupApp::InitInstance() {
         return release_signature::CheckRelease(release) == release_signature::ReleaseCheck::ok;
     };
     startup_decision::Outcome outcome =
-        startup_decision::Decide(installedVersion, answer, manifest, questions);
+        startup_decision::Decide(installedVersion, answer, manifest, VL2_FILE_SERVER, questions);
     switch (outcome.action) {
         case startup_decision::Action::StartInstalledSuite:
             LaunchInstalledSuite(installedVersion);
@@ -110,8 +112,12 @@ BOOL SetupApp::InitInstance() {
     request.version = chosen.version;
     request.downloadUrl = chosen.downloadUrl;
     request.sha256 = chosen.sha256;
-    // The file list is the manifest's own release's: a fallback is fetched whole.
-    if (outcome.action == startup_decision::Action::InstallRelease) request.fileListUrl = manifest.fileListUrl;
+    // The file list is the manifest's own release's: a fallback is fetched whole. So
+    // is a release whose list an https file server names in plain HTTP: the list
+    // would tell everyone on the way what is installed.
+    if (outcome.action == startup_decision::Action::InstallRelease &&
+        server_address::IsUsableDownloadUrl(manifest.fileListUrl, VL2_FILE_SERVER))
+        request.fileListUrl = manifest.fileListUrl;
 
     std::string prefix = version_text::Prefix(request.version);
     CreateFolderTree(programFilesPath, prefix);

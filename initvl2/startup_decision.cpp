@@ -1,7 +1,7 @@
 #include "initvl2/startup_decision.h"
 
 #include "app/version_text.h"
-#include "framework/text.h"
+#include "net/server_address.h"
 
 namespace startup_decision {
 
@@ -12,9 +12,6 @@ constexpr int kEveryMachine = 100;
 Outcome Do(Action action) { return {action, CheckFailure::None}; }
 Outcome CannotCheck(CheckFailure failure) { return {Action::CannotCheck, failure}; }
 
-// The download goes to the system's URL service as it is: only web addresses.
-bool IsWebAddress(const std::string& url) { return text::Left(url, 4) == "http"; }
-
 // Only a release the vendor signed is downloaded: one that anyone on the way could
 // have written counts as an answer that could not be used.
 Outcome InstallIfSigned(const OfferedRelease& release, Action install, const Questions& questions) {
@@ -24,14 +21,17 @@ Outcome InstallIfSigned(const OfferedRelease& release, Action install, const Que
 }  // namespace
 
 Outcome Decide(const std::string& installedVersion, ManifestAnswer answer, const UpdateManifest& manifest,
-               const Questions& questions) {
+               const std::string& fileServer, const Questions& questions) {
     switch (answer) {
         case ManifestAnswer::NoConnection: return CannotCheck(CheckFailure::NoConnection);
         case ManifestAnswer::NoAnswer: return CannotCheck(CheckFailure::NoAnswer);
         case ManifestAnswer::Unusable: return CannotCheck(CheckFailure::UnusableAnswer);
         case ManifestAnswer::Read: break;
     }
-    if (!IsWebAddress(manifest.downloadUrl)) return CannotCheck(CheckFailure::UnusableAnswer);
+    // The download goes to the system's URL service as it is: only web addresses,
+    // and from an https file server only https ones (no silent step down).
+    if (!server_address::IsUsableDownloadUrl(manifest.downloadUrl, fileServer))
+        return CannotCheck(CheckFailure::UnusableAnswer);
 
     const bool installed = !installedVersion.empty();
     // Current or newer (a withdrawn release): the installed version starts, always.
@@ -53,7 +53,8 @@ Outcome Decide(const std::string& installedVersion, ManifestAnswer answer, const
     if (installed && !version_text::IsOlder(installedVersion, fallback.version)) return Do(Action::StartInstalledSuite);
     // A fallback that cannot be fetched as it stands is a broken answer, not a reason
     // to take the release this machine was held back from.
-    if (!version_text::IsPlainFileName(fallback.version) || !IsWebAddress(fallback.downloadUrl))
+    if (!version_text::IsPlainFileName(fallback.version) ||
+        !server_address::IsUsableDownloadUrl(fallback.downloadUrl, fileServer))
         return CannotCheck(CheckFailure::UnusableAnswer);
     return InstallIfSigned(fallback, Action::InstallFallback, questions);
 }

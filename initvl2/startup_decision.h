@@ -46,8 +46,9 @@ struct Questions {
 };
 
 // `installedVersion` is "" when nothing is installed; `manifest` counts only with
-// ManifestAnswer::Read.
+// ManifestAnswer::Read; `fileServer` is the build's file server setting, whose
+// scheme a release's download address may not fall below.
 Outcome Decide(const std::string& installedVersion, ManifestAnswer answer, const UpdateManifest& manifest,
-               const Questions& questions);
+               const std::string& fileServer, const Questions& questions);
 
 }  // namespace startup_decision

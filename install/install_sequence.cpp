@@ -15,6 +15,7 @@
 #include "install/version_pruning.h"
 #include "net/http_text_client.h"
 #include "net/install_report.h"
+#include "net/server_address.h"
 #include "resources/resource_ids.h"
 
 namespace install {
@@ -76,7 +77,7 @@ void RegisterUninstaller(const std::string& programFiles) {
     WriteSetting(SettingKind::Uninstall, "DisplayName", "Velmora 2.0 제거");
     WriteSetting(SettingKind::Uninstall, "DisplayIcon", install_paths::UninstallerPath(programFiles));
     WriteSetting(SettingKind::Uninstall, "UninstallString", install_paths::UninstallCommand(programFiles));
-    WriteSetting(SettingKind::Uninstall, "URLInfoAbout", std::string("http://") + VL2_SITE_HOST + "/");
+    WriteSetting(SettingKind::Uninstall, "URLInfoAbout", server_address::UrlOnServer(VL2_SITE_HOST, "/"));
 }
 
 }  // namespace

@@ -33,29 +33,45 @@ struct DownloadJob {
     std::atomic<unsigned long long> total{0};
 };
 
-// Watches the transfer: counts the package's bytes and carries the cancel
-// request into it. It offers no other service (no window, no security prompt).
+// Watches the transfer: counts the package's bytes, carries the cancel request into
+// it, and ends it when a package asked for over https would come any other way. It
+// offers no other service (no window, no security prompt): a certificate problem
+// is a failed transfer, never a question.
 class DownloadStatusCallback : public IBindStatusCallback {
  public:
-    explicit DownloadStatusCallback(DownloadJob& job) : job_(job) {}
+    explicit DownloadStatusCallback(DownloadJob& job) : job_(job), location_(job.url) {}
     virtual ~DownloadStatusCallback() = default;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
     // Lives on the worker's stack: the count never deletes it.
     STDMETHODIMP_(ULONG) Release() override { return --references_; }
-    STDMETHODIMP OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    STDMETHODIMP OnStartBinding(DWORD, IBinding* binding) override;
     STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnLowResource(DWORD) override { return S_OK; }
     STDMETHODIMP OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) override;
-    STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+    STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override {
+        binding_.Reset();
+        return S_OK;
+    }
     STDMETHODIMP GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
     STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
     STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
+    // Whether the transfer went somewhere a package asked for over https must not
+    // come from: it has failed, whatever the download service says.
+    bool Refused() const { return refused_; }
+
  private:
+    // Whether the data now arriving comes over a connection the system calls secure.
+    bool ArrivesSecurely() const;
+
     ULONG references_ = 1;
     DownloadJob& job_;
+    ComPtr<IBinding> binding_;
+    std::string location_;  // where the transfer is now, after any redirects
+    bool secureSeen_ = false;
+    bool refused_ = false;
 };
 
 // One download at a time: the thread, and the job it shares.

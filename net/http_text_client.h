@@ -1,7 +1,12 @@
-// Fetches what the vendor's servers answer over plain HTTP with WinInet: the
+// Fetches what the vendor's servers answer over HTTP or HTTPS with WinInet: the
 // update manifest and the install and removal reports as text, and the file list
 // and byte ranges of a package for an update that fetches only what changed. All
 // of it runs before or around the suite's start, so every wait is bounded.
+//
+// Over HTTPS the system checks the server's certificate and nothing waives a
+// problem: no flag ignores one, nobody is asked, nothing is tried again in plain
+// HTTP. A certificate problem is a request that failed, like a server that is not
+// there.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +23,9 @@ class HttpTextClient {
     static constexpr unsigned kMaxBodyBytes = 1u << 20;
     // A range is asked for in pieces of at most this much, so that none takes much memory.
     static constexpr uint64_t kMaxRangeBytes = 4u << 20;
+    // A server that sends a request on further than this is treated as one that
+    // does not answer.
+    static constexpr unsigned kMaxRedirects = 5;
 
     // How a request for part of a file was answered.
     enum class RangeAnswer {
@@ -32,7 +40,8 @@ class HttpTextClient {
     void SetDefaultText(const std::string& text) { defaultText_ = text; }
 
     // The body of a response that carries a Content-Length (the status code is not
-    // examined), up to its first zero byte; the default text when nothing was read.
+    // examined, except that a redirect is followed when it may be), up to its first
+    // zero byte; the default text when nothing was read.
     std::string Fetch(const std::string& url);
     // The whole body of a 200 answer of at most `largest` bytes, zero bytes and all.
     bool FetchBody(const std::string& url, uint64_t largest, std::string& body);
@@ -40,9 +49,20 @@ class HttpTextClient {
     RangeAnswer FetchRange(const std::string& url, uint64_t first, uint64_t last, std::string& bytes);
 
  private:
-    // A request sent with `headers` ("" for none); an empty handle when it could
-    // not be made. `connection` must outlive the request.
-    ScopedInternetHandle Send(const std::string& url, const std::string& headers, ScopedInternetHandle& connection);
+    // A request answered; its connection lives as long as it does. `location` is
+    // where the answer came from.
+    struct Answer {
+        ScopedInternetHandle connection;
+        ScopedInternetHandle request;
+        std::string location;
+    };
+    // A GET for `url` sent with `headers` ("" for none), and again wherever the
+    // server sends it on as long as that may be followed; no request handle when
+    // there is no answer to use.
+    Answer Ask(const std::string& url, const std::string& headers);
+    // One GET; no request handle when it could not be sent (over HTTPS: when the
+    // system refused the certificate).
+    Answer Send(const std::string& url, const std::string& headers);
 
     ScopedInternetHandle internet_;
     std::string defaultText_;

@@ -1,6 +1,7 @@
 #include "net/install_report.h"
 
 #include "framework/text.h"
+#include "net/server_address.h"
 
 std::string FormatPhysicalAddress(const unsigned char* bytes, size_t length) {
     std::string out;
@@ -11,13 +12,13 @@ std::string FormatPhysicalAddress(const unsigned char* bytes, size_t length) {
 
 std::string FormatInstallReport(const std::string& server, const std::string& marker, const std::string& ma,
                                 const std::string& inip, const std::string& version, const std::string& partner) {
-    return "http://" + server +
-           text::Format("/installax.asp?ma=%s&inip=%s&jaehuid=%s%s%s", ma.c_str(), inip.c_str(), marker.c_str(),
-                        version.c_str(), partner.c_str());
+    return server_address::UrlOnServer(server, text::Format("/installax.asp?ma=%s&inip=%s&jaehuid=%s%s%s", ma.c_str(),
+                                                            inip.c_str(), marker.c_str(), version.c_str(),
+                                                            partner.c_str()));
 }
 
 std::string FormatRemovalReport(const std::string& server, const std::string& ma, const std::string& inip,
                                 const std::string& version) {
-    return "http://" + server +
-           text::Format("/installax.asp?ma=%s&inip=%s&jaehuid=VL2BDEL%s", ma.c_str(), inip.c_str(), version.c_str());
+    return server_address::UrlOnServer(
+        server, text::Format("/installax.asp?ma=%s&inip=%s&jaehuid=VL2BDEL%s", ma.c_str(), inip.c_str(), version.c_str()));
 }

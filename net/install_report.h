@@ -8,8 +8,9 @@
 // Two upper-case hex digits per byte, joined by "-" (00-0C-29-3A-5B-7C).
 std::string FormatPhysicalAddress(const unsigned char* bytes, size_t length);
 
-// "http://SERVER/installax.asp?ma=..&inip=..&jaehuid=MARKER VERSION PARTNER", values
-// inserted as they are. The marker is "VL2B" (fresh install) or "VL2U" (update).
+// "http://SERVER/installax.asp?ma=..&inip=..&jaehuid=MARKER VERSION PARTNER" (https
+// for a server set as "https://..."), values inserted as they are. The marker is
+// "VL2B" (fresh install) or "VL2U" (update).
 std::string FormatInstallReport(const std::string& server, const std::string& marker, const std::string& ma,
                                  const std::string& inip, const std::string& version, const std::string& partner);
 

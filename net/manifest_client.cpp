@@ -4,11 +4,12 @@
 #include "build_settings.h"
 #include "framework/text.h"
 #include "net/http_text_client.h"
+#include "net/server_address.h"
 
 ManifestStatus FetchManifest(UpdateManifest& fields) {
     HttpTextClient client;
     client.SetDefaultText("");
-    std::string body = client.Fetch(std::string("http://") + VL2_FILE_SERVER + "/velmora2/update/update.inf");
+    std::string body = client.Fetch(server_address::UrlOnServer(VL2_FILE_SERVER, "/velmora2/update/update.inf"));
     if (text::Trim(body).empty()) return ManifestStatus::NoAnswer;
     UpdateManifest read = fields;
     if (!ParseManifest(body, read)) return ManifestStatus::Unusable;

@@ -8,11 +8,25 @@
 # the adoption report with its chart. Screenshots, the chart, the site, nginx's logs
 # and the Wine prefix stay in build/demo/.
 #
-# Arguments configure the demo's build, on top of the win32 preset: for another
-# port, -DVL2_FILE_SERVER=127.0.0.1:PORT -DVL2_REPORT_SERVER=127.0.0.1:PORT.
+# With --https first, the same life cycle over TLS: the programs are built for
+# https://localhost:18443 in build/demo-win32-https, the demo makes a certificate
+# authority of its own (build/demo/tls) that only the demo's Wine prefix trusts,
+# and nginx serves the site with a certificate it signed.
+#
+# Other arguments configure the demo's build, on top of the win32 preset: for
+# another port, -DVL2_FILE_SERVER=127.0.0.1:PORT -DVL2_REPORT_SERVER=127.0.0.1:PORT
+# (with --https: https://localhost:PORT for both).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
+build=build/demo-win32 servers=() targets=(InitVL2 Cubelet) demo=()
+if [[ ${1:-} == --https ]]; then
+    shift
+    build=build/demo-win32-https demo=(--https)
+    servers=(-DVL2_FILE_SERVER=https://localhost:18443 -DVL2_REPORT_SERVER=https://localhost:18443
+             -DVL2_SITE_HOST=https://localhost:18443 -DVL2_HTTPS_TEST_SERVER=)
+    targets+=(trust_root)
+fi
 
 echo "demo: building the native cvztool (build/native)"
 cmake --preset native >/dev/null
@@ -24,10 +38,10 @@ build/native/cvztool keygen build/demo/release-key.pem >/dev/null
 key=$(build/native/cvztool pubkey build/demo/release-key.pem)
 echo "demo: made the signing key build/demo/release-key.pem; its public half is $key"
 
-echo "demo: building the Windows programs with that public half (build/demo-win32)"
-cmake --preset win32 -B build/demo-win32 -DVL2_RELEASE_PUBLIC_KEY="$key" "$@" >/dev/null
-cmake --build build/demo-win32 -j2 --target InitVL2 Cubelet >/dev/null
+echo "demo: building the Windows programs with that public half ($build)"
+cmake --preset win32 -B "$build" -DVL2_RELEASE_PUBLIC_KEY="$key" "${servers[@]}" "$@" >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 echo "demo: built in $((SECONDS - started)) s; the life cycle starts"
 
-PYTHONDONTWRITEBYTECODE=1 exec /usr/bin/python3 tools/demo/life_cycle_demo.py \
-    --build build/demo-win32 --key build/demo/release-key.pem --cvztool build/native/cvztool
+PYTHONDONTWRITEBYTECODE=1 exec /usr/bin/python3 tools/demo/life_cycle_demo.py "${demo[@]}" \
+    --build "$build" --key build/demo/release-key.pem --cvztool build/native/cvztool

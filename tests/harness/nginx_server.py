@@ -49,8 +49,12 @@ def slowed_vendor_server(folder, rate):
 
 
 class NginxServer:
-    def __init__(self, site, run_folder, port=vendor_server.PORT, serve=SERVE):
+    """`tls`: a tls_certificates.Certificate to serve HTTPS with (on localhost), or None
+    for plain HTTP; `serve`: the serve.sh to start."""
+
+    def __init__(self, site, run_folder, port=vendor_server.PORT, serve=SERVE, tls=None):
         self.site, self.run_folder, self.port, self.serve = Path(site), Path(run_folder), port, Path(serve)
+        self.tls = tls
         self.process = None
 
     def __enter__(self):
@@ -61,10 +65,14 @@ class NginxServer:
         self.stop()
 
     def url(self, path):
+        if self.tls:
+            return "https://localhost:%d%s" % (self.port, path)
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
     def start(self, timeout=15):
-        self.process = subprocess.Popen(["bash", str(self.serve), str(self.site), str(self.port), str(self.run_folder)],
+        tls = ["--tls", str(self.tls.certificate), str(self.tls.key)] if self.tls else []
+        self.process = subprocess.Popen(["bash", str(self.serve)] + tls + [str(self.site), str(self.port),
+                                                                           str(self.run_folder)],
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         limit = time.monotonic() + timeout
         while time.monotonic() < limit:

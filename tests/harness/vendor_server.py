@@ -1,17 +1,22 @@
-"""The vendor's servers for tests: a real HTTP server on 127.0.0.1 that serves the
-update manifest and the package, records every request, and can misbehave on
-purpose (answer in pieces, omit Content-Length, accept and never answer)."""
+"""The vendor's servers for tests: a real HTTP (or HTTPS) server on 127.0.0.1 that
+serves the update manifest and the package, records every request, and can
+misbehave on purpose (answer in pieces, omit Content-Length, accept and never
+answer, send the request elsewhere)."""
 import http.server
 import os
 import socketserver
+import ssl
 import threading
 import time
 
 # The programs under test are built against one vendor address (the build setting
 # VL2_FILE_SERVER, which CMake hands to the tests); every test server listens there.
 SERVER = os.environ.get("VL2_FILE_SERVER", "127.0.0.1:18480")
-PORT = int(SERVER.rsplit(":", 1)[1]) if ":" in SERVER else 80
-BASE_URL = "http://" + SERVER
+SCHEME, _, AUTHORITY = SERVER.rstrip("/").rpartition("://")
+SCHEME = SCHEME.lower() or "http"
+HOST, _, _port = AUTHORITY.partition(":")
+PORT = int(_port) if _port else (443 if SCHEME == "https" else 80)
+BASE_URL = "%s://%s" % (SCHEME, AUTHORITY)
 MANIFEST_PATH = "/velmora2/update/update.inf"
 
 
@@ -41,7 +46,9 @@ class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 
 class VendorServer:
-    def __init__(self, port=PORT):
+    """`tls`: a tls_certificates.Certificate to answer HTTPS with, or None for HTTP."""
+
+    def __init__(self, port=PORT, tls=None):
         self.routes = {}
         self.requests = []
         # (path, {header name in lower case: value}) of every request, in order.
@@ -104,6 +111,10 @@ class VendorServer:
                     self.close_connection = True
 
         self.server = _Server(("127.0.0.1", port), Handler)
+        if tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(str(tls.certificate), str(tls.key))
+            self.server.socket = context.wrap_socket(self.server.socket, server_side=True)
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
 
     def __enter__(self):

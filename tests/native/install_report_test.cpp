@@ -26,6 +26,13 @@ TEST_CASE(install_report, empty_identity_values_are_sent_empty) {
              std::string("http://h/installax.asp?ma=AA-BB&inip=1.2.3.4&jaehuid=VL2BDEL"));
 }
 
+TEST_CASE(install_report, reports_go_to_the_report_server_in_its_scheme) {
+    CHECK_EQ(FormatInstallReport("https://r.example", "VL2U", "AA-BB", "10.0.0.5", "2.02", "CORVALEN"),
+             std::string("https://r.example/installax.asp?ma=AA-BB&inip=10.0.0.5&jaehuid=VL2U2.02CORVALEN"));
+    CHECK_EQ(FormatRemovalReport("https://r.example:8443", "AA-BB", "10.0.0.5", "2.02"),
+             std::string("https://r.example:8443/installax.asp?ma=AA-BB&inip=10.0.0.5&jaehuid=VL2BDEL2.02"));
+}
+
 TEST_CASE(install_paths, only_the_product_folder_form_counts_as_install_path) {
     CHECK(install_paths::IsProductFolder("C:\\Program Files\\Corvalen\\Velmora2"));
     CHECK(install_paths::IsProductFolder("D:\\PF\\CORVALEN\\velmora2\\"));

@@ -261,6 +261,7 @@ class ConfigureCheck(unittest.TestCase):
                 (loopback, True),
                 (loopback[:2] + ["-DVL2_SITE_HOST=www.corvalen.co.kr"], False),
                 (loopback[1:] + ["-DVL2_FILE_SERVER=https://127.0.0.1.example.com"], False),
+                (loopback[1:] + ["-DVL2_FILE_SERVER=https://localhost:18443"], True),
                 ([], False),  # the vendor's hosts are the defaults
                 (["-DVL2_ALLOW_TEST_KEY=ON"], True)]:
             result = self.configure(key, *defines)
@@ -269,6 +270,14 @@ class ConfigureCheck(unittest.TestCase):
                 flat = " ".join(result.stderr.split())
                 self.assertIn("is the test key", flat, defines)
                 self.assertIn("-DVL2_ALLOW_TEST_KEY=ON", flat, defines)
+
+    def test_a_server_setting_in_another_form_than_scheme_host_and_port_is_refused(self):
+        key = "-DVL2_RELEASE_PUBLIC_KEY=" + tool("pubkey", TEST_KEY).stdout.strip()
+        for setting in ("ftp://127.0.0.1", "htps://localhost:18443", "127.0.0.1:18480/velmora2"):
+            result = self.configure(key, "-DVL2_REPORT_SERVER=" + setting)
+            self.assertNotEqual(result.returncode, 0, setting)
+            flat = " ".join(result.stderr.split())
+            self.assertIn('VL2_REPORT_SERVER ("%s") is not a server setting' % setting, flat)
 
 
 if __name__ == "__main__":

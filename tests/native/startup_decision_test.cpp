@@ -38,7 +38,7 @@ const char* Name(Action action) {
     return "?";
 }
 
-void Check(const Row& row, int line) {
+void Check(const Row& row, int line, const char* fileServer = "update.example.com") {
     UpdateManifest manifest;
     manifest.version = row.version;
     manifest.downloadUrl = row.download;
@@ -59,7 +59,7 @@ void Check(const Row& row, int line) {
         asked += "signed " + release.version + ";";
         return release.version == row.version ? row.releaseSigned : row.fallbackSigned;
     };
-    Outcome outcome = Decide(row.installed, row.answer, manifest, questions);
+    Outcome outcome = Decide(row.installed, row.answer, manifest, fileServer, questions);
     if (outcome.action == row.action && outcome.failure == row.failure && asked == row.asked) return;
     std::string found = std::string("installed ") + check::Show(row.installed) + ", rollout " +
                         check::Show(row.rollout) + ", fallback " + check::Show(row.fallbackVersion);
@@ -173,4 +173,23 @@ TEST_CASE(startup_decision, a_fresh_install_outside_takes_the_fallback_or_with_n
          "rollout 5;"},
     };
     for (const Row& row : rows) Check(row, __LINE__);
+}
+
+TEST_CASE(startup_decision, an_https_file_server_offers_only_releases_fetched_over_https) {
+    const char kHttpsUrl[] = "https://h/2.02.cvz";
+    const char kHttpsFallbackUrl[] = "https://h/2.01.cvz";
+    const Row rows[] = {
+        {"2.00", Read, "2.02", kHttpsUrl, kNoLine, "", "", false, true, true, Action::InstallRelease, None,
+         "signed 2.02;"},
+        {"2.00", Read, "2.02", "HTTPS://h/2.02.cvz", kNoLine, "", "", false, true, true, Action::InstallRelease, None,
+         "signed 2.02;"},
+        {"2.00", Read, "2.02", kUrl, kNoLine, "", "", false, true, true, Action::CannotCheck, Unusable, ""},
+        {"", Read, "2.02", "HTTP://h/2.02.cvz", kNoLine, "", "", false, true, true, Action::CannotCheck, Unusable, ""},
+        {"", Read, "2.02", "https:h/2.02.cvz", kNoLine, "", "", false, true, true, Action::CannotCheck, Unusable, ""},
+        {"2.00", Read, "2.02", kHttpsUrl, "5", "2.01", kHttpsFallbackUrl, false, true, true, Action::InstallFallback,
+         None, "rollout 5;signed 2.01;"},
+        {"2.00", Read, "2.02", kHttpsUrl, "5", "2.01", kFallbackUrl, false, true, true, Action::CannotCheck, Unusable,
+         "rollout 5;"},
+    };
+    for (const Row& row : rows) Check(row, __LINE__, "https://update.example.com");
 }

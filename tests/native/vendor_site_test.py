@@ -5,6 +5,7 @@ import os
 import pwd
 import shutil
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -13,13 +14,18 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "harness"))
 import nginx_server  # noqa: E402
+import tls_certificates  # noqa: E402
 from winenv import wait_until  # noqa: E402
 
 MANIFEST = b"version=2.01\r\ndate=20061231\r\ncomment=x\r\ndownload=http://127.0.0.1/velmora2/files/2.01.cvz\r\n"
 
 
-def get(port, path, headers=None):
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+def get(port, path, headers=None, tls=None):
+    """A GET on the site; `tls`: an ssl context to ask https://localhost with."""
+    if tls:
+        connection = http.client.HTTPSConnection(tls_certificates.HOST, port, timeout=10, context=tls)
+    else:
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
     try:
         connection.request("GET", path, headers=headers or {})
         response = connection.getresponse()
@@ -119,7 +125,9 @@ class VendorSite(unittest.TestCase):
         self.assertTrue(lines[0].endswith("\t127.0.0.1\tma=00-0C-29-3A-5B-7C\tinip=10.0.0.5\tjaehuid=VL2B2.01P1"),
                         lines[0])
         self.assertTrue(lines[1].endswith("\tjaehuid=VL2BDEL2.01"), lines[1])
-        self.assertEqual(self.server.requests_for(nginx_server.REPORT_PATH), [])
+        # The access log counts them as well, but only the report log keeps their query.
+        self.assertEqual(len(self.server.requests_for(nginx_server.REPORT_PATH)), 2)
+        self.assertFalse([line for line in self.server.access_lines() if "00-0C-29" in line or "10.0.0.5" in line])
         self.assertEqual(len(wait_until(lambda: self.server.requests_for(nginx_server.MANIFEST_PATH), 5)), 1)
 
     def test_a_missing_manifest_is_a_404_that_is_no_manifest(self):
@@ -146,6 +154,32 @@ class VendorSite(unittest.TestCase):
         self.assertIn("absent.cvz", self.server.error_log())  # errors reach our log, not the system's
         self.assertTrue((self.dir / "run" / "client_body").is_dir())
         self.assertEqual(sorted(p.name for p in self.dir.iterdir()), ["run", "site"])
+
+
+class VendorSiteOverTls(unittest.TestCase):
+    def test_only_https_is_answered_and_every_request_is_logged_with_its_protocol(self):
+        folder = nginx_server.site_folder("vendor-site-tls-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        authority = tls_certificates.CertificateAuthority(folder, "authority")
+        site = folder / "site"
+        (site / "velmora2" / "update").mkdir(parents=True)
+        (site / "velmora2" / "update" / "update.inf").write_bytes(MANIFEST)
+        server = nginx_server.NginxServer(site, folder / "run", nginx_server.free_port(), tls=authority.issue("server"))
+        server.start()
+        self.addCleanup(server.stop)
+        trusting = ssl.create_default_context(cafile=str(authority.root.certificate))
+        report = nginx_server.REPORT_PATH + "?ma=00-0C-29-3A-5B-7C&inip=10.0.0.5&jaehuid=VL2U2.02P1"
+        self.assertEqual(get(server.port, nginx_server.MANIFEST_PATH, tls=trusting)[::2], (200, MANIFEST))
+        self.assertEqual(get(server.port, report, tls=trusting)[::2], (200, b""))
+        # No plain HTTP beside it to fall back to.
+        status, _, body = get(server.port, nginx_server.MANIFEST_PATH)
+        self.assertEqual(status, 400)
+        self.assertNotIn(b"version", body)
+        logged = wait_until(lambda: [line for line in server.access_lines() if '" 200 ' in line], 5)
+        self.assertEqual(len(logged), 2, server.access_lines())
+        for line in logged:
+            self.assertRegex(line, r" TLSv1\.[23]$")
+        self.assertTrue(wait_until(server.report_lines, 5)[0].endswith("\tjaehuid=VL2U2.02P1"))
 
 
 @unittest.skipUnless(os.geteuid() == 0, "serve.sh chooses the workers' user only when started by root, "
@@ -193,7 +227,9 @@ class ServeScriptArguments(unittest.TestCase):
     def test_a_missing_site_or_a_bad_port_is_refused_before_nginx_starts(self):
         run = Path(tempfile.mkdtemp(prefix="vendor-site-"))
         try:
-            for args in (["/nonexistent-site", "18481", str(run)], [str(run), "port", str(run)], [str(run)]):
+            for args in (["/nonexistent-site", "18481", str(run)], [str(run), "port", str(run)], [str(run)],
+                         ["--tls", "/nonexistent.pem", "/nonexistent.key", str(run), "18481", str(run)],
+                         ["--tls", str(run), "18481", str(run)]):
                 result = subprocess.run(["bash", str(nginx_server.SERVE)] + args, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, timeout=10)
                 self.assertEqual(result.returncode, 64, args)

@@ -7,8 +7,10 @@ downloads nothing), widen it to 100% with cvztool rollout and start the launcher
 again as a shortcut does (the update runs without a window and the 2.02 suite
 starts), then remove everything with VL2Del.exe, and end with cvztool report and
 its chart. Prints what each step left; screenshots, the chart, the site, nginx's
-logs and the Wine prefix stay in build/demo/. scripts/demo_install.sh makes the
-key and the build first."""
+logs and the Wine prefix stay in build/demo/. With --https, all of it over TLS: a
+certificate authority made for the demo (build/demo/tls) is trusted by the demo's
+prefix alone, and nginx serves https://localhost:PORT with a certificate it
+signed. scripts/demo_install.sh makes the key and the build first."""
 import argparse
 import os
 import re
@@ -26,6 +28,7 @@ sys.path.insert(0, str(ROOT / "tests" / "harness"))
 import nginx_server  # noqa: E402
 import setup_flow  # noqa: E402
 import suite_release  # noqa: E402
+import tls_certificates  # noqa: E402
 import winenv  # noqa: E402
 
 OUT = ROOT / "build" / "demo"
@@ -341,8 +344,8 @@ def life_cycle(args, build, prefix, display, server, base_url):
     person = Person(prefix, display, build)
     release("2.01", "skins of 2.01", "첫 배포", build, args, base_url)
     server.start()
-    step("nginx serves %s on 127.0.0.1:%d (tools/vendor-server/serve.sh; configuration, logs in %s)"
-         % (shown_path(OUT / "site"), server.port, shown_path(server.run_folder)))
+    step("nginx serves %s at %s (tools/vendor-server/serve.sh; configuration, logs in %s)"
+         % (shown_path(OUT / "site"), server.url("/"), shown_path(server.run_folder)))
 
     fresh_install(person, display)
     keys = registry(prefix)
@@ -364,10 +367,9 @@ def life_cycle(args, build, prefix, display, server, base_url):
     show_files(prefix)
     show_suite_logs(prefix, ["2.01", "2.02"])
     seen = show_reports(server, seen)
-    show("nginx's access log, the manifest, the packages and the file list:")
+    show("nginx's access log (every request, with its TLS protocol at the end):")
     for line in server.access_lines():
-        if "/velmora2/" in line:
-            show(line, 2)
+        show(line, 2)
     package = suite_release.package(OUT / "site", "2.02").stat().st_size
     fetched = server.bytes_sent("/velmora2/files/2.02.")
     show("the update fetched %d bytes (the file list and ranges of the package), %.1f %% of the %d-byte package"
@@ -390,6 +392,10 @@ def life_cycle(args, build, prefix, display, server, base_url):
     found = markers(server)
     expect(len(found) == 3 and found[0].startswith("VL2B2.01") and found[1].startswith("VL2U2.02")
            and found[2] == "VL2BDEL2.02", "the reports were not install, update, removal: %s" % found)
+    if server.tls:
+        plain = [line for line in server.access_lines() if not line.endswith(("TLSv1.2", "TLSv1.3"))]
+        expect(not plain, "requests not over TLS: %s" % plain)
+        step("every request of the life cycle, the three reports included, came over TLS")
     adoption_report(args, server)
 
 
@@ -399,6 +405,8 @@ def main():
                         help="the Windows programs, built with the key's public half")
     parser.add_argument("--key", type=Path, default=OUT / "release-key.pem", help="the signing key")
     parser.add_argument("--cvztool", type=Path, default=suite_release.NATIVE_CVZTOOL, help="the native cvztool")
+    parser.add_argument("--https", action="store_true",
+                        help="the build is for https://localhost:PORT: serve and trust a certificate made for the demo")
     args = parser.parse_args()
     args.key, args.cvztool = args.key.resolve(), args.cvztool.resolve()
     build = args.build.resolve()
@@ -407,12 +415,15 @@ def main():
     for stop in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(stop, lambda number, frame: sys.exit(128 + number))
     server_setting = build_setting(build, "VL2_FILE_SERVER")
-    host, _, port = server_setting.rpartition(":")
-    if host != "127.0.0.1" or not port.isdigit() or build_setting(build, "VL2_REPORT_SERVER") != server_setting:
-        raise SystemExit("demo: one nginx on 127.0.0.1 serves files and reports, but %s was built for the file "
-                         "server %s and the report server %s" % (build, server_setting,
+    # Wine refuses a certificate for an address: over TLS the server is localhost.
+    scheme, host = ("https://", tls_certificates.HOST) if args.https else ("", "127.0.0.1")
+    host_and_port = server_setting[len(scheme):] if server_setting.startswith(scheme) else ""
+    name, _, port = host_and_port.rpartition(":")
+    if name != host or not port.isdigit() or build_setting(build, "VL2_REPORT_SERVER") != server_setting:
+        raise SystemExit("demo: one nginx on %s%s serves files and reports, but %s was built for the file "
+                         "server %s and the report server %s" % (scheme, host, build, server_setting,
                                                                  build_setting(build, "VL2_REPORT_SERVER")))
-    for stale in ["prefix", "site", "vendor-run", "suite-2.01", "suite-2.02", "adoption.svg"] + [
+    for stale in ["prefix", "site", "vendor-run", "suite-2.01", "suite-2.02", "adoption.svg", "tls"] + [
             p.name for p in OUT.glob("*.png")]:
         path = OUT / stale
         shutil.rmtree(path) if path.is_dir() else path.unlink(missing_ok=True)
@@ -424,7 +435,14 @@ def main():
         prefix = winenv.Prefix(build / "wine-template", display=display.name, keep=True)
         server = nginx_server.NginxServer(OUT / "site", OUT / "vendor-run", int(port))
         try:
-            life_cycle(args, build, prefix, display, server, "http://" + server_setting)
+            if args.https:
+                step("making a certificate authority for the demo (%s); only the demo's prefix trusts it"
+                     % shown_path(OUT / "tls"))
+                authority = tls_certificates.CertificateAuthority(OUT / "tls", "demo authority")
+                server.tls = authority.issue("localhost")
+                tls_certificates.trust_in_prefix(prefix, authority, build / "tests" / "trust_root.exe")
+            life_cycle(args, build, prefix, display, server,
+                       server_setting if args.https else "http://" + server_setting)
             code = 0
         except (DemoFailed, AssertionError, RuntimeError, subprocess.TimeoutExpired) as failure:
             display.screenshot(OUT / "failed.png")

@@ -4,20 +4,32 @@
 # workers run as the site's owner, or as "nobody" for a site that root owns.
 # RUNDIR receives the configuration, pid, logs and temporary files;
 # RUNDIR/reports.log is the record of install, update and removal reports,
-# RUNDIR/access.log everything else.
+# RUNDIR/access.log every request (reports without their query) with the TLS
+# protocol it came over.
 #
-#   serve.sh SITE PORT RUNDIR     runs until Ctrl-C or SIGTERM (nginx's fast stop)
+#   serve.sh [--tls CERT KEY] SITE PORT RUNDIR
+#                                 runs until Ctrl-C or SIGTERM (nginx's fast stop);
+#                                 with --tls, HTTPS only, with that certificate
+#                                 chain (PEM) and its private key
 #   serve.sh stop RUNDIR          stops one started elsewhere, after open requests end
 set -euo pipefail
 
 usage() {
-    echo "usage: serve.sh SITE PORT RUNDIR | serve.sh stop RUNDIR" >&2
+    echo "usage: serve.sh [--tls CERT KEY] SITE PORT RUNDIR | serve.sh stop RUNDIR" >&2
     exit 64
 }
 
 if [[ $# -eq 2 && $1 == stop ]]; then
     pid=$(cat "$2/nginx.pid" 2>/dev/null) || { echo "serve.sh: no nginx runs from $2" >&2; exit 1; }
     exec kill -QUIT "$pid"
+fi
+certificate="" key=""
+if [[ $# -ge 3 && $1 == --tls ]]; then
+    for file in "$2" "$3"; do
+        [[ -f $file && -r $file ]] || { echo "serve.sh: $file is not a readable file" >&2; exit 64; }
+    done
+    certificate=$(realpath "$2") key=$(realpath "$3")
+    shift 3
 fi
 [[ $# -eq 3 ]] || usage
 [[ -d $1 ]] || { echo "serve.sh: $1 is not a folder" >&2; exit 64; }
@@ -26,7 +38,9 @@ fi
 site=$(realpath "$1")
 mkdir -p "$3"
 run=$(realpath "$3")
-for path in "$site" "$run"; do
+paths=("$site" "$run")
+[[ -z $certificate ]] || paths+=("$certificate" "$key")
+for path in "${paths[@]}"; do
     # The configuration quotes paths in double quotes and knows no escape for these.
     if [[ $path == *[\"\\\$\;{}]* ]]; then
         echo "serve.sh: nginx cannot be given the path $path" >&2
@@ -40,6 +54,14 @@ shopt -u patsub_replacement 2>/dev/null || true  # "&" in a path stays "&"
 config=${config//@SITE@/$site}
 config=${config//@RUN@/$run}
 config=${config//@PORT@/$2}
+if [[ -n $certificate ]]; then
+    # nginx reads both as it starts, before its workers give up root's rights.
+    config=${config//@TLS_LISTEN@/ ssl}
+    config=${config//@TLS_CERTIFICATE@/ssl_certificate \"$certificate\"; ssl_certificate_key \"$key\";}
+else
+    config=${config//@TLS_LISTEN@/}
+    config=${config//@TLS_CERTIFICATE@/}
+fi
 if (($(id -u) == 0)); then
     # Workers answer the internet: they get no more than reading the site needs,
     # as its owner, or as "nobody" for a site that root owns.
