@@ -7,8 +7,6 @@ namespace startup_decision {
 
 namespace {
 
-constexpr int kEveryMachine = 100;
-
 Outcome Do(Action action) { return {action, CheckFailure::None}; }
 Outcome CannotCheck(CheckFailure failure) { return {Action::CannotCheck, failure}; }
 

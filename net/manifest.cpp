@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int kWholeRollout = 100;
-
 std::string ValueOf(const std::string& line, const char* key) {
     return text::Trim(text::ReplaceAll(line, key, ""));
 }
@@ -49,13 +47,13 @@ bool ReadRolloutPercentage(const std::string& value, int& percentage) {
         if (c < '0' || c > '9') return false;
         read = read * 10 + (c - '0');
     }
-    if (read > kWholeRollout) return false;
+    if (read > kEveryMachine) return false;
     percentage = read;
     return true;
 }
 
 int RolloutPercentage(const UpdateManifest& manifest) {
-    if (!manifest.hasRollout) return kWholeRollout;
+    if (!manifest.hasRollout) return kEveryMachine;
     int percentage = 0;
     return ReadRolloutPercentage(manifest.rollout, percentage) ? percentage : 0;
 }

@@ -69,6 +69,9 @@ OfferedRelease ManifestRelease(const UpdateManifest& manifest);
 // to take that release, whole or not.
 bool HasFallback(const UpdateManifest& manifest);
 
+// The rollout of a release every machine takes: no rollout line means this.
+constexpr int kEveryMachine = 100;
+
 // True, with `percentage` set, when `value` is an integer from 0 to 100 in at most
 // three digits and nothing else.
 bool ReadRolloutPercentage(const std::string& value, int& percentage);

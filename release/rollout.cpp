@@ -1,14 +1,9 @@
 #include "release/rollout.h"
 
+#include "net/manifest.h"
 #include "release/release_signature.h"
 
 namespace rollout {
-
-namespace {
-
-constexpr int kEveryMachine = 100;
-
-}  // namespace
 
 bool IsWellFormedId(const std::string& id) {
     if (id.size() != 2 * kIdBytes) return false;

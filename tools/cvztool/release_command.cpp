@@ -40,8 +40,6 @@ namespace release_command {
 
 namespace {
 
-constexpr int kEveryMachine = 100;
-
 // The installer refuses an entry whose path, in its ANSI form, is longer than this;
 // and a 64-bit Windows puts 32-bit programs in the longest Program Files folder.
 constexpr size_t kLongestWindowsPath = 259;
@@ -410,7 +408,7 @@ int RunReleaseCommand(int argc, char** argv) {
         std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s", options.version.c_str(),
                     release.packagePath.c_str(), release.listPath.c_str(), release.manifestPath.c_str(),
                     release.updateCost.c_str());
-        if (release.rollout < 100)
+        if (release.rollout < kEveryMachine)
             std::printf("to %d%% of the machines; %s\n", release.rollout,
                         release.fallbackVersion.empty()
                             ? "the others keep what they have (a fresh install takes this release)"

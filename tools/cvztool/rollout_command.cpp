@@ -16,8 +16,6 @@ namespace rollout_command {
 
 namespace {
 
-constexpr int kEveryMachine = 100;
-
 bool SameRelease(const OfferedRelease& a, const OfferedRelease& b) {
     return a.version == b.version && a.date == b.date && a.downloadUrl == b.downloadUrl && a.sha256 == b.sha256 &&
            a.signature == b.signature;
