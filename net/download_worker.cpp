@@ -1,7 +1,6 @@
 #include "net/download_worker.h"
 
-#include <wininet.h>
-
+#include "framework/wininet_calls.h"
 #include "net/server_address.h"
 
 namespace {
