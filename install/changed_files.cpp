@@ -105,6 +105,7 @@ bool FetchAndExtract(const file_list::FileList& list, const std::string& newFold
     uint64_t tailStart = size;
     std::string tail;
     uint64_t directoryOffset = 0;
+    bool found = false;
     for (uint64_t tailLength : {kFirstTail, static_cast<uint64_t>(CentralDirectory::kEndSearchLimit)}) {
         uint64_t start = size > tailLength ? size - tailLength : 0;
         if (start >= tailStart) break;
@@ -113,10 +114,11 @@ bool FetchAndExtract(const file_list::FileList& list, const std::string& newFold
         summary.bytesFetched += more.size();
         tail = more + tail;
         tailStart = start;
-        if (FindDirectory(tail, tailStart, size, directoryOffset)) break;
+        found = FindDirectory(tail, tailStart, size, directoryOffset);
+        if (found) break;
     }
+    if (!found) return false;
     Lay(scratch, tailStart, tail);
-    if (!FindDirectory(tail, tailStart, size, directoryOffset)) return false;
     if (directoryOffset < tailStart &&
         !FetchInto(package, scratch, {directoryOffset, tailStart - 1}, summary, progress, 0))
         return false;
@@ -126,38 +128,32 @@ bool FetchAndExtract(const file_list::FileList& list, const std::string& newFold
     reader.Open(scratchPath.c_str(), ArchiveReader::OpenReadOnly, 0);
     // Every entry of the package is listed, or a whole unpacking would make another folder.
     if (reader.GetCount() < 0 || static_cast<size_t>(reader.GetCount()) != list.entries.size()) return false;
-    std::map<std::string, int> indexOf;
-    for (int i = 0; i < reader.GetCount(); ++i) {
-        ArchiveEntryInfo info;
-        reader.GetEntryInfo(i, info);
-        indexOf[info.GetFileName()] = i;
-    }
+    std::map<std::string, int> indexOf = EntriesByName(reader);
     std::vector<int> toExtract;
     std::vector<ByteRange> extents;
     for (const file_list::Entry& entry : list.entries) {
-        auto found = indexOf.find(entry.name);
-        if (found == indexOf.end()) return false;  // the list is not this package's
+        auto index = indexOf.find(entry.name);
+        if (index == indexOf.end()) return false;  // the list is not this package's
         ArchiveEntryInfo info;
-        reader.GetEntryInfo(found->second, info);
+        reader.GetEntryInfo(index->second, info);
         if (entry.folder) {
-            if (!reader.ExtractFile(found->second, newFolder.c_str())) return false;
+            if (!reader.ExtractFile(index->second, newFolder.c_str())) return false;
         } else if (copied.count(entry.name)) {
             std::string path = Under(newFolder, entry.name);
             if (!file_system::SetTimesFromDos(path, info.modDate, info.modTime) ||
                 !file_system::SetAttributes(path, info.externalAttributes))
                 return false;
         } else {
-            uint64_t begin = 0, end = 0;
-            if (!reader.GetEntryExtent(found->second, begin, end)) return false;
-            extents.push_back({begin, std::min(end, directoryOffset) - 1});
-            toExtract.push_back(found->second);
+            ByteRange extent{0, 0};
+            if (!EntryRange(reader, index->second, directoryOffset, extent)) return false;
+            extents.push_back(extent);
+            toExtract.push_back(index->second);
         }
     }
     reader.Close();
 
     std::vector<ByteRange> ranges = JoinRanges(extents, kLargestGap);
-    uint64_t toFetch = summary.bytesFetched;
-    for (const ByteRange& range : ranges) toFetch += range.last - range.first + 1;
+    uint64_t toFetch = summary.bytesFetched + Bytes(ranges);
     if (progress) progress(summary.bytesFetched, toFetch);
     scratch.Open(scratchPath, File::modeReadWrite);
     for (const ByteRange& range : ranges)
@@ -173,6 +169,29 @@ bool FetchAndExtract(const file_list::FileList& list, const std::string& newFold
 }
 
 }  // namespace
+
+std::map<std::string, int> EntriesByName(const ArchiveReader& reader) {
+    std::map<std::string, int> indexOf;
+    for (int i = 0; i < reader.GetCount(); ++i) {
+        ArchiveEntryInfo info;
+        reader.GetEntryInfo(i, info);
+        indexOf[info.GetFileName()] = i;
+    }
+    return indexOf;
+}
+
+bool EntryRange(const ArchiveReader& reader, int index, uint64_t limit, ByteRange& range) {
+    uint64_t begin = 0, end = 0;
+    if (!reader.GetEntryExtent(index, begin, end) || begin >= std::min(end, limit)) return false;
+    range = {begin, std::min(end, limit) - 1};
+    return true;
+}
+
+uint64_t Bytes(const std::vector<ByteRange>& ranges) {
+    uint64_t bytes = 0;
+    for (const ByteRange& range : ranges) bytes += range.last - range.first + 1;
+    return bytes;
+}
 
 std::vector<ByteRange> JoinRanges(std::vector<ByteRange> ranges, uint64_t largestGap) {
     std::sort(ranges.begin(), ranges.end(), [](const ByteRange& a, const ByteRange& b) { return a.first < b.first; });
@@ -250,7 +269,7 @@ UpdateCost CostFrom(const file_list::FileList& installed, const file_list::FileL
         extents.push_back(extent);
         ++cost.files;
     }
-    for (const ByteRange& range : JoinRanges(extents, kLargestGap)) cost.entryBytes += range.last - range.first + 1;
+    cost.entryBytes = Bytes(JoinRanges(extents, kLargestGap));
     return cost;
 }
 

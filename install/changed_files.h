@@ -10,10 +10,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "release/file_list.h"
+
+class ArchiveReader;
 
 namespace install {
 
@@ -30,6 +33,18 @@ struct ByteRange {
     uint64_t first;
     uint64_t last;  // included
 };
+
+// The entries of an open package by the names its reader gives, which are the
+// names a file list holds.
+std::map<std::string, int> EntriesByName(const ArchiveReader& reader);
+
+// What fetching entry `index` of an open package takes: from its local header to
+// the next entry's, or to `limit` (where the directory begins), the last byte
+// included. False for an index the package does not have.
+bool EntryRange(const ArchiveReader& reader, int index, uint64_t limit, ByteRange& range);
+
+// The bytes the ranges hold together.
+uint64_t Bytes(const std::vector<ByteRange>& ranges);
 
 // The ranges sorted and joined where they touch or lie at most `largestGap` bytes
 // apart: one request may cover neighbouring entries and what little lies between.

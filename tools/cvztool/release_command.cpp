@@ -243,21 +243,15 @@ std::string UpdateCostFrom(const fs::path& manifestPath, const fs::path& filesFo
         return "";
     ArchiveReader reader;
     reader.Open(package.c_str(), ArchiveReader::OpenReadOnly, 0);
-    std::map<std::string, int> indexOf;
+    std::map<std::string, int> indexOf = install::EntriesByName(reader);
     uint64_t directory = 0;  // where the last entry's range ends: the directory
     for (int i = 0; i < reader.GetCount(); ++i) {
-        ArchiveEntryInfo info;
-        reader.GetEntryInfo(i, info);
-        indexOf[info.GetFileName()] = i;
-        uint64_t begin = 0, end = 0;
-        if (reader.GetEntryExtent(i, begin, end)) directory = std::max(directory, std::min(end, list.packageSize));
+        install::ByteRange extent{0, 0};
+        if (install::EntryRange(reader, i, list.packageSize, extent)) directory = std::max(directory, extent.last + 1);
     }
     install::UpdateCost cost = install::CostFrom(installed, list, [&](const std::string& name, install::ByteRange& extent) {
-        uint64_t begin = 0, end = 0;
         auto found = indexOf.find(name);
-        if (found == indexOf.end() || !reader.GetEntryExtent(found->second, begin, end)) return false;
-        extent = {begin, std::min(end, list.packageSize) - 1};
-        return true;
+        return found != indexOf.end() && install::EntryRange(reader, found->second, list.packageSize, extent);
     });
     reader.Close();
     uint64_t fetched = cost.entryBytes + listBytes + (list.packageSize - directory);
