@@ -133,15 +133,30 @@ int CheckedRollout(const std::string& rollout) {
     return percentage;
 }
 
+// What SITE publishes before this release: no manifest, one the installer reads,
+// or a file it does not read as one.
+struct Published {
+    bool exists = false;
+    bool readable = false;
+    UpdateManifest manifest;
+};
+
+Published ReadPublished(const fs::path& manifestPath) {
+    Published published;
+    std::error_code error;
+    published.exists = fs::exists(manifestPath, error);
+    published.readable = published.exists && ParseManifest(ReadWhole(manifestPath), published.manifest);
+    return published;
+}
+
 // The release that machines outside a partial rollout take: SITE's current release
 // when every machine has it, or the fallback SITE's current partial release already
 // names. It must be one the programs install: signed with this key, and older than
 // the new release.
-OfferedRelease FallbackFor(const fs::path& manifestPath, const std::string& version,
+OfferedRelease FallbackFor(const Published& site, const fs::path& manifestPath, const std::string& version,
                           const release_signing::PrivateKey& key) {
-    std::error_code error;
-    UpdateManifest published;
-    if (!fs::exists(manifestPath, error) || !ParseManifest(ReadWhole(manifestPath), published)) return {};
+    if (!site.readable) return {};
+    const UpdateManifest& published = site.manifest;
     bool wholeRollout = RolloutPercentage(published) >= kEveryMachine;
     if (!wholeRollout && !HasFallback(published)) return {};
     OfferedRelease fallback = wholeRollout ? ManifestRelease(published) : published.fallback;
@@ -174,14 +189,13 @@ std::string RolloutLines(const std::string& rollout, const OfferedRelease& fallb
 
 // A release must be newer than the site's, as the installer compares them, or no
 // machine would take it; the engineer can insist, for a withdrawal.
-void CheckNewerThanPublished(const fs::path& manifestPath, const std::string& version, bool allowOlder) {
-    std::error_code error;
-    if (allowOlder || !fs::exists(manifestPath, error)) return;
-    UpdateManifest published;
-    if (!ParseManifest(ReadWhole(manifestPath), published))
+void CheckNewerThanPublished(const Published& site, const fs::path& manifestPath, const std::string& version,
+                             bool allowOlder) {
+    if (allowOlder || !site.exists) return;
+    if (!site.readable)
         Refuse(Quoted(manifestPath.string()) + " is not a manifest the installer reads; --allow-older replaces it");
-    if (!version_text::IsOlder(published.version, version))
-        Refuse("version " + Quoted(version) + " is not newer than the published " + Quoted(published.version) +
+    if (!version_text::IsOlder(site.manifest.version, version))
+        Refuse("version " + Quoted(version) + " is not newer than the published " + Quoted(site.manifest.version) +
                " (their first four characters compare byte by byte, as the installer compares them); "
                "--allow-older publishes it anyway");
 }
@@ -230,11 +244,11 @@ void CreateFolders(const fs::path& folder) {
 // files whose content differs, by the two signed lists, the ranges of the package
 // that hold them, the list itself and the package's end and directory. "" when
 // SITE publishes no release with a list this key signed.
-std::string UpdateCostFrom(const fs::path& manifestPath, const fs::path& filesFolder, const std::string& publicKey,
+std::string UpdateCostFrom(const Published& site, const fs::path& filesFolder, const std::string& publicKey,
                            const file_list::FileList& list, const std::string& package, size_t listBytes) {
+    if (!site.readable) return "";
+    const UpdateManifest& published = site.manifest;
     std::error_code error;
-    UpdateManifest published;
-    if (!fs::exists(manifestPath, error) || !ParseManifest(ReadWhole(manifestPath), published)) return "";
     fs::path oldListPath = filesFolder / file_list::ListFileName(published.version);
     file_list::FileList installed;
     if (!fs::exists(oldListPath, error) ||
@@ -306,11 +320,12 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     // writes into SITE.
     CreateFolders(site);
     site_lock::SiteLock lock = LockSite(site);
-    CheckNewerThanPublished(manifestPath, version, options.allowOlder);
+    Published published = ReadPublished(manifestPath);
+    CheckNewerThanPublished(published, manifestPath, version, options.allowOlder);
     // Written as the plain number, so that the line reads the same everywhere.
     fields.hasRollout = !options.rollout.empty();
     fields.rollout = fields.hasRollout ? std::to_string(percentage) : "";
-    if (percentage < kEveryMachine) fields.fallback = FallbackFor(manifestPath, version, key);
+    if (percentage < kEveryMachine) fields.fallback = FallbackFor(published, manifestPath, version, key);
 
     CreateFolders(filesFolder);
     CreateFolders(updateFolder);
@@ -336,7 +351,7 @@ PublishedRelease Publish(const ReleaseOptions& options) {
                                         fields.fileListUrl, signedLines) +
                            RolloutLines(fields.rollout, fields.fallback);
     CheckReadsBack(manifest, fields);
-    std::string cost = UpdateCostFrom(manifestPath, filesFolder, release_signing::PublicKeyOf(key), list,
+    std::string cost = UpdateCostFrom(published, filesFolder, release_signing::PublicKeyOf(key), list,
                                       package.path().string(), listText.size());
 
     // Machines that took the old manifest may be downloading the old package, and its
