@@ -92,8 +92,6 @@ ReleaseCheck CheckRelease(const OfferedRelease& release) {
     return VerifyRelease(BuiltInPublicKey(), release.version, release.sha256, release.signature);
 }
 
-ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest) { return CheckRelease(ManifestRelease(manifest)); }
-
 std::string Sha256(const std::string& bytes) {
     if (!release_key::StartCryptoLibrary()) return "";
     std::string digest(kDigestSize, '\0');

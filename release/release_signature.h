@@ -15,7 +15,6 @@
 #include <string>
 
 struct OfferedRelease;
-struct UpdateManifest;
 
 namespace release_signature {
 
@@ -52,9 +51,6 @@ std::string BuiltInPublicKey();
 
 // VerifyRelease with the built-in key and the release's version, digest and signature.
 ReleaseCheck CheckRelease(const OfferedRelease& release);
-
-// CheckRelease of the manifest's own release.
-ReleaseCheck CheckManifestSignature(const UpdateManifest& manifest);
 
 // The SHA-256 of `bytes`, 32 raw bytes; "" when the library cannot be started.
 std::string Sha256(const std::string& bytes);

@@ -232,13 +232,13 @@ TEST_CASE(release_signature, the_built_in_key_accepts_what_its_private_half_sign
     // The native and win32 presets build the test key in; a build with the vendor's
     // key must refuse the test key's signatures instead.
     if (release_signature::BuiltInPublicKey() == release_signing::PublicKeyOf(testKey))
-        CHECK(release_signature::CheckManifestSignature(m) == ReleaseCheck::ok);
+        CHECK(release_signature::CheckRelease(ManifestRelease(m)) == ReleaseCheck::ok);
     else
-        CHECK(release_signature::CheckManifestSignature(m) == ReleaseCheck::badSignature);
+        CHECK(release_signature::CheckRelease(ManifestRelease(m)) == ReleaseCheck::badSignature);
     m.signature = Sign(KeyFromSeed('x'), "2.01", kDigestA).signature;
-    CHECK(release_signature::CheckManifestSignature(m) == ReleaseCheck::badSignature);
+    CHECK(release_signature::CheckRelease(ManifestRelease(m)) == ReleaseCheck::badSignature);
     m.signature.clear();
-    CHECK(release_signature::CheckManifestSignature(m) == ReleaseCheck::missingSignature);
+    CHECK(release_signature::CheckRelease(ManifestRelease(m)) == ReleaseCheck::missingSignature);
     CHECK(CheckPublicKey(release_signature::BuiltInPublicKey()) == KeyCheck::usable);
 }
 
