@@ -83,3 +83,11 @@ def install_files(prefix, package_path, version, windows_cvztool):
     prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
                         {"VERSION": version, "INSTALLPATH": "C:\\Program Files\\Corvalen\\Velmora2"})
 
+
+def logged_at(log_text, starts_with):
+    """When the stand-in suite logged the first line of its log that starts so, in
+    seconds since 1970 (each line ends with the milliseconds); None without one."""
+    for line in log_text.splitlines():
+        if line.startswith(starts_with):
+            return int(line.rsplit("\t", 1)[1]) / 1000
+    return None

@@ -72,14 +72,6 @@ def lay_out_suite(folder, launcher):
     return folder
 
 
-def logged_time(log_text, starts_with):
-    """The time in seconds of the first line of the suite's log that starts so."""
-    for line in log_text.splitlines():
-        if line.startswith(starts_with):
-            return int(line.rsplit("\t", 1)[1]) / 1000
-    return None
-
-
 def one_update(template, launcher, site):
     """One update with the launcher of a build: (downtime, whole time) in seconds."""
     with winenv.Display() as display, winenv.Prefix(template, display=display.name) as prefix:
@@ -100,8 +92,8 @@ def one_update(template, launcher, site):
         if not winenv.wait_until(lambda: new_log.exists() and TOKEN in new_log.read_text(errors="replace"), 900, 0.1):
             raise RuntimeError("the new suite did not start")
         launcher_process.wait(timeout=120)
-        quit_at = logged_time(old_log.read_text(errors="replace"), "quit-request")
-        new_at = logged_time(new_log.read_text(errors="replace"), '"')
+        quit_at = suite_release.logged_at(old_log.read_text(errors="replace"), "quit-request")
+        new_at = suite_release.logged_at(new_log.read_text(errors="replace"), '"')
         if quit_at is None or new_at is None:
             raise RuntimeError("the suite's log lacks the quit request or the new start")
         return new_at - quit_at, new_at - started
@@ -142,7 +134,7 @@ def delta_update(template, work, site, name):
                                      900, 0.1):
                 raise RuntimeError("the new suite did not start")
             launcher.wait(timeout=120)
-            new_at = logged_time(new_log.read_text(errors="replace"), '"')
+            new_at = suite_release.logged_at(new_log.read_text(errors="replace"), '"')
             return server.bytes_sent("/velmora2/files/2.02."), new_at - started
 
 
