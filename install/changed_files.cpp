@@ -18,9 +18,6 @@ namespace {
 // headers, which on a slow line take as long as a few kilobytes.
 constexpr uint64_t kLargestGap = 4096;
 constexpr unsigned kCopyChunk = 64 * 1024;
-// A range is asked for in pieces of at most this much, so that none is held whole
-// in memory: an entry may be hundreds of megabytes.
-constexpr uint64_t kLargestRequest = 4u << 20;
 // The end record is looked for in this much of the package's end first: it is all
 // a package without a comment needs (cvztool writes none); a longer comment costs
 // a second request for the rest of what the record may take.
@@ -83,8 +80,8 @@ void Lay(File& scratch, uint64_t offset, const std::string& bytes) {
 // Asks the package for a range, piece by piece, and lays it in; counts what came.
 bool FetchInto(PackageRanges& package, File& scratch, ByteRange range, ChangeSummary& summary,
                const FetchedBytes& progress, uint64_t toFetch) {
-    for (uint64_t first = range.first; first <= range.last; first += kLargestRequest) {
-        uint64_t last = std::min(range.last, first + kLargestRequest - 1);
+    for (uint64_t first = range.first; first <= range.last; first += PackageRanges::kLargestRange) {
+        uint64_t last = std::min(range.last, first + PackageRanges::kLargestRange - 1);
         std::string bytes;
         if (!package.Fetch(first, last, bytes) || bytes.size() != last - first + 1) return false;
         Lay(scratch, first, bytes);

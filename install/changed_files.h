@@ -23,6 +23,10 @@ namespace install {
 // The package on the server, as byte ranges.
 class PackageRanges {
  public:
+    // No range asked for is longer than this, so that none is held whole in memory:
+    // an entry may be hundreds of megabytes.
+    static constexpr uint64_t kLargestRange = 4u << 20;
+
     virtual ~PackageRanges() = default;
     // The bytes from `first` to `last`, both included; false when they cannot be
     // had exactly (no answer, a short one, a server that sends the whole file).

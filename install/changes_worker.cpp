@@ -15,6 +15,8 @@ constexpr uint64_t kLargestList = 8u << 20;
 // The package on the vendor's file server, asked for by byte ranges; a server that
 // answers with the whole file, or anything but the bytes asked for, is a doubt.
 class ServedPackage : public PackageRanges {
+    static_assert(kLargestRange <= HttpTextClient::kMaxRangeBytes, "the client takes every range the update asks for");
+
  public:
     ServedPackage(HttpTextClient& client, const std::string& url, const std::atomic<bool>& stop)
         : client_(client), url_(url), stop_(stop) {}
