@@ -92,7 +92,7 @@ BOOL SetupApp::InitInstance() {
         startup_decision::Decide(installedVersion, answer, manifest, VL2_FILE_SERVER, questions);
     switch (outcome.action) {
         case startup_decision::Action::StartInstalledSuite:
-            LaunchInstalledSuite(installedVersion);
+            LaunchInstalledSuite();
             return FALSE;
         case startup_decision::Action::CannotCheck:
             CannotCheckForUpdate(WhyNotChecked(outcome.failure));
@@ -187,14 +187,14 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
     // next start asks again. With nothing installed the user started this program
     // to install, and is told why nothing happens.
     if (!installedVersion.empty()) {
-        LaunchInstalledSuite(installedVersion);
+        LaunchInstalledSuite();
         return;
     }
     std::string message = std::string("Velmora 2.0 설치를 시작할 수 없습니다.\n") + reason;
     MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONERROR);
 }
 
-void SetupApp::LaunchInstalledSuite(const std::string& version) {
-    LaunchSuite(programFilesPath, version);
+void SetupApp::LaunchInstalledSuite() {
+    LaunchSuite(programFilesPath, installedVersion);
     timing_.Mark("launch");
 }

@@ -33,7 +33,7 @@ class SetupApp : public Application {
  private:
     // Tests the connection and, when there is one, fetches the update manifest.
     startup_decision::ManifestAnswer AskForManifest(UpdateManifest& manifest);
-    void LaunchInstalledSuite(const std::string& version);
+    void LaunchInstalledSuite();
     // Starts the installed suite, or with nothing installed says why not.
     void CannotCheckForUpdate(const char* reason);
     void RunSetupWindow(install::SetupRunner& runner);
