@@ -155,9 +155,13 @@ class Prefix:
         return True
 
     def kill(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-        time.sleep(0.2)
+        """Ends every process of the prefix and waits for its server to go. A server
+        is found by the prefix folder's inode, which the next prefix made may reuse
+        once this one is deleted: a server still ending would then take in the next
+        test's programs, with this test's processes in them."""
+        for flag in ("-k", "-w"):
+            subprocess.run(["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
 
     def set_windows_version(self, version):
         self.add_registry("user", "Software\\Wine", {"Version": version})
