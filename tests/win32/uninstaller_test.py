@@ -21,6 +21,7 @@ UNINSTALL_COMMAND = '"%s\\Corvalen\\VL2Del.exe"' % PROGRAM_FILES
 class Uninstaller(ServerTestCase):
     def setUp(self):
         super().setUp()
+        self.uninstaller = None
         self.server.serve(setup_flow.REPORT_PATH, Route(b"OK", content_type="text/plain"))
         self.product = self.prefix.program_files() / "Corvalen" / "Velmora2"
         self.install(PROGRAM_FILES + "\\Corvalen\\Velmora2")
@@ -64,7 +65,14 @@ class Uninstaller(ServerTestCase):
 
     def answer(self, caption, key, timeout=30):
         box = self.display.wait_window(caption, timeout=timeout)
-        self.assertIsNotNone(box, "no message box %s" % caption)
+        if box is None:
+            # What there was instead, and whether the uninstaller was started at all
+            # (the entry's command ends with 255 when it could not start it).
+            self.display.screenshot(self.artefact("no-box.png"))
+            started = self.uninstaller.poll() if self.uninstaller else None
+            self.fail("no message box %s; the uninstall command %s; windows: %s" % (
+                caption, "runs" if started is None else "ended with %d" % started,
+                [self.display.window_name(w) for w in self.display.find_windows()]))
         self.display.press(box, key)
         # The same caption may come back in a new box: wait for this one to go.
         wait_until(lambda: box not in self.display.find_windows(only_visible=False), 10)
@@ -72,7 +80,8 @@ class Uninstaller(ServerTestCase):
 
     def run_uninstaller(self):
         """Started from the uninstall entry's command, as Windows starts it."""
-        return self.prefix.start([build_file("tests/run_uninstall_entry.exe")])
+        self.uninstaller = self.prefix.start([build_file("tests/run_uninstall_entry.exe")])
+        return self.uninstaller
 
     def assert_everything_removed(self, registry):
         self.assertFalse([k for k in registry if k.startswith("hkcu\\software\\corvalen\\velmora2")])
