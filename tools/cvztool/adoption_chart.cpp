@@ -107,10 +107,13 @@ std::string ChartSvg(const adoption_report::AdoptionHistory& history) {
         "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">day (the server's local date)</text>\n",
         kPlotLeft, kPlotBottom, kPlotRight, kPlotBottom, kPlotLeft, kPlotTop, kPlotLeft, kPlotBottom,
         (kPlotLeft + kPlotRight) / 2, kPlotBottom + 45);
+    // Reports whose machines all left again by the end of their day draw no line:
+    // say so, rather than that nobody reported.
     if (days.empty() || history.versions.empty())
-        svg += text::Format("<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" fill=\"#666666\">no machine has "
-                            "reported</text>\n",
-                            (kPlotLeft + kPlotRight) / 2, (kPlotTop + kPlotBottom) / 2);
+        svg += text::Format("<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" fill=\"#666666\">%s</text>\n",
+                            (kPlotLeft + kPlotRight) / 2, (kPlotTop + kPlotBottom) / 2,
+                            days.empty() ? "no machine has reported"
+                                         : "no machine was on a version at the end of a day");
 
     if (!history.versions.empty())
         svg += text::Format("<text x=\"%.1f\" y=\"%.1f\" fill=\"#666666\">version (machines now)</text>\n",
