@@ -1,5 +1,5 @@
 """The vendor's server as a vendor would run it: nginx serving a SITE folder that
-cvztool release laid out, through tools/vendor-server/serve.sh, on 127.0.0.1, stopped
+cvztool release laid out, through vendor_server/serve.sh, on 127.0.0.1, stopped
 when the test or demo ends. Tests that need a misbehaving server use vendor_server."""
 import os
 import re
@@ -11,7 +11,7 @@ from pathlib import Path
 
 import vendor_server
 
-SERVE = Path(__file__).resolve().parents[2] / "tools" / "vendor-server" / "serve.sh"
+SERVE = Path(__file__).resolve().parents[2] / "vendor_server" / "serve.sh"
 # nginx's own access line format: the request, its status and the body bytes sent.
 ACCESS_LINE = re.compile(r'"GET (\S+) HTTP/[\d.]+" (\d+) (\d+)')
 MANIFEST_PATH = vendor_server.MANIFEST_PATH
@@ -34,7 +34,7 @@ def free_port():
 
 
 def slowed_vendor_server(folder, rate):
-    """A copy of tools/vendor-server in `folder` that sends packages and file lists at
+    """A copy of vendor_server in `folder` that sends packages and file lists at
     `rate` (nginx's limit_rate, "200k"), as a slow line would: for benchmarks."""
     folder = Path(folder)
     folder.mkdir(parents=True, exist_ok=True)

@@ -8,9 +8,9 @@
 #include "framework/text.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
-#include "tools/cvztool/adoption_chart.h"
-#include "tools/cvztool/adoption_report.h"
-#include "tools/cvztool/report_log_files.h"
+#include "cvztool/adoption_chart.h"
+#include "cvztool/adoption_report.h"
+#include "cvztool/report_log_files.h"
 
 using adoption_report::AdoptionTally;
 

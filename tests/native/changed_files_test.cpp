@@ -13,7 +13,7 @@
 #include "tests/check.h"
 #include "tests/native/scratch.h"
 #include "tests/native/zip_builder.h"
-#include "tools/cvztool/file_list_builder.h"
+#include "cvztool/file_list_builder.h"
 
 using install::ByteRange;
 

@@ -5,7 +5,7 @@
 #include "release/release_encoding.h"
 #include "test_release_key.h"
 #include "tests/check.h"
-#include "tools/cvztool/release_signing.h"
+#include "cvztool/release_signing.h"
 
 using file_list::ListCheck;
 

@@ -6,7 +6,7 @@
 #include "archive/archive_reader.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
-#include "tools/cvztool/package_writer.h"
+#include "cvztool/package_writer.h"
 
 namespace fs = std::filesystem;
 

@@ -10,10 +10,10 @@
 #include "release/release_signature.h"
 #include "tests/check.h"
 #include "tests/native/scratch.h"
-#include "tools/cvztool/release_command.h"
-#include "tools/cvztool/release_signing.h"
-#include "tools/cvztool/rollout_command.h"
-#include "tools/cvztool/site_lock.h"
+#include "cvztool/release_command.h"
+#include "cvztool/release_signing.h"
+#include "cvztool/rollout_command.h"
+#include "cvztool/site_lock.h"
 
 namespace fs = std::filesystem;
 using release_command::Publish;

@@ -10,7 +10,7 @@
 #include "tests/check.h"
 #include "tests/native/scratch.h"
 #include "test_release_key.h"
-#include "tools/cvztool/release_signing.h"
+#include "cvztool/release_signing.h"
 
 using release_encoding::DecodeBase64;
 using release_encoding::DecodeHex;

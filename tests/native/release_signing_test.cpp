@@ -9,7 +9,7 @@
 #include "tests/check.h"
 #include "tests/native/scratch.h"
 #include "test_release_key.h"
-#include "tools/cvztool/release_signing.h"
+#include "cvztool/release_signing.h"
 
 using release_encoding::DecodeHex;
 using release_encoding::EncodeBase64;

@@ -1,7 +1,7 @@
 // Lines of nginx's report log taken apart: what counts as a report, which kind, whose
 // machine, which version, and when.
 #include "tests/check.h"
-#include "tools/cvztool/report_log.h"
+#include "cvztool/report_log.h"
 
 using namespace report_log;
 

@@ -1,4 +1,4 @@
-"""nginx as the vendor's server (tools/vendor-server): files of a site, the manifest
+"""nginx as the vendor's server (vendor_server): files of a site, the manifest
 that no cache may keep, reports answered empty and logged apart, and a clean stop."""
 import http.client
 import os

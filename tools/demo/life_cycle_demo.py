@@ -344,7 +344,7 @@ def life_cycle(args, build, prefix, display, server, base_url):
     person = Person(prefix, display, build)
     release("2.01", "skins of 2.01", "첫 배포", build, args, base_url)
     server.start()
-    step("nginx serves %s at %s (tools/vendor-server/serve.sh; configuration, logs in %s)"
+    step("nginx serves %s at %s (vendor_server/serve.sh; configuration, logs in %s)"
          % (shown_path(OUT / "site"), server.url("/"), shown_path(server.run_folder)))
 
     fresh_install(person, display)

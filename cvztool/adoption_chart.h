@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tools/cvztool/adoption_report.h"
+#include "cvztool/adoption_report.h"
 
 namespace adoption_chart {
 

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/cvztool/report_log.h"
+#include "cvztool/report_log.h"
 
 namespace adoption_report {
 

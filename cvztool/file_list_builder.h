@@ -6,7 +6,7 @@
 #include <string>
 
 #include "release/file_list.h"
-#include "tools/cvztool/release_signing.h"
+#include "cvztool/release_signing.h"
 
 namespace file_list_builder {
 

@@ -1,5 +1,5 @@
 // `cvztool report [--svg FILE] LOG...`: the vendor's adoption report from nginx's
-// report logs (tools/vendor-server), plain or gzip-compressed, in any order.
+// report logs (vendor_server), plain or gzip-compressed, in any order.
 #pragma once
 
 namespace report_command {

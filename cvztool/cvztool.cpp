@@ -20,12 +20,12 @@
 #include <string>
 
 #include "archive/archive_reader.h"
-#include "tools/cvztool/release_keys.h"
+#include "cvztool/release_keys.h"
 #if !defined(_WIN32)
-#include "tools/cvztool/package_writer.h"
-#include "tools/cvztool/release_command.h"
-#include "tools/cvztool/report_command.h"
-#include "tools/cvztool/rollout_command.h"
+#include "cvztool/package_writer.h"
+#include "cvztool/release_command.h"
+#include "cvztool/report_command.h"
+#include "cvztool/rollout_command.h"
 #endif
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/cvztool/release_command.h"
+#include "cvztool/release_command.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +20,10 @@
 #include "install/changed_files.h"
 #include "release/file_list.h"
 #include "release/release_signature.h"
-#include "tools/cvztool/file_list_builder.h"
-#include "tools/cvztool/package_writer.h"
-#include "tools/cvztool/release_signing.h"
-#include "tools/cvztool/site_files.h"
+#include "cvztool/file_list_builder.h"
+#include "cvztool/package_writer.h"
+#include "cvztool/release_signing.h"
+#include "cvztool/site_files.h"
 
 namespace fs = std::filesystem;
 using site_files::kFilesFolder;

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/cvztool/site_lock.h"
+#include "cvztool/site_lock.h"
 
 namespace site_files {
 

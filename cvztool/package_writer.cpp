@@ -1,4 +1,4 @@
-#include "tools/cvztool/package_writer.h"
+#include "cvztool/package_writer.h"
 
 #include <fcntl.h>
 #include <iconv.h>

@@ -1,4 +1,4 @@
-#include "tools/cvztool/site_lock.h"
+#include "cvztool/site_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/cvztool/scoped_descriptor.h"
+#include "cvztool/scoped_descriptor.h"
 
 namespace site_lock {
 

@@ -1,4 +1,4 @@
-#include "tools/cvztool/adoption_chart.h"
+#include "cvztool/adoption_chart.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "tools/cvztool/release_signing.h"
+#include "cvztool/release_signing.h"
 
 #include "app/version_text.h"
 #include "framework/file.h"

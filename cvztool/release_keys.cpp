@@ -1,4 +1,4 @@
-#include "tools/cvztool/release_keys.h"
+#include "cvztool/release_keys.h"
 
 #include <cstdio>
 #include <string>
@@ -19,7 +19,7 @@
 #include "release/release_encoding.h"
 #include "release/release_key.h"
 #include "release/release_signature.h"
-#include "tools/cvztool/release_signing.h"
+#include "cvztool/release_signing.h"
 
 namespace release_keys {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cvztool/scoped_descriptor.h"
+#include "cvztool/scoped_descriptor.h"
 
 namespace package_writer {
 

@@ -1,4 +1,4 @@
-#include "tools/cvztool/report_log.h"
+#include "cvztool/report_log.h"
 
 #include <ctime>
 

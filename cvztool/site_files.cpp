@@ -1,4 +1,4 @@
-#include "tools/cvztool/site_files.h"
+#include "cvztool/site_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "tools/cvztool/file_list_builder.h"
+#include "cvztool/file_list_builder.h"
 
 #include "archive/archive_reader.h"
 #include "framework/file.h"

@@ -1,4 +1,4 @@
-#include "tools/cvztool/report_command.h"
+#include "cvztool/report_command.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/cvztool/adoption_chart.h"
-#include "tools/cvztool/adoption_report.h"
-#include "tools/cvztool/report_log_files.h"
+#include "cvztool/adoption_chart.h"
+#include "cvztool/adoption_report.h"
+#include "cvztool/report_log_files.h"
 
 namespace report_command {
 

@@ -1,4 +1,4 @@
-#include "tools/cvztool/adoption_report.h"
+#include "cvztool/adoption_report.h"
 
 #include <algorithm>
 

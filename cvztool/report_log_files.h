@@ -12,7 +12,7 @@
 
 #include <zlib.h>
 
-#include "tools/cvztool/adoption_report.h"
+#include "cvztool/adoption_report.h"
 
 namespace report_log_files {
 

@@ -1,5 +1,5 @@
 // One line of the vendor's report log, as nginx writes it for every install, update
-// and removal report (tools/vendor-server/nginx.conf.in):
+// and removal report (vendor_server/nginx.conf.in):
 //
 //   $time_iso8601 TAB $remote_addr TAB ma=$arg_ma TAB inip=$arg_inip TAB jaehuid=$arg_jaehuid
 //

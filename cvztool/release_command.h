@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "tools/cvztool/site_files.h"
+#include "cvztool/site_files.h"
 
 namespace release_command {
 

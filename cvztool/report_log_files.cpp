@@ -1,4 +1,4 @@
-#include "tools/cvztool/report_log_files.h"
+#include "cvztool/report_log_files.h"
 
 #include <cerrno>
 #include <cstring>

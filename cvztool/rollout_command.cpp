@@ -1,4 +1,4 @@
-#include "tools/cvztool/rollout_command.h"
+#include "cvztool/rollout_command.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -6,7 +6,7 @@
 
 #include "app/version_text.h"
 #include "net/manifest.h"
-#include "tools/cvztool/site_files.h"
+#include "cvztool/site_files.h"
 
 namespace fs = std::filesystem;
 using site_files::Quoted;
