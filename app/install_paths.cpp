@@ -6,13 +6,13 @@ namespace install_paths {
 
 const char* const kSuiteLaunchToken = "kqvwtzrnbpxyjdgfh";
 
-std::string CleanProgramFilesPath(const std::string& raw) {
+std::string CleanShellPath(const std::string& raw) {
     std::string path = text::TrimLeft(raw);
     path = text::TrimRightAny(path, "\\");
     return text::TrimRight(path);
 }
 
-std::vector<std::string> FolderTree(const std::string& programFiles, const std::string& version) {
+std::vector<std::string> FolderTree(const std::string& installRoot, const std::string& version) {
     static const char* const kShared[] = {
         "%s\\Corvalen",
         "%s\\Corvalen\\Velmora2",
@@ -39,45 +39,45 @@ std::vector<std::string> FolderTree(const std::string& programFiles, const std::
         "%s\\Corvalen\\Velmora2\\%s\\SKIN\\PINBAR",
     };
     std::vector<std::string> tree;
-    for (const char* pattern : kShared) tree.push_back(text::Trim(text::Format(pattern, programFiles.c_str())));
+    for (const char* pattern : kShared) tree.push_back(text::Trim(text::Format(pattern, installRoot.c_str())));
     for (const char* pattern : kPerVersion)
-        tree.push_back(text::Trim(text::Format(pattern, programFiles.c_str(), version.c_str())));
+        tree.push_back(text::Trim(text::Format(pattern, installRoot.c_str(), version.c_str())));
     return tree;
 }
 
-std::string ProductFolder(const std::string& programFiles) {
-    return text::Format("%s\\Corvalen\\Velmora2", programFiles.c_str());
+std::string ProductFolder(const std::string& installRoot) {
+    return text::Format("%s\\Corvalen\\Velmora2", installRoot.c_str());
 }
 
-std::string VersionFolder(const std::string& programFiles, const std::string& version) {
-    return text::Format("%s\\Corvalen\\Velmora2\\%s", programFiles.c_str(), version.c_str());
+std::string VersionFolder(const std::string& installRoot, const std::string& version) {
+    return text::Format("%s\\Corvalen\\Velmora2\\%s", installRoot.c_str(), version.c_str());
 }
 
-std::string LauncherPath(const std::string& programFiles, const std::string& version) {
-    return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe", programFiles.c_str(), version.c_str());
+std::string LauncherPath(const std::string& installRoot, const std::string& version) {
+    return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe", installRoot.c_str(), version.c_str());
 }
 
-std::string SuiteProgram(const std::string& programFiles, const std::string& version) {
-    return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe", programFiles.c_str(), version.c_str());
+std::string SuiteProgram(const std::string& installRoot, const std::string& version) {
+    return text::Format("%s\\Corvalen\\Velmora2\\%s\\BIN\\Cubelet.exe", installRoot.c_str(), version.c_str());
 }
 
-std::string SuiteCommand(const std::string& programFiles, const std::string& version) {
-    return "\"" + SuiteProgram(programFiles, version) + "\" " + kSuiteLaunchToken;
+std::string SuiteCommand(const std::string& installRoot, const std::string& version) {
+    return "\"" + SuiteProgram(installRoot, version) + "\" " + kSuiteLaunchToken;
 }
 
-std::string AutoRunCommand(const std::string& programFiles, const std::string& version) {
-    return "\"" + LauncherPath(programFiles, version) + "\"";
+std::string AutoRunCommand(const std::string& installRoot, const std::string& version) {
+    return "\"" + LauncherPath(installRoot, version) + "\"";
 }
 
-std::string UninstallCommand(const std::string& programFiles) { return "\"" + UninstallerPath(programFiles) + "\""; }
+std::string UninstallCommand(const std::string& installRoot) { return "\"" + UninstallerPath(installRoot) + "\""; }
 
-std::string PackagePath(const std::string& programFiles, const std::string& version) {
-    return text::Format("%s\\Corvalen\\Velmora2\\%s\\TEMP\\%s.cvz", programFiles.c_str(), version.c_str(),
+std::string PackagePath(const std::string& installRoot, const std::string& version) {
+    return text::Format("%s\\Corvalen\\Velmora2\\%s\\TEMP\\%s.cvz", installRoot.c_str(), version.c_str(),
                         version.c_str());
 }
 
-std::string UninstallerPath(const std::string& programFiles) {
-    return text::Format("%s\\Corvalen\\VL2Del.exe", programFiles.c_str());
+std::string UninstallerPath(const std::string& installRoot) {
+    return text::Format("%s\\Corvalen\\VL2Del.exe", installRoot.c_str());
 }
 
 bool IsProductFolder(const std::string& path) {

@@ -1,5 +1,5 @@
-// Every install path of the suite, formed from the Program Files folder and a
-// version text with the same printf-style patterns everywhere, so that a path
+// Every install path of the suite, formed from the install root (the folder every
+// install path begins with) and a version text with the same printf-style patterns everywhere, so that a path
 // written by one step is found again by the next.
 #pragma once
 
@@ -11,28 +11,28 @@ namespace install_paths {
 // The fixed token the suite expects on every launch by this program.
 extern const char* const kSuiteLaunchToken;
 
-// The Program Files folder as the shell gave it, cleaned: leading white space,
+// A special folder as the shell gave it, cleaned: leading white space,
 // then trailing backslashes, then trailing white space removed.
-std::string CleanProgramFilesPath(const std::string& raw);
+std::string CleanShellPath(const std::string& raw);
 
 // The folders of one version's tree in creation order, parents first.
-std::vector<std::string> FolderTree(const std::string& programFiles, const std::string& version);
+std::vector<std::string> FolderTree(const std::string& installRoot, const std::string& version);
 
-std::string ProductFolder(const std::string& programFiles);
-std::string VersionFolder(const std::string& programFiles, const std::string& version);
-std::string LauncherPath(const std::string& programFiles, const std::string& version);
+std::string ProductFolder(const std::string& installRoot);
+std::string VersionFolder(const std::string& installRoot, const std::string& version);
+std::string LauncherPath(const std::string& installRoot, const std::string& version);
 // The suite's main executable.
-std::string SuiteProgram(const std::string& programFiles, const std::string& version);
+std::string SuiteProgram(const std::string& installRoot, const std::string& version);
 // The suite's main executable, quoted, and its token. Unquoted, a path with a blank
 // ("C:\Program Files\...") lets Windows try "C:\Program.exe" first, which anyone
 // who can write to the drive's root could plant.
-std::string SuiteCommand(const std::string& programFiles, const std::string& version);
+std::string SuiteCommand(const std::string& installRoot, const std::string& version);
 // The autostart value: the launcher's path, quoted for the same reason.
-std::string AutoRunCommand(const std::string& programFiles, const std::string& version);
+std::string AutoRunCommand(const std::string& installRoot, const std::string& version);
 // The uninstall entry's command: the uninstaller's path, quoted for the same reason.
-std::string UninstallCommand(const std::string& programFiles);
-std::string PackagePath(const std::string& programFiles, const std::string& version);
-std::string UninstallerPath(const std::string& programFiles);
+std::string UninstallCommand(const std::string& installRoot);
+std::string PackagePath(const std::string& installRoot, const std::string& version);
+std::string UninstallerPath(const std::string& installRoot);
 
 // True for an absolute path whose last two components are Corvalen and Velmora2 (in
 // any letter case): the only folder form the installer records as INSTALLPATH.

@@ -86,7 +86,7 @@ std::string TodayAsDigits() {
     return digits;
 }
 
-void WriteWidgetDefaults(const std::string& programFilesPath, const std::string& version) {
+void WriteWidgetDefaults(const std::string& installRoot, const std::string& version) {
     struct ModuleDefaults {
         SettingKind kind;
         const char* current;
@@ -108,7 +108,7 @@ void WriteWidgetDefaults(const std::string& programFilesPath, const std::string&
     };
     WriteSetting(SettingKind::CompanyKey, "", "");
     WriteSetting(SettingKind::ProductKey, "", "");
-    WriteSetting(SettingKind::InstallPath, "", install_paths::ProductFolder(programFilesPath));
+    WriteSetting(SettingKind::InstallPath, "", install_paths::ProductFolder(installRoot));
     WriteSetting(SettingKind::UpdateDate, "", TodayAsDigits());
     for (const ModuleDefaults& module : kModules) {
         WriteSetting(module.kind, "VERSION", version);

@@ -40,4 +40,4 @@ std::string LoadInstallInfo();
 std::string TodayAsDigits();
 
 // The fresh-install settings of every widget module, keyed by the version prefix.
-void WriteWidgetDefaults(const std::string& programFilesPath, const std::string& version);
+void WriteWidgetDefaults(const std::string& installRoot, const std::string& version);

@@ -17,11 +17,11 @@ std::string ShellPath(int csidl) {
 
 }  // namespace
 
-std::string ResolveSpecialFolders() { return install_paths::CleanProgramFilesPath(ShellPath(CSIDL_PROGRAM_FILES)); }
+std::string ResolveSpecialFolders() { return install_paths::CleanShellPath(ShellPath(CSIDL_PROGRAM_FILES)); }
 
 std::string ShellFolder(int csidl) { return text::TrimRight(text::TrimRightAny(ShellPath(csidl), "\\")); }
 
-void CreateFolderTree(const std::string& programFilesPath, const std::string& version) {
-    for (const std::string& folder : install_paths::FolderTree(programFilesPath, version))
+void CreateFolderTree(const std::string& installRoot, const std::string& version) {
+    for (const std::string& folder : install_paths::FolderTree(installRoot, version))
         CreateDirectoryA(folder.c_str(), nullptr);
 }

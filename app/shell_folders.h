@@ -1,10 +1,10 @@
-// The shell's special folders, and the version's folder tree below Program Files.
+// The shell's special folders, and the version's folder tree below the install root.
 #pragma once
 
 #include <string>
 
-// The Program Files folder, cleaned (see install_paths::CleanProgramFilesPath); ""
-// when the shell cannot say.
+// The install root: the Program Files folder, cleaned (see
+// install_paths::CleanShellPath); "" when the shell cannot say.
 std::string ResolveSpecialFolders();
 
 // A special folder (CSIDL_...) without a trailing backslash, "" when the shell has
@@ -14,4 +14,4 @@ std::string ShellFolder(int csidl);
 // Creates the version's folder tree, parents first. Existing folders and failures
 // alike are passed over, so each call can succeed on a clean disk and a later step
 // reports what is missing.
-void CreateFolderTree(const std::string& programFilesPath, const std::string& version);
+void CreateFolderTree(const std::string& installRoot, const std::string& version);

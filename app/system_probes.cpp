@@ -67,6 +67,6 @@ int LaunchProgram(DWORD creationFlags, const std::string& commandLine) {
     return 1;
 }
 
-int LaunchSuite(const std::string& programFiles, const std::string& version) {
-    return LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(programFiles, version));
+int LaunchSuite(const std::string& installRoot, const std::string& version) {
+    return LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(installRoot, version));
 }

@@ -17,7 +17,7 @@ std::string GetLocalIp();
 // Starts a program; the command line is the program path, a blank and its
 // arguments. Returns 1 when the process was created. The child is not waited for.
 int LaunchProgram(DWORD creationFlags, const std::string& commandLine);
-// Starts the suite of `version` below `programFiles` the one way every start of it
+// Starts the suite of `version` below `installRoot` the one way every start of it
 // goes: its own console, the quoted path and the launch token. Returns as
 // LaunchProgram; nothing is shown when the suite is not there.
-int LaunchSuite(const std::string& programFiles, const std::string& version);
+int LaunchSuite(const std::string& installRoot, const std::string& version);

@@ -50,7 +50,7 @@ BOOL SetupApp::InitInstance() {
         return FALSE;
     }
     timing_.Mark("start-up probes");
-    programFilesPath = ResolveSpecialFolders();
+    installRoot = ResolveSpecialFolders();
     timing_.Mark("special folders");
     if (!InitSockets()) {
         MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
@@ -107,7 +107,7 @@ BOOL SetupApp::InitInstance() {
     bool fresh = installedVersion.empty();
     install::RunRequest request;
     request.mode = fresh ? install::RunMode::FreshInstall : install::RunMode::Update;
-    request.programFilesPath = programFilesPath;
+    request.installRoot = installRoot;
     request.installedVersion = installedVersion;
     request.version = chosen.version;
     request.downloadUrl = chosen.downloadUrl;
@@ -120,8 +120,8 @@ BOOL SetupApp::InitInstance() {
         request.fileListUrl = manifest.fileListUrl;
 
     std::string prefix = version_text::Prefix(request.version);
-    CreateFolderTree(programFilesPath, prefix);
-    if (fresh) WriteWidgetDefaults(programFilesPath, prefix);
+    CreateFolderTree(installRoot, prefix);
+    if (fresh) WriteWidgetDefaults(installRoot, prefix);
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);
@@ -195,6 +195,6 @@ void SetupApp::CannotCheckForUpdate(const char* reason) {
 }
 
 void SetupApp::LaunchInstalledSuite() {
-    LaunchSuite(programFilesPath, installedVersion);
+    LaunchSuite(installRoot, installedVersion);
     timing_.Mark("launch");
 }

@@ -24,7 +24,7 @@ class SetupApp : public Application {
 
     // What start-up found: the root of every install path, and the VERSION of the
     // installed suite ("" when nothing is installed).
-    std::string programFilesPath;
+    std::string installRoot;
     std::string installedVersion;
     int osClass = 9;  // not yet classified
     ScopedGdiplusToken gdiplusToken;

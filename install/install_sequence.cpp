@@ -72,11 +72,11 @@ void SendInstallReport(bool fresh, const std::string& version) {
     text::Trim(client.Fetch(request));  // the answer means nothing to the installer
 }
 
-void RegisterUninstaller(const std::string& programFiles) {
+void RegisterUninstaller(const std::string& installRoot) {
     WriteSetting(SettingKind::Uninstall, "", "");
     WriteSetting(SettingKind::Uninstall, "DisplayName", "Velmora 2.0 제거");
-    WriteSetting(SettingKind::Uninstall, "DisplayIcon", install_paths::UninstallerPath(programFiles));
-    WriteSetting(SettingKind::Uninstall, "UninstallString", install_paths::UninstallCommand(programFiles));
+    WriteSetting(SettingKind::Uninstall, "DisplayIcon", install_paths::UninstallerPath(installRoot));
+    WriteSetting(SettingKind::Uninstall, "UninstallString", install_paths::UninstallCommand(installRoot));
     WriteSetting(SettingKind::Uninstall, "URLInfoAbout", server_address::UrlOnServer(VL2_SITE_HOST, "/"));
 }
 
@@ -84,13 +84,13 @@ void RegisterUninstaller(const std::string& programFiles) {
 
 InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCallbacks& callbacks) {
     const ShortcutFailed& shortcutFailed = callbacks.shortcutFailed;
-    const std::string& programFiles = request.programFilesPath;
+    const std::string& installRoot = request.installRoot;
     const std::string& version = request.version;
     bool fresh = request.variant == InstallVariant::Fresh;
-    const std::string launcher = install_paths::LauncherPath(programFiles, version);
+    const std::string launcher = install_paths::LauncherPath(installRoot, version);
 
     WriteSetting(SettingKind::InstalledVersion, "", version);
-    WriteSetting(SettingKind::AutoRun, "", install_paths::AutoRunCommand(programFiles, version));
+    WriteSetting(SettingKind::AutoRun, "", install_paths::AutoRunCommand(installRoot, version));
 
     std::string startMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder;
     CreateDirectoryA(startMenu.c_str(), nullptr);
@@ -108,17 +108,17 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
     if (fresh || hadOldName || FileExists(quickLink)) RenewShortcut(launcher, quickLink, shortcutFailed);
 
     InstallOutcome outcome = InstallOutcome::Completed;
-    std::string uninstaller = install_paths::UninstallerPath(programFiles);
+    std::string uninstaller = install_paths::UninstallerPath(installRoot);
     if (ReplaceUninstaller(uninstaller))
-        RegisterUninstaller(programFiles);
+        RegisterUninstaller(installRoot);
     else
         outcome = InstallOutcome::UninstallerKept;
 
-    LaunchSuite(programFiles, version);
+    LaunchSuite(installRoot, version);
     // After the start: in an update the suite is down from its quit request until
     // here, and a slow report server must not add its time-out to that.
     SendInstallReport(fresh, version);
-    PruneOldVersions(programFiles, version);
+    PruneOldVersions(installRoot, version);
     WriteSetting(SettingKind::AxCancel, "", "");
     return outcome;
 }

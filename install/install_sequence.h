@@ -13,7 +13,7 @@ namespace install {
 enum class InstallVariant { Update, Fresh };
 
 struct InstallRequest {
-    std::string programFilesPath;
+    std::string installRoot;
     std::string version;  // the whole version text: it names the version folder
     InstallVariant variant = InstallVariant::Fresh;
 };

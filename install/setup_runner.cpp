@@ -24,7 +24,7 @@ namespace {
 // installed version's folder is there to copy the rest from.
 bool ChangesOffered(const RunRequest& request) {
     return request.mode == RunMode::Update && !request.fileListUrl.empty() && !request.installedVersion.empty() &&
-           file_system::IsFolder(install_paths::VersionFolder(request.programFilesPath, request.installedVersion));
+           file_system::IsFolder(install_paths::VersionFolder(request.installRoot, request.installedVersion));
 }
 
 }  // namespace
@@ -88,7 +88,7 @@ void SetupRunner::Carry(const RunStep& step) {
             StartUnpacking();
             break;
         case RunAction::StartInstalledSuite:
-            LaunchSuite(request_.programFilesPath, request_.installedVersion);
+            LaunchSuite(request_.installRoot, request_.installedVersion);
             break;
         case RunAction::Install:
             Install();
@@ -103,17 +103,17 @@ void SetupRunner::Carry(const RunStep& step) {
 }
 
 void SetupRunner::StartChanges() {
-    const std::string& programFiles = request_.programFilesPath;
+    const std::string& installRoot = request_.installRoot;
     ChangesRequest changes;
     changes.fileListUrl = request_.fileListUrl;
     changes.packageUrl = request_.downloadUrl;
     changes.version = request_.version;
     changes.sha256 = request_.sha256;
-    changes.installedFolder = install_paths::VersionFolder(programFiles, request_.installedVersion);
-    changes.newFolder = install_paths::VersionFolder(programFiles, request_.version);
+    changes.installedFolder = install_paths::VersionFolder(installRoot, request_.installedVersion);
+    changes.newFolder = install_paths::VersionFolder(installRoot, request_.version);
     // Not the package's own name: a whole download may follow while a stalled job
     // still holds its file.
-    changes.scratchPackage = install_paths::PackagePath(programFiles, request_.version) + ".ranges";
+    changes.scratchPackage = install_paths::PackagePath(installRoot, request_.version) + ".ranges";
     CreateDirectoryA((changes.newFolder + "\\TEMP").c_str(), nullptr);
     if (!changes_.Start(changes)) Carry(run_.WorkerNotStarted());
 }
@@ -121,20 +121,20 @@ void SetupRunner::StartChanges() {
 void SetupRunner::StartDownload() {
     // Any doubt about the changes ends them: the whole package is fetched instead.
     if (changes_.IsRunning()) changes_.Abandon();
-    const std::string& programFiles = request_.programFilesPath;
+    const std::string& installRoot = request_.installRoot;
     // The tree was made for the version's first four characters; a longer version
     // text downloads into a folder of its own, which has to exist first.
-    std::string versionFolder = install_paths::VersionFolder(programFiles, request_.version);
+    std::string versionFolder = install_paths::VersionFolder(installRoot, request_.version);
     CreateDirectoryA(versionFolder.c_str(), nullptr);
     CreateDirectoryA((versionFolder + "\\TEMP").c_str(), nullptr);
-    std::string target = install_paths::PackagePath(programFiles, request_.version);
+    std::string target = install_paths::PackagePath(installRoot, request_.version);
     DeleteFileA(target.c_str());  // a left-over of an earlier attempt
     if (!download_.Start(request_.downloadUrl, target)) Carry(run_.WorkerNotStarted());
 }
 
 void SetupRunner::StartUnpacking() {
-    std::string package = install_paths::PackagePath(request_.programFilesPath, request_.version);
-    std::string folder = install_paths::VersionFolder(request_.programFilesPath, request_.version);
+    std::string package = install_paths::PackagePath(request_.installRoot, request_.version);
+    std::string folder = install_paths::VersionFolder(request_.installRoot, request_.version);
     if (!unpack_.Start(package, request_.sha256, folder)) Carry(run_.WorkerNotStarted());
 }
 
@@ -146,7 +146,7 @@ void SetupRunner::Install() {
     if (suite)
         SendMessageTimeoutA(suite, suite::kQuitRequest, 0, 0, SMTO_ABORTIFHUNG, kQuitRequestMilliseconds, &answer);
     InstallRequest install;
-    install.programFilesPath = request_.programFilesPath;
+    install.installRoot = request_.installRoot;
     install.version = request_.version;
     install.variant = request_.mode == RunMode::Update ? InstallVariant::Update : InstallVariant::Fresh;
     InstallCallbacks callbacks;
@@ -158,8 +158,8 @@ void SetupRunner::Install() {
 void SetupRunner::GiveUp(const RunStep& step) {
     if (changes_.IsRunning()) changes_.Abandon();
     if (download_.IsRunning()) download_.Abandon();
-    file_system::RemoveFile(install_paths::PackagePath(request_.programFilesPath, request_.version));
-    if (step.startInstalledSuite && !SuiteRuns()) LaunchSuite(request_.programFilesPath, request_.installedVersion);
+    file_system::RemoveFile(install_paths::PackagePath(request_.installRoot, request_.version));
+    if (step.startInstalledSuite && !SuiteRuns()) LaunchSuite(request_.installRoot, request_.installedVersion);
 }
 
 }  // namespace install

@@ -21,7 +21,7 @@ namespace install {
 // What start-up decided to install, and from where.
 struct RunRequest {
     RunMode mode = RunMode::FreshInstall;
-    std::string programFilesPath;
+    std::string installRoot;
     std::string installedVersion;  // "" when nothing is installed
     std::string version;           // the whole version text: it names the version folder
     std::string downloadUrl;

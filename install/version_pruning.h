@@ -15,8 +15,8 @@ namespace install {
 std::vector<std::string> VersionFoldersToPrune(const std::vector<std::string>& folderNames,
                                                const std::string& installedVersion);
 
-// Looks at the product folder below `programFilesPath` and removes what
+// Looks at the product folder below `installRoot` and removes what
 // VersionFoldersToPrune chooses.
-void PruneOldVersions(const std::string& programFilesPath, const std::string& installedVersion);
+void PruneOldVersions(const std::string& installRoot, const std::string& installedVersion);
 
 }  // namespace install

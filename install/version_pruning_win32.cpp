@@ -8,8 +8,8 @@
 
 namespace install {
 
-void PruneOldVersions(const std::string& programFilesPath, const std::string& installedVersion) {
-    std::string pattern = install_paths::ProductFolder(programFilesPath) + "\\*.*";
+void PruneOldVersions(const std::string& installRoot, const std::string& installedVersion) {
+    std::string pattern = install_paths::ProductFolder(installRoot) + "\\*.*";
     WIN32_FIND_DATAA found;
     ScopedFindHandle search(FindFirstFileA(pattern.c_str(), &found));
     if (!search) return;
@@ -20,7 +20,7 @@ void PruneOldVersions(const std::string& programFilesPath, const std::string& in
         folders.push_back(name);
     } while (FindNextFileA(search.Get(), &found));
     for (const std::string& name : VersionFoldersToPrune(folders, installedVersion))
-        RemoveFolderTree(install_paths::VersionFolder(programFilesPath, name));
+        RemoveFolderTree(install_paths::VersionFolder(installRoot, name));
 }
 
 }  // namespace install

@@ -4,10 +4,10 @@
 #include "tests/check.h"
 
 TEST_CASE(install_paths, program_files_path_is_cleaned_in_the_documented_order) {
-    CHECK_EQ(install_paths::CleanProgramFilesPath("  C:\\Program Files\\\\"), std::string("C:\\Program Files"));
+    CHECK_EQ(install_paths::CleanShellPath("  C:\\Program Files\\\\"), std::string("C:\\Program Files"));
     // Trailing blanks go after the backslashes, so a backslash before a blank stays.
-    CHECK_EQ(install_paths::CleanProgramFilesPath("C:\\PF\\ "), std::string("C:\\PF\\"));
-    CHECK_EQ(install_paths::CleanProgramFilesPath(""), std::string(""));
+    CHECK_EQ(install_paths::CleanShellPath("C:\\PF\\ "), std::string("C:\\PF\\"));
+    CHECK_EQ(install_paths::CleanShellPath(""), std::string(""));
 }
 
 TEST_CASE(install_paths, folder_tree_has_the_21_rows_in_creation_order) {

@@ -24,29 +24,29 @@ TEST_CASE(folder_tree, program_files_resolves_without_trailing_backslash) {
 }
 
 TEST_CASE(folder_tree, a_clean_disk_gets_all_21_folders_in_one_call_and_a_second_call_is_harmless) {
-    const std::string programFiles = "C:\\tree one";
+    const std::string installRoot = "C:\\tree one";
     CreateDirectoryA("C:\\tree one", nullptr);
-    std::vector<std::string> tree = install_paths::FolderTree(programFiles, "2.01");
-    CreateFolderTree(programFiles, "2.01");
+    std::vector<std::string> tree = install_paths::FolderTree(installRoot, "2.01");
+    CreateFolderTree(installRoot, "2.01");
     CHECK(AllExist(tree, 0, 21));
-    CreateFolderTree(programFiles, "2.01");
+    CreateFolderTree(installRoot, "2.01");
     CHECK(AllExist(tree, 0, 21));
 }
 
 TEST_CASE(folder_tree, two_versions_share_the_company_and_product_folders) {
-    const std::string programFiles = "C:\\tree two";
+    const std::string installRoot = "C:\\tree two";
     CreateDirectoryA("C:\\tree two", nullptr);
-    CreateFolderTree(programFiles, "2.01");
-    CreateFolderTree(programFiles, "2.02");
-    CHECK(AllExist(install_paths::FolderTree(programFiles, "2.01"), 0, 21));
-    CHECK(AllExist(install_paths::FolderTree(programFiles, "2.02"), 5, 21));
+    CreateFolderTree(installRoot, "2.01");
+    CreateFolderTree(installRoot, "2.02");
+    CHECK(AllExist(install_paths::FolderTree(installRoot, "2.01"), 0, 21));
+    CHECK(AllExist(install_paths::FolderTree(installRoot, "2.02"), 5, 21));
 }
 
 TEST_CASE(folder_tree, a_version_with_invalid_characters_creates_only_the_shared_rows) {
-    const std::string programFiles = "C:\\tree three";
+    const std::string installRoot = "C:\\tree three";
     CreateDirectoryA("C:\\tree three", nullptr);
-    std::vector<std::string> tree = install_paths::FolderTree(programFiles, "2.0?");
-    CreateFolderTree(programFiles, "2.0?");
+    std::vector<std::string> tree = install_paths::FolderTree(installRoot, "2.0?");
+    CreateFolderTree(installRoot, "2.0?");
     CHECK(AllExist(tree, 0, 5));
     CHECK(NoneExist(tree, 5, 21));
 }

@@ -34,12 +34,12 @@ struct RegistryRestored {
     }
 };
 
-install::InstallRequest Request(const char* programFiles, const char* version, install::InstallVariant variant) {
-    CreateDirectoryA(programFiles, nullptr);
-    for (const std::string& folder : install_paths::FolderTree(programFiles, version))
+install::InstallRequest Request(const char* installRoot, const char* version, install::InstallVariant variant) {
+    CreateDirectoryA(installRoot, nullptr);
+    for (const std::string& folder : install_paths::FolderTree(installRoot, version))
         CreateDirectoryA(folder.c_str(), nullptr);
     install::InstallRequest request;
-    request.programFilesPath = programFiles;
+    request.installRoot = installRoot;
     request.version = version;
     request.variant = variant;
     return request;
@@ -59,10 +59,10 @@ TEST_CASE(install_sequence, a_fresh_install_records_the_version_autostart_shortc
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.01"));
     // Quoted, so that a blank in the path cannot make Windows run a planted program.
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue),
-             "\"" + install_paths::LauncherPath(request.programFilesPath, "2.01") + "\"");
+             "\"" + install_paths::LauncherPath(request.installRoot, "2.01") + "\"");
     CHECK(test_support::FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk"));
     CHECK(test_support::FileExists(ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk"));
-    std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
+    std::string uninstaller = install_paths::UninstallerPath(request.installRoot);
     CHECK(test_support::FileExists(uninstaller));
     CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"");
 }
@@ -87,7 +87,7 @@ TEST_CASE(install_sequence, a_shortcut_that_cannot_be_saved_is_told_to_the_calle
 TEST_CASE(install_sequence, an_uninstaller_that_cannot_be_replaced_keeps_the_old_one_and_its_entry) {
     RegistryRestored restored;
     install::InstallRequest request = Request("C:\\sequence locked uninstaller", "2.03", install::InstallVariant::Update);
-    std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
+    std::string uninstaller = install_paths::UninstallerPath(request.installRoot);
     test_support::WriteFile(uninstaller, "the old uninstaller");
     // Held open without sharing deletion, as a running uninstaller is: it can be
     // neither deleted nor replaced.
@@ -108,7 +108,7 @@ TEST_CASE(install_sequence, an_uninstaller_that_cannot_be_replaced_keeps_the_old
 TEST_CASE(install_sequence, a_folder_in_the_uninstallers_place_is_reported_and_nothing_is_left_beside_it) {
     RegistryRestored restored;
     install::InstallRequest request = Request("C:\\sequence no uninstaller", "2.04", install::InstallVariant::Fresh);
-    std::string uninstaller = install_paths::UninstallerPath(request.programFilesPath);
+    std::string uninstaller = install_paths::UninstallerPath(request.installRoot);
     CreateDirectoryA(uninstaller.c_str(), nullptr);
     install::InstallOutcome outcome = install::RunInstallSequence(request, {});
     CHECK(outcome == install::InstallOutcome::UninstallerKept);
