@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "framework/file_retry.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -76,8 +78,21 @@ void File::Open(const std::string& path, unsigned flags) {
     DWORD share = (flags & shareDenyWrite) ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     DWORD disposition = OPEN_EXISTING;
     if (flags & modeCreate) disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    handle_ = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) ThrowLastError();
+    // A file about to be replaced whole may be read-only, hidden or system, which
+    // CREATE_ALWAYS refuses: what was there goes, its attributes with it.
+    if (disposition == CREATE_ALWAYS) {
+        DWORD old = GetFileAttributesA(path.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) &&
+            (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    auto open = [&] {
+        handle_ = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle_ != INVALID_HANDLE_VALUE;
+    };
+    // Only what writes waits for another process to let go: a reader asks once.
+    bool opened = access == GENERIC_READ ? open() : file_system::RetryWhileHeld(open);
+    if (!opened) ThrowLastError();
 }
 
 bool File::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
@@ -140,11 +155,37 @@ bool IsFolder(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool RetryWhileHeld(const std::function<bool()>& call) {
+    DWORD error = ERROR_SUCCESS;
+    bool done = file_retry::WhileHeld([&] {
+        if (call()) return file_retry::Try::Done;
+        error = GetLastError();
+        return file_retry::IsHeld(error) ? file_retry::Try::Held : file_retry::Try::Failed;
+    });
+    // The caller reads why the last try failed.
+    if (!done) SetLastError(error);
+    return done;
+}
+
+bool CreateFolder(const std::string& path) {
+    return RetryWhileHeld([&] { return CreateDirectoryA(path.c_str(), nullptr) != 0; });
+}
 
 bool RemoveFile(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(path.c_str()) != 0;
+    return RetryWhileHeld([&] { return DeleteFileA(path.c_str()) != 0; });
+}
+
+bool RemoveFolder(const std::string& path) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RetryWhileHeld([&] { return RemoveDirectoryA(path.c_str()) != 0; });
+}
+
+bool Rename(const std::string& from, const std::string& to) {
+    // A folder cannot be renamed over another; a file replaces what is there, and is
+    // on the disk under its new name when the call returns.
+    DWORD flags = IsFolder(from) ? 0 : MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    return RetryWhileHeld([&] { return MoveFileExA(from.c_str(), to.c_str(), flags) != 0; });
 }
 
 size_t MaxPathLength() { return MAX_PATH - 1; }
@@ -208,7 +249,19 @@ void File::Open(const std::string& path, unsigned flags) {
         if (!(flags & modeNoTruncate)) mode |= O_TRUNC;
     }
     std::string native = file_system::NativePath(path);
-    fd_ = ::open(native.c_str(), mode | O_CLOEXEC, 0644);
+    // As on Windows, a read-only file about to be replaced whole is replaced.
+    struct stat existing;
+    if ((mode & O_TRUNC) && ::lstat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        !(existing.st_mode & S_IWUSR))
+        ::chmod(native.c_str(), (existing.st_mode & 07777) | S_IWUSR);
+    auto open = [&] {
+        fd_ = ::open(native.c_str(), mode | O_CLOEXEC, 0644);
+        return fd_ >= 0;
+    };
+    if ((mode & (O_WRONLY | O_RDWR)) != 0)
+        file_system::RetryWhileHeld(open);
+    else
+        open();
     if (fd_ >= 0) {
         struct stat st;
         if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -303,9 +356,39 @@ bool Exists(const std::string& path) {
     return lstat(NativePath(path).c_str(), &st) == 0;
 }
 
-bool CreateFolder(const std::string& path) { return mkdir(NativePath(path).c_str(), 0755) == 0; }
+bool RetryWhileHeld(const std::function<bool()>& call) {
+    int error = 0;
+    bool done = file_retry::WhileHeld([&] {
+        if (call()) return file_retry::Try::Done;
+        error = errno;
+        return file_retry::IsHeld(static_cast<unsigned long>(error)) ? file_retry::Try::Held : file_retry::Try::Failed;
+    });
+    if (!done) errno = error;
+    return done;
+}
 
-bool RemoveFile(const std::string& path) { return unlink(NativePath(path).c_str()) == 0; }
+bool CreateFolder(const std::string& path) {
+    return RetryWhileHeld([&] { return mkdir(NativePath(path).c_str(), 0755) == 0; });
+}
+
+bool RemoveFile(const std::string& path) {
+    return RetryWhileHeld([&] { return unlink(NativePath(path).c_str()) == 0; });
+}
+
+bool RemoveFolder(const std::string& path) {
+    return RetryWhileHeld([&] { return rmdir(NativePath(path).c_str()) == 0; });
+}
+
+bool Rename(const std::string& from, const std::string& to) {
+    // rename(2) replaces a file as MoveFileEx does, and refuses to put a folder over
+    // one that is not empty, as Windows refuses any.
+    std::string target = NativePath(to);
+    if (IsFolder(from) && Exists(to)) {
+        errno = EEXIST;
+        return false;
+    }
+    return RetryWhileHeld([&] { return ::rename(NativePath(from).c_str(), target.c_str()) == 0; });
+}
 
 size_t MaxPathLength() { return PATH_MAX - 1; }
 

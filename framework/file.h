@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "framework/exceptions.h"
@@ -58,8 +59,22 @@ std::string NativePath(const std::string& path);
 
 bool IsFolder(const std::string& path);
 bool Exists(const std::string& path);
+
+// Runs `call` (a system call that sets the system's last error when it returns
+// false) under file_retry's rule: tried again while another process holds the file.
+// Creating, replacing, renaming and deleting below all go through it, and so does
+// File::Open for writing.
+bool RetryWhileHeld(const std::function<bool()>& call);
+
 bool CreateFolder(const std::string& path);
+// Deletes a file, read-only or not.
 bool RemoveFile(const std::string& path);
+// Removes an empty folder.
+bool RemoveFolder(const std::string& path);
+// Gives a file or folder another name in the same volume. A file replaces one of
+// that name (and is on the disk under the new name when this returns); a folder
+// never replaces anything.
+bool Rename(const std::string& from, const std::string& to);
 // The longest path the platform accepts, terminator excluded.
 size_t MaxPathLength();
 
