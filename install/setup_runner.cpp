@@ -7,16 +7,9 @@
 #include "framework/file.h"
 #include "framework/text.h"
 #include "install/install_sequence.h"
+#include "install/suite_quit.h"
 
 namespace install {
-
-namespace {
-
-// A suite that does not answer its quit request within this long is not waited
-// for: the switch goes on, as it does when the suite ignores the request.
-const UINT kQuitRequestMilliseconds = 5000;
-
-}  // namespace
 
 namespace {
 
@@ -141,10 +134,8 @@ void SetupRunner::StartUnpacking() {
 void SetupRunner::Install() {
     // The new version folder is whole and verified: only now is the running suite
     // asked to quit, for the switch alone.
-    HWND suite = FindWindowA(suite::kWindowClass, nullptr);
-    DWORD_PTR answer = 0;
-    if (suite)
-        SendMessageTimeoutA(suite, suite::kQuitRequest, 0, 0, SMTO_ABORTIFHUNG, kQuitRequestMilliseconds, &answer);
+    // A suite that allows one instance must not see its predecessor.
+    AskSuiteToQuit();
     InstallRequest install;
     install.installRoot = request_.installRoot;
     install.version = request_.version;

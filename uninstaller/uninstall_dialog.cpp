@@ -16,6 +16,7 @@
 #include "framework/scoped.h"
 #include "framework/text.h"
 #include "install/folder_removal.h"
+#include "install/suite_quit.h"
 #include "net/http_text_client.h"
 #include "net/install_report.h"
 #include "uninstaller/uninstaller_resources.h"
@@ -26,8 +27,6 @@ const char* const kCaption = "Velmora2삭제";
 const UINT_PTR kRemovalTimer = 1000;
 // The removal starts this long after the confirmation, once the dialog is hidden.
 const UINT kRemovalDelayMilliseconds = 10;
-// After each quit request the suite is given this long to close before it is asked again.
-const DWORD kSuiteCloseMilliseconds = 2000;
 // Version 1 wrote its Quick Launch shortcut with this spelling.
 const char* const kVersion1QuickLaunchShortcutName = "Velmora.LNK";
 
@@ -71,7 +70,8 @@ BOOL UninstallDialog::OnInitDialog() {
         EndDialog(IDCANCEL);
         return TRUE;
     }
-    if (SuiteStillRunsAfterQuitRequests()) {
+    // A suite that neither answers nor ends within the bound is not removed under its feet.
+    if (install::AskSuiteToQuit() == install::SuiteQuit::StillRuns) {
         MessageBoxA(hwnd_, "Velmora2 프로그램을 종료 후 삭제하세요!", kCaption, MB_OK | MB_ICONINFORMATION);
         EndDialog(IDCANCEL);
         return TRUE;
@@ -80,17 +80,6 @@ BOOL UninstallDialog::OnInitDialog() {
     SetTimer(hwnd_, kRemovalTimer, kRemovalDelayMilliseconds, nullptr);
     ShowWindow(hwnd_, SW_HIDE);
     return TRUE;
-}
-
-bool UninstallDialog::SuiteStillRunsAfterQuitRequests() {
-    for (int attempt = 1; attempt <= 3; ++attempt) {
-        HWND window = FindWindowA(suite::kWindowClass, nullptr);
-        if (!window) return false;
-        SendMessageA(window, suite::kQuitRequest, 0, 0);
-        Sleep(kSuiteCloseMilliseconds);
-        if (attempt == 3) return true;
-    }
-    return false;
 }
 
 void UninstallDialog::FindInstallRecord() {

@@ -19,7 +19,6 @@ class UninstallDialog : public Dialog {
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
-    bool SuiteStillRunsAfterQuitRequests();
     void FindInstallRecord();
     void RemoveEverything();
 };
