@@ -14,8 +14,8 @@
 #include "net/manifest_client.h"
 #include "net/server_address.h"
 #include "release/release_signature.h"
-#include "release/rollout.h"
-#include "release/rollout_id.h"
+#include "initvl2/rollout.h"
+#include "initvl2/rollout_id.h"
 #include "setup_ui/setup_dialog.h"
 
 namespace {
