@@ -35,6 +35,8 @@ const SettingLocation kLocations[] = {
     {SettingKind::Uninstall, HKEY_LOCAL_MACHINE, suite::kUninstallKey, nullptr},
     {SettingKind::AxCancel, HKEY_CURRENT_USER, suite::kCompanyKey, suite::kDeclineValue},
     {SettingKind::RolloutId, HKEY_CURRENT_USER, suite::kInfoKey, "ROLLOUTID"},
+    {SettingKind::SwitchVersion, HKEY_CURRENT_USER, suite::kInfoKey, "SWITCHVERSION"},
+    {SettingKind::FailedVersion, HKEY_CURRENT_USER, suite::kInfoKey, "FAILEDVERSION"},
 };
 
 const SettingLocation* Find(SettingKind kind) {
@@ -47,7 +49,8 @@ const SettingLocation* Find(SettingKind kind) {
 
 std::string ReadSetting(SettingKind kind) {
     if (kind != SettingKind::InstallPath && kind != SettingKind::InstalledVersion && kind != SettingKind::UpdateDate &&
-        kind != SettingKind::RolloutId)
+        kind != SettingKind::RolloutId && kind != SettingKind::SwitchVersion &&
+        kind != SettingKind::FailedVersion && kind != SettingKind::AutoRun)
         return "";
     const SettingLocation* location = Find(kind);
     ScopedRegKey key;
@@ -75,6 +78,8 @@ void WriteSetting(SettingKind kind, const std::string& name, const std::string& 
     RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data()),
                    static_cast<DWORD>(value.size()));
 }
+
+void FlushSettings() { RegFlushKey(HKEY_CURRENT_USER); }
 
 std::string LoadInstallInfo() { return text::Trim(ReadSetting(SettingKind::InstalledVersion)); }
 

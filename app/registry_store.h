@@ -22,12 +22,20 @@ enum class SettingKind : int {
     ModuleCore = 33,
     Uninstall = 35,
     AxCancel = 36,
-    RolloutId = 37,  // which releases of a partial rollout this user takes first
+    RolloutId = 37,      // which releases of a partial rollout this user takes first
+    SwitchVersion = 38,  // a switch to this version is under way: its folder is whole and named
+    FailedVersion = 39,  // the suite of this version did not start after the switch to it
 };
 
-// Defined for InstallPath, InstalledVersion, UpdateDate and RolloutId; any other kind, a
-// missing key or value, or a value too long for the 260-byte buffer reads as "".
+// Defined for InstallPath, InstalledVersion, UpdateDate, RolloutId, SwitchVersion,
+// FailedVersion and AutoRun;
+// any other kind, a missing key or value, or a value too long for the 260-byte
+// buffer reads as "".
 std::string ReadSetting(SettingKind kind);
+
+// Puts the user's settings written so far on the disk itself: a power cut after this
+// keeps them. Made where one record must not outlive another it depends on.
+void FlushSettings();
 
 // Stores `value` as REG_SZ of exactly its length (no terminating zero). `name` is
 // used only by kinds without a fixed value name. Failures are silent.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/install_paths.h"
+#include "framework/file.h"
 
 int GetOsClass() {
     OSVERSIONINFOA info = {};
@@ -52,7 +53,7 @@ std::string GetLocalIp() {
     return last;
 }
 
-int LaunchProgram(DWORD creationFlags, const std::string& commandLine) {
+int LaunchProgram(DWORD creationFlags, const std::string& commandLine, StartedProcess* started) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -62,11 +63,27 @@ int LaunchProgram(DWORD creationFlags, const std::string& commandLine) {
     if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr,
                         &startup, &process))
         return 0;
-    CloseHandle(process.hProcess);
+    if (started) {
+        started->handle = process.hProcess;
+        started->id = process.dwProcessId;
+    } else {
+        CloseHandle(process.hProcess);
+    }
     CloseHandle(process.hThread);
     return 1;
 }
 
-int LaunchSuite(const std::string& installRoot, const std::string& version) {
-    return LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(installRoot, version));
+int LaunchSuite(const std::string& installRoot, const std::string& version, StartedProcess* process) {
+    // Antivirus holds a program it has just seen, without sharing, while it scans it:
+    // the start is tried again while the program is there (Wine says "not found" for
+    // a held program, Windows a sharing violation).
+    std::string program = install_paths::SuiteProgram(installRoot, version);
+    bool started = file_system::RetryWhileHeldAgainstReading([&] {
+        if (LaunchProgram(CREATE_NEW_CONSOLE, install_paths::SuiteCommand(installRoot, version), process)) return true;
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND && GetFileAttributesA(program.c_str()) != INVALID_FILE_ATTRIBUTES)
+            SetLastError(ERROR_SHARING_VIOLATION);
+        return false;
+    });
+    return started ? 1 : 0;
 }

@@ -289,6 +289,7 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
                 if (callback && !callback(total, done, userData)) break;
             }
         } while (n == bufferSize);
+        if (flushFiles_) file.Flush();
         file.Close();
         result = CloseEntry(targetPath.c_str(), false);
     } catch (...) {

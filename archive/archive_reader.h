@@ -58,6 +58,9 @@ class ArchiveReader {
     // (the default), or leaves them plain: an archive whose directory nobody has
     // verified must not make a file read-only, hidden or system.
     void TakeAttributes(bool take) { takeAttributes_ = take; }
+    // Whether each file extracted is put on the disk itself before it is closed, so
+    // that a power cut after the extraction finds its bytes, not only its name.
+    void FlushFiles(bool flush) { flushFiles_ = flush; }
     bool IsClosed() const { return storage_.IsClosed(); }
 
  private:
@@ -107,6 +110,7 @@ class ArchiveReader {
     std::vector<void*> zlibBlocks_;
     bool trackAllocations_ = true;
     bool takeAttributes_ = true;
+    bool flushFiles_ = false;
     EntryState entryState_ = EntryState::Idle;
     ArchiveStorage storage_;
     CentralDirectory directory_;

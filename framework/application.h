@@ -14,6 +14,9 @@ class Application {
 
     virtual BOOL InitInstance() { return FALSE; }
     virtual int ExitInstance() { return 0; }
+    // Called when an exception nobody handled reaches the program's entry, before it
+    // ends: the last chance to leave the user what they started the program for.
+    virtual void Rescue() {}
 
     // Runs InitInstance, a message loop when it returned TRUE, then ExitInstance.
     int Run(HINSTANCE instance);

@@ -105,8 +105,10 @@ void File::Open(const std::string& path, unsigned flags) {
         handle_ = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         return handle_ != INVALID_HANDLE_VALUE;
     };
-    // Only what writes waits for another process to let go: a reader asks once.
-    bool opened = access == GENERIC_READ ? open() : file_system::RetryWhileHeld(open);
+    // A reader waits only while the file is held against reading; for a writer,
+    // access denied may be a hold too.
+    bool opened = access == GENERIC_READ ? file_system::RetryWhileHeldAgainstReading(open)
+                                         : file_system::RetryWhileHeld(open);
     if (!opened) ThrowLastError();
 }
 
@@ -178,16 +180,26 @@ bool IsFolder(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool RetryWhileHeld(const std::function<bool()>& call) {
+namespace {
+
+bool Retry(const std::function<bool()>& call, bool (*held)(unsigned long)) {
     DWORD error = ERROR_SUCCESS;
     bool done = file_retry::WhileHeld([&] {
         if (call()) return file_retry::Try::Done;
         error = GetLastError();
-        return file_retry::IsHeld(error) ? file_retry::Try::Held : file_retry::Try::Failed;
+        return held(error) ? file_retry::Try::Held : file_retry::Try::Failed;
     });
     // The caller reads why the last try failed.
     if (!done) SetLastError(error);
     return done;
+}
+
+}  // namespace
+
+bool RetryWhileHeld(const std::function<bool()>& call) { return Retry(call, file_retry::IsHeld); }
+
+bool RetryWhileHeldAgainstReading(const std::function<bool()>& call) {
+    return Retry(call, file_retry::IsHeldAgainstReading);
 }
 
 bool CreateFolder(const std::string& path) {
@@ -202,6 +214,17 @@ bool RemoveFile(const std::string& path) {
 bool RemoveFolder(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RetryWhileHeld([&] { return RemoveDirectoryA(path.c_str()) != 0; });
+}
+
+bool FlushFolder(const std::string& folder) {
+    // NTFS writes its log up to this point when any handle of the volume is
+    // flushed, which commits a rename into the folder with everything before it.
+    HANDLE handle = CreateFileA(folder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool flushed = FlushFileBuffers(handle) != 0;
+    CloseHandle(handle);
+    return flushed;
 }
 
 uint64_t FreeBytes(const std::string& folder) {
@@ -220,9 +243,13 @@ bool Rename(const std::string& from, const std::string& to) {
 size_t MaxPathLength() { return MAX_PATH - 1; }
 
 bool SetTimesFromDos(const std::string& path, uint16_t dosDate, uint16_t dosTime) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (!RetryWhileHeld([&] {
+            h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            return h != INVALID_HANDLE_VALUE;
+        }))
+        return false;
     FILETIME now = TimeToFileTime(time(nullptr));
     FILETIME written = TimeToFileTime(DosToTime(dosDate, dosTime));
     BOOL ok = SetFileTime(h, &now, &now, &written);
@@ -231,7 +258,7 @@ bool SetTimesFromDos(const std::string& path, uint16_t dosDate, uint16_t dosTime
 }
 
 bool SetAttributes(const std::string& path, uint32_t attributes) {
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
+    return RetryWhileHeld([&] { return SetFileAttributesA(path.c_str(), attributes) != 0; });
 }
 
 void ConvertOemToAnsi(std::string& name) {
@@ -302,7 +329,7 @@ void File::Open(const std::string& path, unsigned flags) {
     if ((mode & (O_WRONLY | O_RDWR)) != 0)
         file_system::RetryWhileHeld(open);
     else
-        open();
+        file_system::RetryWhileHeldAgainstReading(open);
     if (fd_ >= 0) {
         struct stat st;
         if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -406,15 +433,25 @@ bool Exists(const std::string& path) {
     return lstat(NativePath(path).c_str(), &st) == 0;
 }
 
-bool RetryWhileHeld(const std::function<bool()>& call) {
+namespace {
+
+bool Retry(const std::function<bool()>& call, bool (*held)(unsigned long)) {
     int error = 0;
     bool done = file_retry::WhileHeld([&] {
         if (call()) return file_retry::Try::Done;
         error = errno;
-        return file_retry::IsHeld(static_cast<unsigned long>(error)) ? file_retry::Try::Held : file_retry::Try::Failed;
+        return held(static_cast<unsigned long>(error)) ? file_retry::Try::Held : file_retry::Try::Failed;
     });
     if (!done) errno = error;
     return done;
+}
+
+}  // namespace
+
+bool RetryWhileHeld(const std::function<bool()>& call) { return Retry(call, file_retry::IsHeld); }
+
+bool RetryWhileHeldAgainstReading(const std::function<bool()>& call) {
+    return Retry(call, file_retry::IsHeldAgainstReading);
 }
 
 bool CreateFolder(const std::string& path) {
@@ -427,6 +464,14 @@ bool RemoveFile(const std::string& path) {
 
 bool RemoveFolder(const std::string& path) {
     return RetryWhileHeld([&] { return rmdir(NativePath(path).c_str()) == 0; });
+}
+
+bool FlushFolder(const std::string& folder) {
+    int fd = ::open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    bool flushed = ::fsync(fd) == 0;
+    ::close(fd);
+    return flushed;
 }
 
 uint64_t FreeBytes(const std::string& folder) {

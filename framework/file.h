@@ -74,6 +74,8 @@ bool Exists(const std::string& path);
 // Creating, replacing, renaming and deleting below all go through it, and so does
 // File::Open for writing.
 bool RetryWhileHeld(const std::function<bool()>& call);
+// The same for a call that only reads (file_retry::IsHeldAgainstReading).
+bool RetryWhileHeldAgainstReading(const std::function<bool()>& call);
 
 bool CreateFolder(const std::string& path);
 // Deletes a file, read-only or not.
@@ -83,6 +85,10 @@ bool RemoveFolder(const std::string& path);
 // The bytes a user may still write on the volume that holds `folder`; the largest
 // value when it cannot be told, so that a question left open stops nothing.
 uint64_t FreeBytes(const std::string& folder);
+
+// Puts a folder's own entries (the names in it, a rename into it) on the disk
+// itself; false when the system cannot be asked to.
+bool FlushFolder(const std::string& folder);
 
 // Gives a file or folder another name in the same volume. A file replaces one of
 // that name (and is on the disk under the new name when this returns); a folder

@@ -35,7 +35,11 @@ bool IsHeld(unsigned long error) {
     // A file that a scanner has open without sharing gives one of these, depending on
     // the call and on what the scanner asked for; so does a file whose deletion is
     // pending until its last handle closes.
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    return IsHeldAgainstReading(error) || error == ERROR_ACCESS_DENIED;
+}
+
+bool IsHeldAgainstReading(unsigned long error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 #else
@@ -51,6 +55,8 @@ bool WhileHeld(const std::function<Try()>& attempt) {
 // No other process can hold a file against us on these systems but by using it as
 // a mount point or a running program.
 bool IsHeld(unsigned long error) { return error == EBUSY || error == ETXTBSY; }
+
+bool IsHeldAgainstReading(unsigned long error) { return error == EBUSY; }
 
 #endif
 

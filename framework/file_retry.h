@@ -35,7 +35,10 @@ bool WhileHeld(const std::function<Try()>& attempt, const Pause& pause);
 bool WhileHeld(const std::function<Try()>& attempt);
 
 // Whether the system's error code (GetLastError() on Windows, errno elsewhere)
-// says that another process holds the file.
+// says that another process holds the file: for a call that writes, access denied
+// too (what a file whose deletion is pending, or one a scanner holds, answers).
 bool IsHeld(unsigned long error);
+// The same for a call that only reads, where access denied means what it says.
+bool IsHeldAgainstReading(unsigned long error);
 
 }  // namespace file_retry

@@ -10,7 +10,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return app ? app->Run(instance) : 1;
     } catch (...) {
         // Whatever was not handled where it arose ends the program quietly: the
-        // system's crash report would say nothing a user can act on.
+        // system's crash report would say nothing a user can act on. The
+        // application leaves what it can first.
+        try {
+            app->Rescue();
+        } catch (...) {
+        }
         return 1;
     }
 }

@@ -9,8 +9,14 @@
 #include "app/version_text.h"
 #include "build_settings.h"
 #include "framework/system_library.h"
+#include "framework/worker.h"
 #include "install/process_finder.h"
+#include "install/install_sequence.h"
 #include "install/running_copy.h"
+#include "install/suite_start.h"
+#include "install/version_pruning.h"
+#include "framework/text.h"
+#include "net/http_text_client.h"
 #include "net/manifest_client.h"
 #include "release/release_signature.h"
 #include "initvl2/rollout.h"
@@ -76,10 +82,18 @@ BOOL SetupApp::InitInstance() {
     // GDI+ and the layered-window functions are started only once the window is
     // going to run (RunSetupWindow): a start of the current suite never needs them.
     installedVersion = LoadInstallInfo();
+    failedVersion_ = text::Trim(ReadSetting(SettingKind::FailedVersion));
+    startup_decision::LocalChoice local = startup_decision::ChooseOnDisk(ReadOnDisk());
+    startable_ = local.versions;
     timing_.Mark("registry");
+    if (local.action == startup_decision::LocalAction::FinishSwitch) {
+        FinishSwitch(local.versions.front());
+        return FALSE;
+    }
 
     UpdateManifest manifest;
-    startup_decision::ManifestAnswer answer = AskForManifest(manifest);
+    startup_decision::AnswerTiming timing = startup_decision::AnswerTiming::InTime;
+    startup_decision::ManifestAnswer answer = AskForManifest(local, manifest, timing);
     startup_decision::Questions questions;
     questions.takesPartialRelease = [&manifest](int percentage) {
         return rollout::TakesRelease(rollout::MachineRolloutId(), manifest.version, percentage);
@@ -87,18 +101,19 @@ BOOL SetupApp::InitInstance() {
     questions.isSigned = [](const OfferedRelease& release) {
         return release_signature::CheckRelease(release) == release_signature::ReleaseCheck::ok;
     };
+    startup_decision::Installed installed(installedVersion);
+    installed.whole = !local.repair;
+    installed.failed = failedVersion_;
     startup_decision::Outcome outcome =
-        startup_decision::Decide(installedVersion, answer, manifest, VL2_FILE_SERVER, questions);
-    switch (outcome.action) {
-        case startup_decision::Action::StartInstalledSuite:
-            LaunchInstalledSuite();
-            return FALSE;
-        case startup_decision::Action::CannotCheck:
-            CannotCheckForUpdate(WhyNotChecked(outcome.failure));
-            return FALSE;
-        case startup_decision::Action::InstallRelease:
-        case startup_decision::Action::InstallFallback:
-            break;
+        startup_decision::Decide(installed, answer, manifest, VL2_FILE_SERVER, questions);
+    startup_decision::StartPlan plan = startup_decision::PlanStart(local, timing, outcome.action);
+    if (!plan.install) {
+        if (plan.startNow) LaunchInstalledSuite();
+        // A fresh install that could not check says why; with a suite there is nothing
+        // to say, it runs.
+        if (installedVersion.empty() && outcome.action == startup_decision::Action::CannotCheck)
+            TellWhyNothingInstalls(WhyNotChecked(outcome.failure));
+        return FALSE;
     }
 
     bool fresh = installedVersion.empty();
@@ -108,6 +123,8 @@ BOOL SetupApp::InitInstance() {
     request.installedVersion = installedVersion;
     request.release = outcome.release;
     request.fileListUrl = outcome.fileListUrl;
+    request.startable = startable_;
+    request.suiteStarted = plan.suiteStartedFirst;
 
     // The version's own folders are made in the run's staging and move with it; here
     // only the folders every version shares.
@@ -121,14 +138,39 @@ BOOL SetupApp::InitInstance() {
     return FALSE;
 }
 
-startup_decision::ManifestAnswer SetupApp::AskForManifest(UpdateManifest& manifest) {
+startup_decision::ManifestAnswer SetupApp::AskForManifest(const startup_decision::LocalChoice& local,
+                                                           UpdateManifest& manifest,
+                                                           startup_decision::AnswerTiming& timing) {
     bool connected = IsInternetConnected();
     timing_.Mark("connection test");
     if (!connected) return startup_decision::ManifestAnswer::NoConnection;
-    ManifestStatus status = FetchManifest(manifest);
+    // The request runs apart, so that a server that does not answer in time holds
+    // nobody's start: the installed suite starts at the deadline and the answer is
+    // still taken when it comes. It writes nothing but its own answer.
+    struct Asked {
+        UpdateManifest manifest;
+        ManifestStatus status = ManifestStatus::NoAnswer;
+    };
+    auto asked = std::make_shared<Asked>();
+    JobThread request;
+    if (!request.Start([asked] { asked->status = FetchManifest(asked->manifest); }))
+        return startup_decision::ManifestAnswer::NoAnswer;
+    if (!request.WaitForEnd(startup_decision::kManifestDeadlineMilliseconds)) {
+        timing = startup_decision::AnswerTiming::Late;
+        if (startup_decision::PlanStart(local, timing, startup_decision::Action::CannotCheck).startAtDeadline)
+            LaunchInstalledSuite();
+        // The request ends by its own deadline; a little more is allowed for the thread.
+        if (!request.WaitForEnd(HttpTextClient::kTextDeadlineMilliseconds + 1000)) {
+            request.LetGo();
+            timing = startup_decision::AnswerTiming::Never;
+            return startup_decision::ManifestAnswer::NoAnswer;
+        }
+    }
     timing_.Mark("manifest fetch");
-    switch (status) {
-        case ManifestStatus::Read: return startup_decision::ManifestAnswer::Read;
+    switch (asked->status) {
+        case ManifestStatus::Read:
+            manifest = asked->manifest;
+            return startup_decision::ManifestAnswer::Read;
         case ManifestStatus::NoAnswer: return startup_decision::ManifestAnswer::NoAnswer;
         case ManifestStatus::Unusable: break;
     }
@@ -173,19 +215,48 @@ int SetupApp::ExitInstance() {
     return Application::ExitInstance();
 }
 
-void SetupApp::CannotCheckForUpdate(const char* reason) {
-    // With a version installed the suite starts as if nothing had happened: the
-    // next start asks again. With nothing installed the user started this program
-    // to install, and is told why nothing happens.
-    if (!installedVersion.empty()) {
-        LaunchInstalledSuite();
-        return;
-    }
+void SetupApp::TellWhyNothingInstalls(const char* reason) {
+    // With nothing installed the user started this program to install, and is told
+    // why nothing happens; with a suite, it simply runs and the next start asks again.
     std::string message = std::string("Velmora 2.0 설치를 시작할 수 없습니다.\n") + reason;
     MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONERROR);
 }
 
 void SetupApp::LaunchInstalledSuite() {
-    LaunchSuite(installRoot, installedVersion);
+    install::StartInstalledSuite(installRoot, startable_, install::WhenRunning::StartAnother);
     timing_.Mark("launch");
+}
+
+void SetupApp::Rescue() {
+    // Whatever went wrong, a user who has the suite gets it.
+    if (!installedVersion.empty())
+        install::StartInstalledSuite(installRoot, startable_, install::WhenRunning::LeaveIt);
+}
+
+startup_decision::OnDisk SetupApp::ReadOnDisk() const {
+    startup_decision::OnDisk disk;
+    disk.recorded = installedVersion;
+    disk.recordedWhole = install::IsWholeVersion(installRoot, installedVersion);
+    disk.switching = text::Trim(ReadSetting(SettingKind::SwitchVersion));
+    disk.failed = failedVersion_;
+    if (!disk.switching.empty())
+        disk.switchingWhole = version_text::IsPlainFileName(disk.switching) &&
+                              install::IsWholeVersion(installRoot, disk.switching);
+    // Only a start whose recorded suite is gone pays for looking at the other folders.
+    if (!disk.recordedWhole)
+        disk.otherWhole = install::WholeVersionsNewestFirst(
+            install::ProductFolderNames(installRoot),
+            [this](const std::string& version) { return install::IsWholeVersion(installRoot, version); });
+    return disk;
+}
+
+void SetupApp::FinishSwitch(const std::string& version) {
+    // A switch cut off once its version's folder was whole and named: finished as it
+    // would have gone on, with no server needed.
+    install::InstallRequest install;
+    install.installRoot = installRoot;
+    install.version = version;
+    install.variant = installedVersion.empty() ? install::InstallVariant::Fresh : install::InstallVariant::Update;
+    if (installedVersion != version) install.previousVersion = installedVersion;
+    install::RunInstallSequence(install, install::InstallCallbacks());
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "net/manifest.h"
 
@@ -36,9 +37,9 @@ struct Outcome {
     // With InstallRelease or InstallFallback: the release to install, signed.
     OfferedRelease release;
     // Its signed file list, when an update may build from it: only the manifest's own
-    // release has one (a fallback comes whole), and an https file server's list is
-    // fetched only over https (the list would tell everyone on the way what is
-    // installed). "" otherwise.
+    // release has one (a fallback comes whole), only a whole installed folder is built
+    // from, and an https file server's list is fetched only over https (the list would
+    // tell everyone on the way what is installed). "" otherwise.
     std::string fileListUrl;
 };
 
@@ -52,10 +53,74 @@ struct Questions {
     std::function<bool(const OfferedRelease& release)> isSigned;
 };
 
-// `installedVersion` is "" when nothing is installed; `manifest` counts only with
-// ManifestAnswer::Read; `fileServer` is the build's file server setting, whose
-// scheme a release's download address may not fall below.
-Outcome Decide(const std::string& installedVersion, ManifestAnswer answer, const UpdateManifest& manifest,
+// What is installed, as far as the server's answer is concerned.
+struct Installed {
+    Installed(const char* recorded = "") : version(recorded) {}
+    Installed(const std::string& recorded) : version(recorded) {}
+    std::string version;  // VERSION; "" when nothing is installed
+    // False when its folder has lost its suite or launcher: a release of that very
+    // version is then installed again, whole (a repair).
+    bool whole = true;
+    // A version whose suite did not start after the switch to it: not taken again
+    // until a newer release is offered. "" for none.
+    std::string failed;
+};
+
+// `manifest` counts only with ManifestAnswer::Read; `fileServer` is the build's file
+// server setting, whose scheme a release's download address may not fall below.
+Outcome Decide(const Installed& installed, ManifestAnswer answer, const UpdateManifest& manifest,
                const std::string& fileServer, const Questions& questions);
+
+// What the records and the disk say, gathered before anything is asked of the
+// server; what an update cut off at any moment can leave.
+struct OnDisk {
+    std::string recorded;         // VERSION; "" when nothing is installed
+    bool recordedWhole = false;   // its folder holds the suite and its launcher
+    // The other version folders that are whole, newest first.
+    std::vector<std::string> otherWhole;
+    std::string switching;        // a switch to this version had begun (its folder was whole then); ""
+    bool switchingWhole = false;  // ... and its folder still is
+    std::string failed;           // a version whose suite did not start after the switch to it; ""
+};
+
+enum class LocalAction {
+    FinishSwitch,  // a switch was cut off after its version's folder was whole: finish it, no server needed
+    Start,         // start one of `versions`, the first whose suite can be started, then ask the server
+    Install,       // nothing whole to start: what the server offers is installed (a fresh install)
+};
+
+struct LocalChoice {
+    LocalAction action = LocalAction::Install;
+    // FinishSwitch: the one version; Start: what to start, in order (the recorded
+    // version when whole, then the others, newest first).
+    std::vector<std::string> versions;
+    // The recorded version is not whole: ask the server for it again.
+    bool repair = false;
+};
+
+LocalChoice ChooseOnDisk(const OnDisk& disk);
+
+// A start never waits long on the server: when the manifest has not come within
+// this, the installed suite starts and the check goes on without a window. A
+// healthy server answers well within it (a manifest is a few hundred bytes, one
+// round trip after the connection), so that a current suite starts as it always did.
+constexpr unsigned kManifestDeadlineMilliseconds = 1000;
+
+// When the manifest came, as far as a start is concerned.
+enum class AnswerTiming {
+    InTime,  // within the deadline
+    Late,    // after it: the installed suite was started at the deadline
+    Never,   // not at all (the request's own deadline passed)
+};
+
+// What a start does with the answer, from what is on disk and the decision taken
+// on what came (Action::CannotCheck when nothing did).
+struct StartPlan {
+    bool startAtDeadline = false;  // the installed suite starts when the deadline passes
+    bool startNow = false;         // ... or once the answer has been taken
+    bool install = false;          // the release is installed (or updated to)
+    bool suiteStartedFirst = false;  // ... while the suite started at the deadline runs
+};
+StartPlan PlanStart(const LocalChoice& local, AnswerTiming timing, Action decided);
 
 }  // namespace startup_decision

@@ -132,6 +132,7 @@ Copy CopyIfListed(const std::string& from, const std::string& to, const file_lis
             if (stop.Requested()) break;
             target.Write(chunk.data(), got);
         }
+        if (same) target.Flush();
         target.Close();
     } catch (const FileException&) {
         same = false;
@@ -196,6 +197,7 @@ class Building {
 
         reader.Open(job_.scratchPackage.c_str(), ArchiveReader::OpenReadOnly, 0);
         reader.TakeAttributes(false);
+        reader.FlushFiles(true);
         for (const Listed& item : listed) {
             if (item.entry->folder) continue;
             if (stop_.Requested()) return ChangesOutcome::Stopped;

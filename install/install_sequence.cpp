@@ -12,6 +12,8 @@
 #include "framework/file.h"
 #include "framework/text.h"
 #include "install/folder_removal.h"
+#include "install/suite_quit.h"
+#include "install/suite_start.h"
 #include "install/version_pruning.h"
 #include "net/http_text_client.h"
 #include "net/install_report.h"
@@ -34,7 +36,7 @@ std::string PartnerCode() {
 // everything as it is and is not a failure here.
 bool ReplaceUninstaller(const std::string& path) {
     const std::string fresh = path + ".new";
-    DeleteFileA(fresh.c_str());
+    file_system::RemoveFile(fresh);
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(IDR_UNINSTALLER), RT_RCDATA);
     DWORD size = resource ? SizeofResource(module, resource) : 0;
@@ -45,31 +47,73 @@ bool ReplaceUninstaller(const std::string& path) {
         File file;
         file.Open(fresh, File::modeCreate | File::modeWrite);
         file.Write(bytes, size);
+        // On the disk before the uninstall entry names it.
+        file.Flush();
         file.Close();
     } catch (const FileException&) {
-        DeleteFileA(fresh.c_str());
+        file_system::RemoveFile(fresh);
         return false;
     }
-    if (!MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(fresh.c_str());
+    if (!file_system::Rename(fresh, path)) {
+        file_system::RemoveFile(fresh);
         return false;
     }
     return true;
 }
 
-// Deletes the link and writes it anew.
+// Writes the link anew under another name and puts it in the old one's place, so
+// that a cut at any moment leaves the old link or the new one, never none.
 void RenewShortcut(const std::string& target, const std::string& link, const ShortcutFailed& shortcutFailed) {
-    DeleteFileA(link.c_str());
-    ShortcutResult result = CreateShortcut(target, link, suite::kShortcutDescription);
-    if (result.Failed() && shortcutFailed) shortcutFailed(result);
+    const std::string fresh = link + ".new";
+    file_system::RemoveFile(fresh);
+    ShortcutResult result = CreateShortcut(target, fresh, suite::kShortcutDescription);
+    if (!result.Failed() && !file_system::Rename(fresh, link)) result.notSaved = true;
+    if (result.Failed()) {
+        file_system::RemoveFile(fresh);
+        if (shortcutFailed) shortcutFailed(result);
+    }
 }
 
-void SendInstallReport(bool fresh, const std::string& version) {
-    std::string request = FormatInstallReport(VL2_REPORT_SERVER, fresh ? "VL2B" : "VL2U", GetAdapterAddressText(),
-                                              GetLocalIp(), version, PartnerCode());
+void Send(const std::string& request) {
     HttpTextClient client;
     client.SetDefaultText("");
     text::Trim(client.Fetch(request));  // the answer means nothing to the installer
+}
+
+void SendInstallReport(bool fresh, const std::string& version) {
+    Send(FormatInstallReport(VL2_REPORT_SERVER, fresh ? "VL2B" : "VL2U", GetAdapterAddressText(), GetLocalIp(), version,
+                             PartnerCode()));
+}
+
+// The autostart value and every shortcut name `version`'s launcher. A user who
+// removed the desktop or Quick Launch shortcut does not get it back on an update.
+void PointTo(const std::string& installRoot, const std::string& version, bool fresh,
+             const ShortcutFailed& shortcutFailed) {
+    const std::string launcher = install_paths::LauncherPath(installRoot, version);
+    WriteSetting(SettingKind::AutoRun, "", install_paths::AutoRunCommand(installRoot, version));
+    ShortcutPlaces places = SuiteShortcutPlaces();
+    CreateDirectoryA(places.startMenuFolder.c_str(), nullptr);
+    RenewShortcut(launcher, places.startMenu, shortcutFailed);
+    if (fresh || FileExists(places.desktop)) RenewShortcut(launcher, places.desktop, shortcutFailed);
+    bool hadOldName = !fresh && FileExists(places.oldQuickLaunch);
+    if (fresh || hadOldName) file_system::RemoveFile(places.oldQuickLaunch);
+    if (fresh || hadOldName || FileExists(places.quickLaunch))
+        RenewShortcut(launcher, places.quickLaunch, shortcutFailed);
+}
+
+// The new suite did not start: the version before it comes back, with every pointer,
+// and the new one is remembered so that it is not taken again until a newer release.
+// The failure is recorded first, so that a start cut off in between never prefers it.
+void GoBack(const std::string& installRoot, const std::string& failed, const std::string& previous,
+            const ShortcutFailed& shortcutFailed) {
+    WriteSetting(SettingKind::FailedVersion, "", failed);
+    WriteSetting(SettingKind::SwitchVersion, "", "");
+    WriteSetting(SettingKind::InstalledVersion, "", previous);
+    FlushSettings();
+    PointTo(installRoot, previous, false, shortcutFailed);
+    FlushSettings();
+    StartInstalledSuite(installRoot, {previous}, WhenRunning::StartAnother);
+    Send(FormatFailedStartReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(), failed, PartnerCode()));
 }
 
 void RegisterUninstaller(const std::string& installRoot) {
@@ -87,25 +131,16 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
     const std::string& installRoot = request.installRoot;
     const std::string& version = request.version;
     bool fresh = request.variant == InstallVariant::Fresh;
-    const std::string launcher = install_paths::LauncherPath(installRoot, version);
 
+    // The new version's folder is whole and on the disk, and the switch to it is
+    // recorded as begun: from here on a start that finds the switch cut off finishes
+    // it. Each record below names only what is whole already, and none goes before
+    // the one it depends on reaches the disk, so that after a power cut at any point
+    // every pointer names a file that exists.
+    AskSuiteToQuit();
     WriteSetting(SettingKind::InstalledVersion, "", version);
-    WriteSetting(SettingKind::AutoRun, "", install_paths::AutoRunCommand(installRoot, version));
-
-    std::string startMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder;
-    CreateDirectoryA(startMenu.c_str(), nullptr);
-    RenewShortcut(launcher, startMenu + "\\" + suite::kShortcutName, shortcutFailed);
-
-    // A user who removed the desktop or Quick Launch shortcut does not get it back
-    // on an update.
-    std::string desktopLink = ShellFolder(CSIDL_DESKTOP) + "\\" + suite::kShortcutName;
-    if (fresh || FileExists(desktopLink)) RenewShortcut(launcher, desktopLink, shortcutFailed);
-    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\" + suite::kQuickLaunchFolder;
-    std::string oldQuickLink = quickLaunch + "\\" + suite::kOldQuickLaunchShortcutName;
-    std::string quickLink = quickLaunch + "\\" + suite::kShortcutName;
-    bool hadOldName = !fresh && FileExists(oldQuickLink);
-    if (fresh || hadOldName) DeleteFileA(oldQuickLink.c_str());
-    if (fresh || hadOldName || FileExists(quickLink)) RenewShortcut(launcher, quickLink, shortcutFailed);
+    FlushSettings();
+    PointTo(installRoot, version, fresh, shortcutFailed);
 
     InstallOutcome outcome = InstallOutcome::Completed;
     std::string uninstaller = install_paths::UninstallerPath(installRoot);
@@ -113,14 +148,39 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
         RegisterUninstaller(installRoot);
     else
         outcome = InstallOutcome::UninstallerKept;
+    WriteSetting(SettingKind::AxCancel, "", "");
+    FlushSettings();
 
-    LaunchSuite(installRoot, version);
+    // Watched a few seconds: a release whose suite does not start here goes back by
+    // itself to the version it replaced, which pruning has kept.
+    StartHealth health = StartAndWatch(installRoot, version);
+    bool wentBack = health != StartHealth::Started && !request.previousVersion.empty() &&
+                    IsWholeVersion(installRoot, request.previousVersion);
+    if (wentBack) {
+        GoBack(installRoot, version, request.previousVersion, shortcutFailed);
+        return InstallOutcome::WentBack;
+    }
     // After the start: in an update the suite is down from its quit request until
     // here, and a slow report server must not add its time-out to that.
-    SendInstallReport(fresh, version);
+    if (health == StartHealth::Started)
+        SendInstallReport(fresh, version);
+    else
+        Send(FormatFailedStartReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(), version, PartnerCode()));
+    // The switch is done only once it is reported: a start that finds it cut off
+    // before finishes it, the report included.
+    WriteSetting(SettingKind::SwitchVersion, "", "");
+    WriteSetting(SettingKind::FailedVersion, "", "");
+    FlushSettings();
     PruneOldVersions(installRoot, version);
-    WriteSetting(SettingKind::AxCancel, "", "");
     return outcome;
+}
+
+void BeginSwitch(const std::string& installRoot, const std::string& version) {
+    // The folder's entries, the rename into it included, reach the disk before the
+    // record that names it.
+    file_system::FlushFolder(install_paths::VersionFolder(installRoot, version));
+    WriteSetting(SettingKind::SwitchVersion, "", version);
+    FlushSettings();
 }
 
 }  // namespace install

@@ -167,6 +167,13 @@ RunStep SetupRun::Installed(bool uninstallerWritten) {
     return step;
 }
 
+RunStep SetupRun::WentBack() {
+    if (phase_ != RunPhase::Installing) return {};
+    // Nothing is left to stop or empty, and the suite that runs is the previous one.
+    phase_ = RunPhase::GaveUp;
+    return {};
+}
+
 RunStep SetupRun::Tick(unsigned elapsedMilliseconds) {
     if (phase_ == RunPhase::Downloading || phase_ == RunPhase::FetchingChanges) {
         sinceLastBytes_ += elapsedMilliseconds;

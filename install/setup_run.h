@@ -40,7 +40,8 @@ enum class RunPhase {
 //                   --a resumed package that is not the signed one--> Downloading, once, from nothing
 //                   --anything else--> GaveUp
 //   AwaitingFinish  --Finish--> Installing
-//   Installing      --installed--> Installed         --the folder could not be named--> GaveUp
+//   Installing      --installed--> Installed         --the folder could not be named,
+//                   or the new suite did not start and the previous came back--> GaveUp
 // A worker that cannot be started ends the run (GaveUp) where it is needed.
 
 bool HasEnded(RunPhase phase);
@@ -116,6 +117,9 @@ class SetupRun {
     // The switch is done and the new suite started; the old uninstaller and its
     // entry were kept when the new one could not be written.
     RunStep Installed(bool uninstallerWritten);
+    // The new suite did not start after the switch: the previous version was
+    // recorded again and started.
+    RunStep WentBack();
     RunStep Tick(unsigned elapsedMilliseconds);
 
     RunPhase Phase() const { return phase_; }

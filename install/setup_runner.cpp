@@ -10,7 +10,7 @@
 #include "install/folder_removal.h"
 #include "install/install_sequence.h"
 #include "install/staging.h"
-#include "install/suite_quit.h"
+#include "install/suite_start.h"
 #include "net/http_text_client.h"
 #include "release/package_limits.h"
 
@@ -18,11 +18,9 @@ namespace install {
 
 namespace {
 
-// Only what changed can be fetched when the release lists its files and the
-// installed version's folder is there to copy the rest from.
+// Start-up gives a file list only to an update that may build from it.
 bool ChangesOffered(const RunRequest& request) {
-    return request.mode == RunMode::Update && !request.fileListUrl.empty() && !request.installedVersion.empty() &&
-           file_system::IsFolder(install_paths::VersionFolder(request.installRoot, request.installedVersion));
+    return request.mode == RunMode::Update && !request.fileListUrl.empty();
 }
 
 std::string NameIn(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
@@ -33,13 +31,11 @@ SetupRunner::SetupRunner(const RunRequest& request)
     : request_(request),
       staging_(install_paths::StagingFolder(request.installRoot)),
       stagedPackage_(install_paths::StagedPackagePath(request.installRoot, request.release.sha256)),
-      run_(request.mode, SuiteRuns(), ChangesOffered(request)),
+      run_(request.mode, request.suiteStarted || install::SuiteRuns(), ChangesOffered(request)),
       changes_(ChangesResult()),
       download_(DownloadResult()),
       unpack_(UnpackOutcome::Failed),
       lastPoll_(GetTickCount()) {}
-
-bool SetupRunner::SuiteRuns() const { return FindWindowA(suite::kWindowClass, nullptr) != nullptr; }
 
 void SetupRunner::Begin() { Carry(run_.Begin()); }
 void SetupRunner::AcceptTerms() { Carry(run_.AcceptTerms()); }
@@ -203,21 +199,22 @@ void SetupRunner::StartUnpacking() {
 void SetupRunner::Install() {
     // The new version is whole and verified in the staging: only now does it get its
     // version folder's name, and only then is the running suite asked to quit, for
-    // the switch alone. A suite that allows one instance must not see its predecessor.
+    // the switch alone.
     std::string versionFolder = install_paths::VersionFolder(request_.installRoot, request_.release.version);
     if (!PlaceVersionFolder(tree_, versionFolder, staging_)) {
         Carry(run_.NotPlaced());
         return;
     }
-    AskSuiteToQuit();
+    BeginSwitch(request_.installRoot, request_.release.version);
     InstallRequest install;
     install.installRoot = request_.installRoot;
     install.version = request_.release.version;
     install.variant = request_.mode == RunMode::Update ? InstallVariant::Update : InstallVariant::Fresh;
+    install.previousVersion = request_.installedVersion;
     InstallCallbacks callbacks;
     callbacks.shortcutFailed = [this](const ShortcutResult& failure) { shortcutFailures_.push_back(failure); };
     InstallOutcome outcome = RunInstallSequence(install, callbacks);
-    Carry(run_.Installed(outcome == InstallOutcome::Completed));
+    Carry(outcome == InstallOutcome::WentBack ? run_.WentBack() : run_.Installed(outcome == InstallOutcome::Completed));
     // What the switch moved aside, the package it no longer needs: the staging has
     // served.
     RemoveFolderTree(staging_);
@@ -231,7 +228,8 @@ void SetupRunner::GiveUp() {
 }
 
 void SetupRunner::StartInstalledSuite() const {
-    if (!SuiteRuns()) LaunchSuite(request_.installRoot, request_.installedVersion);
+    // The run only makes sure the user has a suite: one that runs is left as it is.
+    install::StartInstalledSuite(request_.installRoot, request_.startable, WhenRunning::LeaveIt);
 }
 
 }  // namespace install

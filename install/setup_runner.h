@@ -27,6 +27,11 @@ struct RunRequest {
     std::string installedVersion;  // "" when nothing is installed
     OfferedRelease release;        // the release to install, as start-up chose and checked it
     std::string fileListUrl;       // its signed file list, when an update may build from it; else ""
+    // What starting the installed suite starts, in order: the recorded version when
+    // whole, then the other whole ones.
+    std::vector<std::string> startable;
+    // Start-up started the installed suite already (the server answered late).
+    bool suiteStarted = false;
 };
 
 class SetupRunner {
@@ -66,7 +71,6 @@ class SetupRunner {
     // A new folder of the staging for the version to be built in.
     bool NewTree();
     void StartInstalledSuite() const;
-    bool SuiteRuns() const;
 
     const RunRequest request_;
     const std::string staging_;

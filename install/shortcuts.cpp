@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "app/shell_folders.h"
+#include "app/suite_contract.h"
 #include "framework/scoped.h"
 
 namespace install {
@@ -29,6 +31,36 @@ ShortcutResult CreateShortcut(const std::string& targetPath, const std::string& 
     outcome.result = widePath[0] ? file->Save(widePath, TRUE) : E_INVALIDARG;
     outcome.notSaved = FAILED(outcome.result);
     return outcome;
+}
+
+std::string ShortcutTarget(const std::string& linkPath) {
+    if (GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES) return "";
+    ScopedCom com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(com::CreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   link.ReceiveVoid())))
+        return "";
+    ComPtr<IPersistFile> file;
+    wchar_t widePath[MAX_PATH] = L"";
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
+        !MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH) ||
+        FAILED(file->Load(widePath, STGM_READ)))
+        return "";
+    char target[MAX_PATH] = "";
+    // The raw path as stored: resolving it would search the disk for a moved target.
+    if (FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) return "";
+    return target;
+}
+
+ShortcutPlaces SuiteShortcutPlaces() {
+    ShortcutPlaces places;
+    places.startMenuFolder = ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder;
+    places.startMenu = places.startMenuFolder + "\\" + suite::kShortcutName;
+    places.desktop = ShellFolder(CSIDL_DESKTOP) + "\\" + suite::kShortcutName;
+    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\" + suite::kQuickLaunchFolder;
+    places.quickLaunch = quickLaunch + "\\" + suite::kShortcutName;
+    places.oldQuickLaunch = quickLaunch + "\\" + suite::kOldQuickLaunchShortcutName;
+    return places;
 }
 
 }  // namespace install

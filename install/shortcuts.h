@@ -21,4 +21,17 @@ struct ShortcutResult {
 ShortcutResult CreateShortcut(const std::string& targetPath, const std::string& linkPath,
                               const std::string& description);
 
+// The program a shortcut starts; "" when there is no shortcut there or it cannot be read.
+std::string ShortcutTarget(const std::string& linkPath);
+
+// Where the suite's shortcuts lie: the Start menu's, the desktop's, Quick Launch's.
+struct ShortcutPlaces {
+    std::string startMenuFolder;  // the "Corvalen" folder of the Start menu's programs
+    std::string startMenu;
+    std::string desktop;
+    std::string quickLaunch;
+    std::string oldQuickLaunch;   // the name version 1 used there
+};
+ShortcutPlaces SuiteShortcutPlaces();
+
 }  // namespace install

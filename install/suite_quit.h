@@ -8,8 +8,8 @@ namespace install {
 
 enum class SuiteQuit {
     NotRunning,  // no suite window was found: nothing was asked
-    Ended,       // the suite's process ended within the bound
-    StillRuns,   // the suite is still there when the bound has passed
+    Ended,       // every copy of the suite ended within the bound
+    StillRuns,   // a copy is still there when its bound has passed
 };
 
 // How long the suite may take to answer the request, and then to end.

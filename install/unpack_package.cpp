@@ -28,6 +28,7 @@ UnpackOutcome Unpack(const UnpackJob& job, const StopRequest& stop, WorkProgress
     ArchiveReader reader;
     try {
         reader.Open(std::move(package));
+        reader.FlushFiles(true);
         int count = reader.GetCount();
         uint64_t unpacked = 0;
         for (int i = 0; i < count; ++i) {

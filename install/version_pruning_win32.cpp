@@ -3,23 +3,46 @@
 #include <windows.h>
 
 #include "app/install_paths.h"
+#include "app/registry_store.h"
 #include "framework/scoped.h"
 #include "install/folder_removal.h"
+#include "install/shortcuts.h"
 
 namespace install {
 
-void PruneOldVersions(const std::string& installRoot, const std::string& installedVersion) {
+namespace {
+
+// What the autostart value and each shortcut start.
+std::vector<std::string> PointerTargets() {
+    ShortcutPlaces places = SuiteShortcutPlaces();
+    return {ReadSetting(SettingKind::AutoRun), ShortcutTarget(places.startMenu), ShortcutTarget(places.desktop),
+            ShortcutTarget(places.quickLaunch)};
+}
+
+}  // namespace
+
+std::vector<std::string> ProductFolderNames(const std::string& installRoot) {
+    std::vector<std::string> folders;
     std::string pattern = install_paths::ProductFolder(installRoot) + "\\*.*";
     WIN32_FIND_DATAA found;
     ScopedFindHandle search(FindFirstFileA(pattern.c_str(), &found));
-    if (!search) return;
-    std::vector<std::string> folders;
+    if (!search) return folders;
     do {
         std::string name = found.cFileName;
         if (name == "." || name == ".." || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         folders.push_back(name);
     } while (FindNextFileA(search.Get(), &found));
-    for (const std::string& name : VersionFoldersToPrune(folders, installedVersion))
+    return folders;
+}
+
+void PruneOldVersions(const std::string& installRoot, const std::string& installedVersion) {
+    std::string product = install_paths::ProductFolder(installRoot);
+    std::set<std::string> named;
+    for (const std::string& target : PointerTargets()) {
+        std::string version = VersionNamedBy(target, product);
+        if (!version.empty()) named.insert(version);
+    }
+    for (const std::string& name : VersionFoldersToPrune(ProductFolderNames(installRoot), installedVersion, named))
         RemoveFolderTree(install_paths::VersionFolder(installRoot, name));
 }
 

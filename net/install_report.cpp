@@ -17,6 +17,11 @@ std::string FormatInstallReport(const std::string& server, const std::string& ma
                                                             partner.c_str()));
 }
 
+std::string FormatFailedStartReport(const std::string& server, const std::string& ma, const std::string& inip,
+                                    const std::string& version, const std::string& partner) {
+    return FormatInstallReport(server, "VL2F", ma, inip, version, partner);
+}
+
 std::string FormatRemovalReport(const std::string& server, const std::string& ma, const std::string& inip,
                                 const std::string& version) {
     return server_address::UrlOnServer(

@@ -14,6 +14,12 @@ std::string FormatPhysicalAddress(const unsigned char* bytes, size_t length);
 std::string FormatInstallReport(const std::string& server, const std::string& marker, const std::string& ma,
                                  const std::string& inip, const std::string& version, const std::string& partner);
 
+// The report of a release whose suite did not start after the switch to it (the
+// machine went back to its previous version): jaehuid is "VL2F", the version that
+// did not start and the partner, as the install report's.
+std::string FormatFailedStartReport(const std::string& server, const std::string& ma, const std::string& inip,
+                                    const std::string& version, const std::string& partner);
+
 // The removal report of the uninstaller: jaehuid is "VL2BDEL" and the version.
 std::string FormatRemovalReport(const std::string& server, const std::string& ma, const std::string& inip,
                                 const std::string& version);

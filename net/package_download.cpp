@@ -70,15 +70,13 @@ DownloadOutcome Download(file_fetch::Fetcher& server, const DownloadRequest& req
     if (stop.Requested()) return DownloadOutcome::Incomplete;
 
     File file;
-    try {
-        file.Open(request.targetPath, File::modeWrite | File::modeCreate | File::modeNoTruncate);
-    } catch (const FileException& e) {
-        return e.cause == FileException::diskFull ? DownloadOutcome::DiskFull : DownloadOutcome::Incomplete;
-    }
     PackageFile sink(file, stop, progress);
     bool roomLacking = false;
+    // The file is opened only once an answer comes: a server that refuses leaves
+    // nothing behind.
     auto begins = [&](Answer kind, uint64_t length) {
         try {
+            file.Open(request.targetPath, File::modeWrite | File::modeCreate | File::modeNoTruncate);
             // A server that does not honour the range sends the package from its first
             // byte: what was kept goes.
             uint64_t at = kind == Answer::Partial ? resumption.first : 0;
@@ -90,7 +88,8 @@ DownloadOutcome Download(file_fetch::Fetcher& server, const DownloadRequest& req
                 uint64_t room = request.roomOnDisk ? request.roomOnDisk() : file_system::FreeBytes(FolderOf(request.targetPath));
                 roomLacking = room < length;
             }
-        } catch (const FileException&) {
+        } catch (const FileException& e) {
+            sink.diskFull = e.cause == FileException::diskFull;
             return false;
         }
         return !roomLacking;

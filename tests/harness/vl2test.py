@@ -51,10 +51,16 @@ class WineTestCase(unittest.TestCase):
     def version_bin(self, version):
         return self.prefix.program_files() / "Corvalen" / "Velmora2" / version / "BIN"
 
+    def staged(self, relative):
+        """Where the first version a run builds keeps `relative` ("BIN/Cubelet.exe"):
+        in the run's staging, until the switch names it as its version folder."""
+        return self.prefix.program_files() / "Corvalen" / "Velmora2" / "~staging" / "new" / relative
+
     def place_suite(self, version):
         bin_folder = self.version_bin(version)
         bin_folder.mkdir(parents=True, exist_ok=True)
-        (bin_folder / "Cubelet.exe").write_bytes(build_file("Cubelet.exe").read_bytes())
+        for program in ("Cubelet.exe", "InitVL2.exe"):
+            (bin_folder / program).write_bytes(build_file(program).read_bytes())
         return bin_folder
 
     def suite_log(self, version):

@@ -193,3 +193,146 @@ TEST_CASE(startup_decision, an_https_file_server_offers_only_releases_fetched_ov
     };
     for (const Row& row : rows) Check(row, __LINE__, "https://update.example.com");
 }
+
+TEST_CASE(startup_decision, a_folder_that_lost_its_suite_gets_its_version_again_whole_and_only_a_whole_one_is_built_from) {
+    struct Row {
+        const char* what;
+        bool whole;
+        const char* offered;
+        Action action;
+        bool listed;  // the update may build from the release's file list
+    } rows[] = {
+        {"whole, newer offered", true, "2.03", Action::InstallRelease, true},
+        {"whole, the same offered", true, "2.02", Action::StartInstalledSuite, false},
+        {"not whole, the same offered: repaired", false, "2.02", Action::InstallRelease, false},
+        {"not whole, a longer text of the same version: repaired", false, "2.02a", Action::InstallRelease, false},
+        {"not whole, newer offered: the update comes whole", false, "2.03", Action::InstallRelease, false},
+        {"not whole, an older one offered: nothing fetched", false, "2.01", Action::StartInstalledSuite, false},
+    };
+    for (const Row& row : rows) {
+        UpdateManifest manifest;
+        manifest.version = row.offered;
+        manifest.downloadUrl = kUrl;
+        manifest.fileListUrl = "http://h/2.list";
+        Questions questions;
+        questions.takesPartialRelease = [](int) { return true; };
+        questions.isSigned = [](const OfferedRelease&) { return true; };
+        Installed installed("2.02");
+        installed.whole = row.whole;
+        Outcome outcome = Decide(installed, Read, manifest, "update.example.com", questions);
+        if (outcome.action != row.action || outcome.fileListUrl.empty() == row.listed)
+            CHECK_EQ(std::string(row.what), std::string("as the row says"));
+    }
+}
+
+TEST_CASE(startup_decision, every_state_a_cut_off_update_leaves_starts_a_whole_recorded_suite_or_finishes_the_switch) {
+    // One row per phase of the run an update can be cut off in, and per way the
+    // suite on disk can have gone.
+    struct Row {
+        const char* when;
+        const char* recorded;
+        bool recordedWhole;
+        std::vector<std::string> otherWhole;
+        const char* switching;
+        bool switchingWhole;
+        LocalAction action;
+        std::vector<std::string> versions;
+        bool repair;
+    } rows[] = {
+        {"a fresh install cut off before its switch", "", false, {}, "", false, LocalAction::Install, {}, false},
+        {"a fresh install cut off in its switch", "", false, {"2.01"}, "2.01", true, LocalAction::FinishSwitch,
+         {"2.01"}, false},
+        {"an update fetching, downloading or unpacking (the staging only)", "2.01", true, {}, "", false,
+         LocalAction::Start, {"2.01"}, false},
+        {"an update whose folder was named before its switch was recorded", "2.01", true, {}, "", false,
+         LocalAction::Start, {"2.01"}, false},
+        {"an update cut off after its switch was recorded", "2.01", true, {}, "2.02", true, LocalAction::FinishSwitch,
+         {"2.02"}, false},
+        {"an update cut off after the new version was recorded", "2.02", true, {}, "2.02", true,
+         LocalAction::FinishSwitch, {"2.02"}, false},
+        {"an update whose switch was done", "2.02", true, {}, "", false, LocalAction::Start, {"2.02"}, false},
+        {"a switch recorded whose folder has gone since", "2.01", true, {}, "2.02", false, LocalAction::Start,
+         {"2.01"}, false},
+        {"the recorded suite gone, older ones whole", "2.02", false, {"2.01", "2.00"}, "", false, LocalAction::Start,
+         {"2.01", "2.00"}, true},
+        {"the recorded suite gone and nothing else", "2.02", false, {}, "", false, LocalAction::Install, {}, true},
+    };
+    for (const Row& row : rows) {
+        OnDisk disk;
+        disk.recorded = row.recorded;
+        disk.recordedWhole = row.recordedWhole;
+        disk.otherWhole = row.otherWhole;
+        disk.switching = row.switching;
+        disk.switchingWhole = row.switchingWhole;
+        LocalChoice choice = ChooseOnDisk(disk);
+        if (choice.action != row.action || choice.versions != row.versions || choice.repair != row.repair)
+            CHECK_EQ(std::string(row.when), std::string("as the row says"));
+    }
+}
+
+TEST_CASE(startup_decision, a_release_that_did_not_start_is_taken_again_only_when_a_newer_one_comes) {
+    struct Row {
+        const char* what;
+        const char* offered;
+        const char* rollout;
+        const char* fallback;
+        Action action;
+    } rows[] = {
+        {"the same release again", "2.02", kNoLine, "", Action::StartInstalledSuite},
+        {"a longer text of it", "2.02a", kNoLine, "", Action::StartInstalledSuite},
+        {"a newer release", "2.03", kNoLine, "", Action::InstallRelease},
+        {"the same release, its fallback no newer than what is installed", "2.02", "50", "2.01",
+         Action::StartInstalledSuite},
+    };
+    for (const Row& row : rows) {
+        UpdateManifest manifest;
+        manifest.version = row.offered;
+        manifest.downloadUrl = kUrl;
+        if (std::string(row.rollout) != kNoLine) {
+            manifest.hasRollout = true;
+            manifest.rollout = row.rollout;
+        }
+        manifest.fallback.version = row.fallback;
+        manifest.fallback.downloadUrl = *row.fallback ? kFallbackUrl : "";
+        Questions questions;
+        questions.takesPartialRelease = [](int) { return true; };
+        questions.isSigned = [](const OfferedRelease&) { return true; };
+        Installed installed("2.01");
+        installed.failed = "2.02";
+        if (Decide(installed, Read, manifest, "update.example.com", questions).action != row.action)
+            CHECK_EQ(std::string(row.what), std::string("as the row says"));
+    }
+}
+
+TEST_CASE(startup_decision, a_start_waits_for_the_server_only_until_its_deadline) {
+    LocalChoice installed;
+    installed.action = LocalAction::Start;
+    installed.versions = {"2.01"};
+    LocalChoice nothing;  // a fresh install: nothing to start
+    const Action Start = Action::StartInstalledSuite, Update = Action::InstallRelease, None = Action::CannotCheck;
+    struct Row {
+        const char* what;
+        const LocalChoice& local;
+        AnswerTiming timing;
+        Action decided;
+        bool atDeadline, now, install, withSuiteRunning;
+    } rows[] = {
+        {"in time, current: the suite starts once the answer is in", installed, AnswerTiming::InTime, Start, false,
+         true, false, false},
+        {"in time, an update: it runs as always", installed, AnswerTiming::InTime, Update, false, false, true, false},
+        {"late, an update: the suite first, then the update beside it", installed, AnswerTiming::Late, Update, true,
+         false, true, true},
+        {"late, current: the suite at the deadline, nothing more", installed, AnswerTiming::Late, Start, true, false,
+         false, false},
+        {"never: the suite at the deadline", installed, AnswerTiming::Never, None, true, false, false, false},
+        {"a fresh install waits for the answer", nothing, AnswerTiming::Late, Update, false, false, true, false},
+        {"a fresh install that never hears: nothing starts", nothing, AnswerTiming::Never, None, false, false, false,
+         false},
+    };
+    for (const Row& row : rows) {
+        StartPlan plan = PlanStart(row.local, row.timing, row.decided);
+        if (plan.startAtDeadline != row.atDeadline || plan.startNow != row.now || plan.install != row.install ||
+            plan.suiteStartedFirst != row.withSuiteRunning)
+            CHECK_EQ(std::string(row.what), std::string("as the row says"));
+    }
+}

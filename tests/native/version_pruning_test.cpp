@@ -37,3 +37,30 @@ TEST_CASE(pruning_choice, versions_are_counted_by_prefix_so_a_long_version_and_i
 TEST_CASE(pruning_choice, the_folder_just_installed_is_never_chosen_even_when_its_version_is_oldest) {
     CHECK(VersionFoldersToPrune({"2.00", "2.00a", "2.01", "2.02"}, "2.00a") == Names{"2.00"});
 }
+
+TEST_CASE(pruning_choice, a_folder_that_a_pointer_starts_is_never_removed) {
+    // An old autostart value or a shortcut still names 2.00's launcher.
+    CHECK(VersionFoldersToPrune({"2.00", "2.01", "2.02"}, "2.02", {"2.00"}).empty());
+    CHECK(VersionFoldersToPrune({"2.00", "2.00a", "2.01", "2.02"}, "2.02", {"2.00A"}) == Names{"2.00"});
+}
+
+TEST_CASE(pruning_choice, a_pointer_names_the_version_folder_its_target_lies_in) {
+    const std::string product = "C:\\Users\\a\\Programs\\Corvalen\\Velmora2";
+    struct Row {
+        const char* target;
+        const char* version;
+    } rows[] = {
+        {"\"C:\\Users\\a\\Programs\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe\"", "2.01"},
+        {"c:\\users\\A\\programs\\corvalen\\velmora2\\2.01a\\BIN\\InitVL2.exe", "2.01a"},
+        {"C:\\Users\\a\\Programs\\Corvalen\\Velmora2\\Velmora2.exe", ""},
+        {"C:\\Program Files\\Corvalen\\Velmora2\\2.00\\BIN\\InitVL2.exe", ""},
+        {"", ""},
+    };
+    for (const auto& row : rows) CHECK_EQ(install::VersionNamedBy(row.target, product), std::string(row.version));
+}
+
+TEST_CASE(pruning_choice, the_whole_versions_come_newest_first) {
+    Names whole = install::WholeVersionsNewestFirst({"IMAGE", "2.00", "2.10", "2.09", "~staging", "2.02"},
+                                                    [](const std::string& name) { return name != "2.09"; });
+    CHECK(whole == (Names{"2.10", "2.02", "2.00"}));
+}

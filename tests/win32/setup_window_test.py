@@ -123,9 +123,11 @@ class FreshInstallWindow(SetupWindowCase):
         self.assertTrue(all(40 <= w <= 320 or w == 400 for w in widths), widths)
         self.assertEqual(widths, sorted(widths))
         self.assertIsNone(run.terms_window(), "the terms window outlived the start")
-        bin_folder = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "BIN"
-        self.assertTrue((bin_folder / "Cubelet.exe").exists())
-        self.assertFalse((bin_folder.parent / "TEMP" / "2.01.cvz").exists(), "the package was not deleted")
+        # Whole and checked, the new version waits in the staging for Finish, which
+        # names it; no version folder exists before.
+        self.assertTrue(self.staged("BIN/Cubelet.exe").exists())
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01").exists())
+        self.assertEqual(list(self.staged("").parent.glob("*.cvz")), [], "the package was not deleted")
 
     def test_without_a_known_size_the_download_shows_the_first_slide_and_the_shortest_bar(self):
         # No Content-Length: the download service reports no total.
@@ -358,9 +360,8 @@ class DownloadAndUnpacking(SetupWindowCase):
     def test_the_window_answers_all_through_the_unpacking_and_completes_only_at_the_end(self):
         run = self.start_download(package_bytes=setup_flow.package(300, slow_entry_at=299), pieces=6, piece_delay=0.3,
                                   content_length=False)
-        version = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01"
-        first, slow, last = (version / "BIN" / "Cubelet.exe", version / "DATA" / "slow.bin",
-                             version / "SKIN" / "CORE" / "part297.txt")
+        first, slow, last = (self.staged("BIN/Cubelet.exe"), self.staged("DATA/slow.bin"),
+                             self.staged("SKIN/CORE/part297.txt"))
         self.assertTrue(wait_until(first.exists, 60, interval=0.05), "the unpacking did not start")
         self.assertTrue(wait_until(slow.exists, 60, interval=0.05), "the unpacking never reached the slow entry")
         ping = self.prefix.start([vl2test.build_file("tests/ping_window.exe"), "10"])
@@ -392,8 +393,7 @@ class DownloadAndUnpacking(SetupWindowCase):
     def test_an_empty_archive_hands_over_at_once(self):
         run = self.start_download(package_bytes=setup_flow.package(0))
         self.assertTrue(run.wait_for_page(setup_flow.is_completion_page, 30))
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "TEMP" / "2.01.cvz")
-                         .exists())
+        self.assertEqual(list(self.staged("").parent.glob("*.cvz")), [], "the package was not deleted")
 
     def test_a_corrupt_archive_tells_the_user_and_leaves_no_broken_install(self):
         run = self.start_download(package_bytes=setup_flow.package(5, corrupt=True))
@@ -403,13 +403,13 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.dismiss(box)
         self.assertEqual(run.wait_ended(30), 0)
         version = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01"
-        self.assertFalse((version / "BIN" / "Cubelet.exe").exists(), "the damaged entry stayed on disk")
-        self.assertFalse((version / "TEMP" / "2.01.cvz").exists(), "the damaged package stayed in the way")
+        self.assertFalse(version.exists(), "a version folder of the damaged package")
+        self.assertEqual(list(self.staged("").parent.glob("*.cvz")), [], "the damaged package stayed in the way")
         self.assert_nothing_installed()
 
 
 class UpdateWithoutWindow(SetupWindowCase):
-    def test_an_update_downloads_and_unpacks_into_the_whole_versions_folder_without_input(self):
+    def test_an_update_builds_the_whole_versions_folder_without_input(self):
         self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.00"})
         self.place_suite("2.00")
         run = SetupRun(self, version="2.01a")
@@ -424,8 +424,11 @@ class UpdateWithoutWindow(SetupWindowCase):
         self.assertFalse(drawn, "an update drew the setup window")
         folder = self.prefix.program_files() / "Corvalen" / "Velmora2"
         self.assertTrue((folder / "2.01a" / "BIN" / "Cubelet.exe").exists())
-        self.assertTrue((folder / "2.01" / "TEMP").is_dir(), "the tree is made for the four-character prefix")
-        self.assertFalse((folder / "2.01a" / "TEMP" / "2.01a.cvz").exists())
+        self.assertTrue((folder / "2.01a" / "TEMP").is_dir(), "the version's own folders came with it")
+        # Only whole versions have folders: none for the four-character prefix, and the
+        # staging has served.
+        self.assertFalse((folder / "2.01").exists())
+        self.assertFalse((folder / "~staging").exists())
 
 
 if __name__ == "__main__":

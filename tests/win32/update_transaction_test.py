@@ -15,7 +15,9 @@ import setup_flow  # noqa: E402
 import suite_release  # noqa: E402
 from setup_flow import SetupRun  # noqa: E402
 from vendor_server import Route  # noqa: E402
-from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, build_file  # noqa: E402
+from vendor_server import VendorServer  # noqa: E402
+from vl2test import PROGRAM_FILES, SUITE_TOKEN, TEMPLATE, ServerTestCase, build_file  # noqa: E402
+import winenv  # noqa: E402
 from winenv import wait_until  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
@@ -38,11 +40,6 @@ class UpdateCase(ServerTestCase):
             self.suite_process = self.prefix.start([suite, SUITE_TOKEN])
             self.assertTrue(wait_until(lambda: self.suite_starts(version) == 1, 20), "the suite did not start")
 
-    def staged(self, relative):
-        """Whether the run's staging holds `relative` in the version it builds."""
-        staging = self.prefix.program_files() / "Corvalen" / "Velmora2" / "~staging"
-        return any(staging.glob("*/" + relative))
-
     def suite_starts(self, version):
         return self.suite_log(version).count(SUITE_TOKEN)
 
@@ -61,8 +58,8 @@ class UpdateCase(ServerTestCase):
         self.assertNotIn("quit-request", self.suite_log("2.00"), "%s: the running suite was asked to quit" % what)
         self.assertEqual(self.suite_log("2.01"), "", what)
         self.assertEqual(self.reports(), [], what)
-        package = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01" / "TEMP" / "2.01.cvz"
-        self.assertFalse(package.exists(), "%s: the package was left behind" % what)
+        # Nothing of the new version outside the staging.
+        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01").exists(), what)
         self.assertFalse((self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk").exists(), what)
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.00", what)
@@ -166,7 +163,7 @@ class SuiteDownOnlyForTheSwitch(UpdateCase):
         started = time.time()
         run.start(wait_window=False)
         self.assertTrue(wait_until(lambda: self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), 30))
-        self.assertTrue(wait_until(lambda: self.staged("DATA/slow.bin"), 60, interval=0.05),
+        self.assertTrue(wait_until(self.staged("DATA/slow.bin").exists, 60, interval=0.05),
                         "the unpacking never reached the slow entry")
         self.assertNotIn("quit-request", self.suite_log("2.00"), "the suite was asked to quit before the folder was whole")
         # The new version is built in the staging: its folder appears only whole.
@@ -187,17 +184,55 @@ class SuiteDownOnlyForTheSwitch(UpdateCase):
         self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
 
 
-class InterruptedUpdates(UpdateCase):
-    def test_a_process_killed_while_unpacking_leaves_an_update_that_the_next_start_completes(self):
-        self.installed(running=False)
-        run = SetupRun(self, version="2.01", package_bytes=setup_flow.package(entries=10, slow_entry_at=5))
-        run.start(wait_window=False)
-        self.assertTrue(wait_until(lambda: self.staged("DATA/slow.bin"), 60, interval=0.05), "unpacking never started")
-        self.prefix.kill()
-        run.process.wait(timeout=30)
-        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.00")
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01").exists())
-        self.assert_a_good_package_then_completes_the_update()
+class CutOffUpdates(UpdateCase):
+    """An update cut off at any moment (every process of the prefix ended at once, as
+    a power cut ends them) leaves a suite that starts: the next start, with no
+    server, runs a whole suite of the version the registry records, every pointer
+    names a file that is there; with the server, the update completes."""
+
+    def launcher_the_pointers_start(self):
+        registry = self.prefix.registry()
+        return registry[RUN_KEY]["Velmora2"].strip('"')
+
+    def assert_the_recorded_suite_runs_and_every_pointer_exists(self, what):
+        starts = {v: self.suite_starts(v) for v in ("2.00", "2.01")}
+        self.server.stop()
+        process = self.prefix.start([self.launcher_the_pointers_start()])
+        self.assertTrue(wait_until(lambda: any(self.suite_starts(v) > starts[v] for v in starts), 40),
+                        "%s: no suite started without the server" % what)
+        process.wait(timeout=60)
+        registry = self.prefix.registry()
+        version = registry[INFO_KEY]["VERSION"]
+        self.assertGreater(self.suite_starts(version), starts[version], "%s: not the recorded %s" % (what, version))
+        for program in ("Cubelet.exe", "InitVL2.exe"):
+            self.assertTrue((self.version_bin(version) / program).exists(), "%s: %s %s" % (what, version, program))
+        for pointer in (registry[RUN_KEY]["Velmora2"].strip('"'),
+                        registry.get(UNINSTALL_KEY, {}).get("UninstallString", '"%s"' % OLD_LAUNCHER).strip('"')):
+            self.assertTrue(self.prefix.unix_path(pointer).exists(), "%s: %s is gone" % (what, pointer))
+
+    def test_an_update_cut_off_at_any_point_leaves_a_suite_and_completes_later(self):
+        points = [
+            ("while unpacking", lambda: self.staged("DATA/slow.bin").exists()),
+            ("right after the quit request", lambda: "quit-request" in self.suite_log("2.00")),
+            ("right after the new suite's start", lambda: SUITE_TOKEN in self.suite_log("2.01")),
+        ]
+        for what, reached in points:
+            with self.subTest(what):
+                self.server.stop()
+                self.prefix.close()
+                self.prefix = winenv.Prefix(TEMPLATE, display=self.display.name)
+                self.server = VendorServer().__enter__()
+                self.installed()
+                run = SetupRun(self, version="2.01", package_bytes=setup_flow.package(entries=10, slow_entry_at=5))
+                run.start(wait_window=False)
+                self.assertTrue(wait_until(reached, 60, interval=0.02), "%s: never reached" % what)
+                self.prefix.kill()
+                run.process.wait(timeout=30)
+                self.assert_the_recorded_suite_runs_and_every_pointer_exists(what)
+                self.server = VendorServer().__enter__()
+                self.update()
+                self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"), what)
+                self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.01", what)
 
     def test_an_uninstaller_that_cannot_be_replaced_leaves_the_old_one_working(self):
         self.installed(running=False)
@@ -218,6 +253,47 @@ class InterruptedUpdates(UpdateCase):
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
         self.assertEqual(registry[UNINSTALL_KEY]["UninstallString"], PROGRAM_FILES + "\\Corvalen\\VL2Del.exe")
         self.assertNotIn("DisplayName", registry[UNINSTALL_KEY])
+
+
+class HeldAndVanishedFiles(UpdateCase):
+    def test_a_new_program_held_by_a_scanner_as_it_appears_is_waited_for(self):
+        self.installed(running=False)
+        new_suite = PROGRAM_FILES + "\\Corvalen\\Velmora2\\2.01\\BIN\\Cubelet.exe"
+        holder = self.prefix.start([build_file("tests/hold_file.exe"), "--exclusive", new_suite, "2"])
+        self.update()
+        self.assertEqual(holder.stdout.readline().strip(), b"held", "the new suite was never held")
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"), "the held suite was not started once let go")
+        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.01")
+
+    def test_a_recorded_suite_that_vanished_gives_way_to_the_previous_one_until_it_is_repaired(self):
+        self.installed("2.01", running=False)
+        self.place_suite("2.00")
+        (self.version_bin("2.01") / "Cubelet.exe").unlink()
+        self.server.stop()
+        self.prefix.start([self.installer()]).wait(timeout=60)
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.00"), "the previous version did not start")
+        self.server = VendorServer().__enter__()
+        self.update()
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"), "the recorded version was not repaired")
+        self.assertEqual(self.prefix.registry()[INFO_KEY]["VERSION"], "2.01")
+
+
+class ReleasesThatDoNotStart(UpdateCase):
+    def test_a_new_suite_that_ends_at_once_goes_back_is_reported_and_is_not_taken_again(self):
+        self.installed()
+        self.update(package_bytes=setup_flow.package(extra=[("BIN/Cubelet.exe.fails", b"")]))
+        self.assertIn("ended at once", self.wait_for_suite_log("2.01"))
+        self.assertTrue(wait_until(lambda: self.suite_starts("2.00") == 2, 20), "the previous version did not come back")
+        self.assertEqual([r.split("jaehuid=")[1] for r in self.reports()], ["VL2F2.01CORVALEN"])
+        registry = self.prefix.registry()
+        self.assertEqual(registry[INFO_KEY]["VERSION"], "2.00")
+        self.assertEqual(registry[INFO_KEY]["FAILEDVERSION"], "2.01")
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], '"%s"' % OLD_LAUNCHER)
+        # The next start, as a shortcut makes it: the suite it has, and no download.
+        downloads = len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"))
+        self.prefix.start([OLD_LAUNCHER]).wait(timeout=60)
+        self.assertTrue(wait_until(lambda: self.suite_starts("2.00") == 3, 20))
+        self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), downloads)
 
 
 class LaunchWhenCurrent(UpdateCase):

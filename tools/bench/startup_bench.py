@@ -8,11 +8,14 @@ line and ends), through a WinInet launcher (a stub that first makes only the upd
 check's own WinInet calls: the connection test and one fetch of the manifest) and
 through InitVL2.exe, interleaved; InitVL2's median against each stub's as a ratio
 (against the WinInet launcher: what InitVL2 adds to the calls it must make); the median time of each step of InitVL2's launch path as the
-program itself measures it (VL2_LAUNCH_TIMING); and the time to the suite's start
-when the file server accepts the connection and never answers.
+program itself measures it (VL2_LAUNCH_TIMING); the time to the suite's start when
+the file server accepts the connection and never answers; and, when it answers
+after 3 s with an update, the time to the installed suite's start and to the new
+suite's (the update done).
 
 Build the win32 preset first; VL2_BUILD_DIR names another build folder."""
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -22,6 +25,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests" / "harness"))
+os.environ.setdefault("VL2_BUILD_DIR", str(ROOT / "build" / "win32"))
+import setup_flow  # noqa: E402
 import vendor_server  # noqa: E402
 import winenv  # noqa: E402
 
@@ -52,6 +57,14 @@ def time_to_log(prefix, command, log, timeout=60):
     prefix.run(["taskkill", "/f", "/im", "Cubelet.exe"])
     process.wait(timeout=60)
     return elapsed
+
+
+def wait_for_file(path, started, timeout=120):
+    while not path.exists() or not path.read_bytes():
+        if time.perf_counter() - started > timeout:
+            raise RuntimeError("%s never came" % path)
+        time.sleep(0.002)
+    return time.perf_counter() - started
 
 
 def main():
@@ -104,6 +117,26 @@ def main():
         server.manifest("", silent=True)
         silent = time_to_log(prefix, launcher, log, timeout=120)
 
+        # A server that answers after 3 s with an update: the installed 2.00 starts at
+        # the deadline, and the update runs beside it to the new suite's start.
+        prefix.kill()
+        old_bin = prefix.program_files() / "Corvalen" / "Velmora2" / "2.00" / "BIN"
+        old_bin.mkdir(parents=True)
+        for program in ("Cubelet.exe", "InitVL2.exe"):
+            (old_bin / program).write_bytes((BUILD / program).read_bytes())
+        prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.00"})
+        package = setup_flow.package()
+        server.serve(setup_flow.PACKAGE_PATH % "2.01", vendor_server.Route(package))
+        server.serve(setup_flow.REPORT_PATH, vendor_server.Route(b"OK"))
+        server.manifest(setup_flow.manifest_for("2.01", package), delay=3.0)
+        shutil.rmtree(bin_folder.parent)
+        old_log, new_log = old_bin / "Cubelet.log", bin_folder / "Cubelet.log"
+        started = time.perf_counter()
+        process = prefix.start(["C:\\Program Files\\Corvalen\\Velmora2\\2.00\\BIN\\InitVL2.exe"])
+        late_start = wait_for_file(old_log, started)
+        late_update = wait_for_file(new_log, started)
+        process.wait(timeout=60)
+
     medians = {name: statistics.median(values) for name, values in series.items()}
     for name, label in (("direct", "suite started directly"), ("stub", "through a null launcher"),
                         ("wininet", "through a WinInet launcher"), ("InitVL2", "through InitVL2.exe")):
@@ -116,6 +149,8 @@ def main():
     for step in order:
         print("    %-34s %7.2f" % (step, statistics.median(steps[step])))
     print("%-32s suite started after %.2f s" % ("file server never answers:", silent))
+    print("%-32s suite started after %.2f s, the update done (new suite started) after %.2f s" % (
+        "file server answers after 3 s:", late_start, late_update))
     for exe in ("InitVL2.exe", "VL2Del.exe"):
         print("%-32s %d bytes" % (exe + " size:", (BUILD / exe).stat().st_size))
     return 0

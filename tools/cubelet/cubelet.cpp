@@ -4,7 +4,8 @@
 // its full command line, a tab, and its own path; its window names the version
 // folder it runs from. Every line ends with a tab and the time in milliseconds
 // since 1970 by the system clock, which benchmarks compare with the host's. With the argument --stubborn it logs quit requests but
-// ignores them, to play a suite that will not close.
+// ignores them, to play a suite that will not close; with a file "Cubelet.exe.fails"
+// beside it, it ends at once without a window, to play a release that does not start.
 #include <windows.h>
 
 #include <cstdio>
@@ -99,6 +100,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     AppendLog(std::string(GetCommandLineA()) + "\t" + self);
+    // A release that does not start, as a crash at start or a missing library ends
+    // one: a file of this name beside the program makes it end before its window.
+    std::string failing = std::string(self) + ".fails";
+    if (GetFileAttributesA(failing.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        AppendLog("ended at once");
+        return 3;
+    }
 
     WNDCLASSA wc = {};
     wc.lpfnWndProc = WindowProc;

@@ -5,13 +5,15 @@ setup window like a person (tick, OK, Finish), release 2.02 into the same site t
 0% of the machines (the next start of the installed launcher keeps 2.01 and
 downloads nothing), widen it to 100% with cvztool rollout and start the launcher
 again as a shortcut does (the update runs without a window and the 2.02 suite
-starts), then remove everything with VL2Del.exe, and end with cvztool report and
-its chart. Prints what each step left; screenshots, the chart, the site, nginx's
+starts), release 2.03, a suite that ends at once, to half of the machines (this one
+among them: its update goes back to 2.02 by itself and reports the failed start),
+then remove everything with VL2Del.exe, and end with cvztool report and its chart. Prints what each step left; screenshots, the chart, the site, nginx's
 logs and the Wine prefix stay in build/demo/. With --https, all of it over TLS: a
 certificate authority made for the demo (build/demo/tls) is trusted by the demo's
 prefix alone, and nginx serves https://localhost:PORT with a certificate it
 signed. scripts/demo_install.sh makes the key and the build first."""
 import argparse
+import hashlib
 import os
 import re
 import shlex
@@ -235,11 +237,15 @@ def show_manifest():
         show(line, 2)
 
 
-def release(version, skins, comment, build, args, base_url, rollout=None):
+def release(version, skins, comment, build, args, base_url, rollout=None, failing=False):
     suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins, parts=DEMO_PARTS)
+    if failing:
+        # The stand-in suite ends at once, before its window, beside this file.
+        (suite / "BIN" / "Cubelet.exe.fails").write_bytes(b"")
     step("release %s of the stand-in suite (BIN\\Cubelet.exe, BIN\\InitVL2.exe, four skin files whose text names "
-         "the release, one with a Korean name, and %d more that stay the same) from %s%s:"
-         % (version, DEMO_PARTS, shown_path(suite), "" if rollout is None else ", to %s%% of the machines" % rollout))
+         "the release, one with a Korean name, and %d more that stay the same%s) from %s%s:"
+         % (version, DEMO_PARTS, "; this suite ends at once without its window" if failing else "",
+            shown_path(suite), "" if rollout is None else ", to %s%% of the machines" % rollout))
     command = suite_release.release_command(version, shown_path(suite), shown_path(OUT / "site"),
                                             shown_path(args.key), base_url, comment, tool=shown_path(args.cvztool))
     run_tool(command + ([] if rollout is None else ["--rollout", rollout]))
@@ -324,6 +330,40 @@ def update(person, display, launcher):
          % (time.monotonic() - started))
 
 
+def rollout_id_taking(version, percentage):
+    """A rollout id whose machine is among the first `percentage` % to take `version`,
+    worked out as the launcher works it out."""
+    for n in range(1000):
+        candidate = "%032x" % (0x5EED0000 + n)
+        digest = hashlib.sha256(("velmora2-rollout\n%s\n%s\n" % (candidate, version)).encode()).digest()
+        if int.from_bytes(digest[:4], "big") * 100 < percentage << 32:
+            return candidate
+    raise SystemExit("demo: no rollout id takes %s at %d%%" % (version, percentage))
+
+
+def failed_start(person, server, launcher):
+    step("this machine is among the half that takes 2.03 (its ROLLOUTID set to one that does); starting the "
+         "launcher as the shortcuts do: %s" % launcher)
+    registry(person.prefix)  # ends the prefix's processes, so that its registry may be written
+    person.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
+                               {"ROLLOUTID": rollout_id_taking("2.03", 50)})
+    starts = suite_log(person.prefix, "2.02").count(SUITE_TOKEN)
+    run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
+    expect(run.wait_ended(150) == 0, "the launcher did not end well")
+    expect(winenv.wait_until(lambda: "ended at once" in suite_log(person.prefix, "2.03"), 20),
+           "the 2.03 suite was not started")
+    expect(winenv.wait_until(lambda: suite_log(person.prefix, "2.02").count(SUITE_TOKEN) > starts, 20),
+           "the 2.02 suite did not come back")
+    step("the 2.03 suite ended at once without its window; the launcher went back to 2.02 by itself and started "
+         "it. Starting the launcher once more:")
+    downloads = len(server.requests_for("/velmora2/files/2.03.cvz")) + len(server.requests_for("/velmora2/files/2.03.list"))
+    run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
+    expect(run.wait_ended(60) == 0, "the launcher did not end well")
+    again = len(server.requests_for("/velmora2/files/2.03.cvz")) + len(server.requests_for("/velmora2/files/2.03.list"))
+    expect(again == downloads, "2.03 was downloaded again")
+    step("2.02 started again and 2.03 was not downloaded again: it is taken only when a newer release comes")
+
+
 def removal(prefix, display, uninstaller):
     step("removing with the uninstall entry's command, as Add or Remove Programs starts it: %s" % uninstaller)
     process = prefix.start([uninstaller])
@@ -378,6 +418,14 @@ def life_cycle(args, build, prefix, display, server, base_url):
     uninstaller = expect((values(keys, UNINSTALL_KEY) or {}).get("UninstallString", "").strip('"'),
                          "no uninstall entry")
 
+    release("2.03", "skins of 2.03", "시작하지 않는 배포", build, args, base_url, rollout="50", failing=True)
+    failed_start(person, server, launcher)
+    keys = registry(prefix)
+    show_registry(keys)
+    show_suite_logs(prefix, ["2.02", "2.03"])
+    seen = show_reports(server, seen)
+    expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.02", "VERSION is not 2.02 again")
+
     removal(prefix, display, uninstaller)
     keys = registry(prefix)
     show_registry(keys)
@@ -390,12 +438,13 @@ def life_cycle(args, build, prefix, display, server, base_url):
     expect(not shortcuts(prefix), "shortcuts stayed")
     expect(not (prefix.program_files() / "Corvalen" / "Velmora2").exists(), "the suite's folder stayed")
     found = markers(server)
-    expect(len(found) == 3 and found[0].startswith("VL2B2.01") and found[1].startswith("VL2U2.02")
-           and found[2] == "VL2BDEL2.02", "the reports were not install, update, removal: %s" % found)
+    expect(len(found) == 4 and found[0].startswith("VL2B2.01") and found[1].startswith("VL2U2.02")
+           and found[2].startswith("VL2F2.03") and found[3] == "VL2BDEL2.02",
+           "the reports were not install, update, failed start, removal: %s" % found)
     if server.tls:
         plain = [line for line in server.access_lines() if not line.endswith(("TLSv1.2", "TLSv1.3"))]
         expect(not plain, "requests not over TLS: %s" % plain)
-        step("every request of the life cycle, the three reports included, came over TLS")
+        step("every request of the life cycle, the four reports included, came over TLS")
     adoption_report(args, server)
 
 
