@@ -132,5 +132,14 @@ class SignedBuild(unittest.TestCase):
         for name in ("VL2Del.exe", "Cubelet.exe"):
             self.assertEqual(signed_part(self.build / name), signed_part(build_file(name)), name)
 
+    def test_programs_linked_again_to_the_same_bytes_get_the_same_signed_bytes(self):
+        before = {name: (self.build / name).read_bytes() for name in PROGRAMS}
+        for name in PROGRAMS:
+            (self.build / name).unlink()
+        result = run("cmake", "--build", self.build, "--target", "InitVL2", "Cubelet", timeout=600)
+        self.assertEqual(result.returncode, 0, result.stdout[-3000:])
+        self.assertEqual({name: (self.build / name).read_bytes() for name in PROGRAMS}, before)
+
+
 if __name__ == "__main__":
     unittest.main()
