@@ -1,6 +1,8 @@
 """Authenticode for tests: a certificate authority made with openssl for the run (in
 a folder of the test's, trusted by nothing on the host), a code-signing certificate
-and a time-stamp authority under it, and osslsigncode to sign and verify with them."""
+and a time-stamp authority under it, osslsigncode to sign and verify with them, and
+a small program file to sign."""
+import struct
 import subprocess
 import sys
 from pathlib import Path
@@ -66,4 +68,20 @@ def verify(program, trusted):
                    if line.startswith("Message digest algorithm")), None)
     stamped = "Timestamp Server Signature verification: ok" in result.stdout
     return result.returncode == 0, digest, stamped, result.stdout
+
+
+def small_program(path, filler=b"\xC3"):
+    """A 32-bit program file that osslsigncode signs: headers and one code section
+    filled with `filler`."""
+    pe = 0x40
+    dos = b"MZ" + bytes(0x3A) + struct.pack("<I", pe)
+    coff = b"PE\0\0" + struct.pack("<HHIIIHH", 0x14C, 1, 0, 0, 0, 0xE0, 0x0102)
+    optional = struct.pack("<HBBIIIIIIIIIHHHHHHIIIIHHIIIIII", 0x10B, 2, 0, 0x200, 0, 0, 0x1000, 0x1000, 0x2000,
+                           0x400000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0, 0, 0x2000, 0x200, 0, 2, 0, 0x100000, 0x1000,
+                           0x100000, 0x1000, 0, 16) + bytes(16 * 8)
+    section = b".text\0\0\0" + struct.pack("<IIIIIIHHI", 0x1000, 0x1000, 0x200, 0x200, 0, 0, 0, 0, 0x60000020)
+    headers = dos + coff + optional + section
+    code = (filler * 0x200)[:0x200]
+    Path(path).write_bytes(headers + bytes(0x200 - len(headers)) + code)
+    return Path(path)
 
