@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "cvztool/scoped_descriptor.h"
+#include "cvztool/site_files.h"
 
 extern char** environ;
 
@@ -85,6 +87,12 @@ bool HasLine(const std::string& text, const std::string& line) {
     return text.find(line) != std::string::npos;
 }
 
+// What a tool prints about a file, or "" when it fails.
+std::string Printed(const std::vector<std::string>& command) {
+    ToolRun run = RunTool(command);
+    return run.status == 0 ? run.output : "";
+}
+
 }  // namespace
 
 ProgramKind KindOf(const std::string& name, const ReadAt& read) {
@@ -129,6 +137,23 @@ std::string SignatureProblem(const std::string& path, const std::string& trusted
         if (!reason.empty() && !HasLine(reasons, reason)) reasons += (reasons.empty() ? "" : "; ") + reason;
     }
     return reasons.empty() ? "osslsigncode says only \"Failed\"" : reasons;
+}
+
+bool SameProgramSameSigner(const std::string& a, const std::string& b, const std::string& scratchFolder) {
+    // What Authenticode digests of each, and the certificates each signature carries.
+    std::string digested[2], signers[2];
+    const std::string programs[2] = {a, b};
+    std::string data = scratchFolder + "/digested", signature = scratchFolder + "/signature.p7";
+    for (int i = 0; i < 2; ++i) {
+        std::remove(data.c_str());
+        std::remove(signature.c_str());
+        if (RunTool({"osslsigncode", "extract-data", "-h", "sha256", "-in", programs[i], "-out", data}).status != 0 ||
+            RunTool({"osslsigncode", "extract-signature", "-in", programs[i], "-out", signature}).status != 0)
+            return false;
+        digested[i] = site_files::ReadWhole(data);
+        signers[i] = Printed({"openssl", "pkcs7", "-inform", "DER", "-in", signature, "-print_certs"});
+    }
+    return !digested[0].empty() && digested[0] == digested[1] && !signers[0].empty() && signers[0] == signers[1];
 }
 
 }  // namespace authenticode

@@ -1,6 +1,6 @@
 // Authenticode as far as a release needs it: which of its files are Windows
 // programs, whether a program carries a signature, and what osslsigncode finds of
-// a signature. Reading and checking signatures is osslsigncode's:
+// a signature. Reading and checking signatures is osslsigncode's (and openssl's):
 // what is ours is which files to ask about, and what the answers mean for a release.
 #pragma once
 
@@ -29,5 +29,11 @@ ProgramKind KindOf(const std::string& name, const ReadAt& read);
 // `trustedRoots` (a PEM file, for its signer and its time stamp alike), mostly in
 // osslsigncode's words; "" when it does.
 std::string SignatureProblem(const std::string& path, const std::string& trustedRoots);
+
+// Whether the two signed programs are one program (the bytes that Authenticode
+// digests are the same in both) signed with the same certificates: they then differ
+// only in when they were signed and stamped. `scratchFolder` holds what is extracted
+// from them on the way.
+bool SameProgramSameSigner(const std::string& a, const std::string& b, const std::string& scratchFolder);
 
 }  // namespace authenticode

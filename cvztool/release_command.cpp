@@ -316,11 +316,14 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     // Packed beside the published packages, so that placing it is a rename.
     PendingFile package(filesFolder, version + ".cvz");
     package_writer::PackSummary packed;
+    std::string publishedPackage =
+        published.readable ? (filesFolder / (published.manifest.version + ".cvz")).string() : "";
     release_programs::Findings programs;
     try {
         packed = package_writer::PackFolder(options.fromFolder, package.path().string(),
                                             [&](package_writer::WalkedFolder& walked) {
-                                                programs = release_programs::Examine(walked, options.trustedRoots);
+                                                programs = release_programs::Examine(walked, publishedPackage,
+                                                                                     options.trustedRoots);
                                             });
     } catch (const package_writer::PackError& e) {
         Refuse(e.what());
@@ -362,7 +365,8 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     WriteNewFile(pendingManifest.path(), manifest);
     pendingManifest.PlaceAs(manifestPath);
     return {packagePath.string(), manifestPath.string(), manifest, listPath.string(), cost, percentage,
-            fields.fallback.version, programs.unsignedPrograms};
+            fields.fallback.version, programs.unsignedPrograms, programs.keptAsPublished,
+            programs.keptAsPublished.empty() ? "" : published.manifest.version};
 }
 
 int RunReleaseCommand(int argc, char** argv) {
@@ -408,6 +412,9 @@ int RunReleaseCommand(int argc, char** argv) {
                          "warning: %s is a program without an Authenticode signature: Windows names no publisher "
                          "for it and Smart App Control blocks it (--require-authenticode refuses such a release)\n",
                          program.c_str());
+        for (const std::string& program : release.keptPrograms)
+            std::printf("kept %s as %s published it: the new one differs only in its signature\n", program.c_str(),
+                        release.keptFrom.c_str());
         std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s", options.version.c_str(),
                     release.packagePath.c_str(), release.listPath.c_str(), release.manifestPath.c_str(),
                     release.updateCost.c_str());

@@ -15,8 +15,9 @@
 // missing or half written. A published package is never replaced by other bytes.
 //
 // The Windows programs in the folder are examined before packing
-// (release_programs): with --require-authenticode a program whose signature does
-// not verify refuses the release.
+// (release_programs): one that differs from the published one only in its
+// signature keeps the published bytes, and with --require-authenticode a program
+// whose signature does not verify refuses the release.
 #pragma once
 
 #include <string>
@@ -55,6 +56,8 @@ struct PublishedRelease {
     int rollout = 100;            // the percentage of machines that take it
     std::string fallbackVersion;  // what machines outside a partial rollout are offered; "" for none
     std::vector<std::string> unsignedPrograms;  // programs without a signature, when none was required
+    std::vector<std::string> keptPrograms;      // programs that keep the bytes the release before published
+    std::string keptFrom;                       // that release's version
 };
 
 // Publishes a release, or throws ReleaseRefused leaving SITE as it was. Names and

@@ -1,13 +1,15 @@
 """cvztool release and the Authenticode signatures of a release's programs, signed
 by osslsigncode under authorities made for the run: a release that requires them
 refuses each program that does not verify, naming it, and one that does not warns
-of each unsigned program."""
+of each unsigned program; a program signed again keeps the bytes it was published
+with, so that an update leaves it out."""
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "harness"))
@@ -70,6 +72,23 @@ class ProgramSignatures(unittest.TestCase):
         self.assertEqual([line.split()[:2] for line in result.stderr.splitlines()],
                          [["warning:", "BIN/Cubelet.exe"], ["warning:", "BIN/InitVL2.exe"]])
 
+    def test_a_program_signed_again_keeps_its_published_bytes_so_the_update_leaves_it_out(self):
+        site = self.dir / "kept"
+        first, again = self.program("first.exe"), self.program("again.exe")
+        self.assertNotEqual(first.read_bytes(), again.read_bytes())  # signed at another moment
+        changed = self.program("changed.exe", filler=b"\x90")
+        self.assertEqual(self.release("2.01", first, site).returncode, 0)
+        for version, program, published in [
+                ("2.02", again, first),  # the same program signed again: only the skin changed
+                ("2.03", changed, changed),  # another program
+                ("2.04", self.program("other.exe", signer=self.stranger, filler=b"\x90"), None)]:  # another signer
+            result = self.release(version, program, site)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            package = zipfile.ZipFile(site / "velmora2" / "files" / ("%s.cvz" % version))
+            for name in ("BIN/Cubelet.exe", "BIN/InitVL2.exe"):
+                self.assertEqual(package.read(name), (published or program).read_bytes(), (version, name))
+                self.assertEqual("kept %s as" % name in result.stdout, published is first, (version, result.stdout))
+            self.assertIn("fetches %d of 4 files" % (1 if published is first else 3), result.stdout, version)
 
 
 if __name__ == "__main__":
