@@ -43,6 +43,11 @@ class Signer:
             raise RuntimeError("osslsigncode sign failed: " + result.stdout)
         return Path(signed)
 
+    @staticmethod
+    def trusted_root(certificate):
+        """The root of the authority that issued a code-signing `certificate` made here."""
+        return Path(certificate).parent / "authority.pem"
+
     def build_settings(self):
         """The build's signing settings for this signer, time-stamped by its authority."""
         return ["-DVL2_AUTHENTICODE_CERT=%s" % self.code_signing.certificate,
@@ -85,3 +90,10 @@ def small_program(path, filler=b"\xC3"):
     Path(path).write_bytes(headers + bytes(0x200 - len(headers)) + code)
     return Path(path)
 
+
+if __name__ == "__main__":
+    # make-signer FOLDER [NAME]: a signer made in FOLDER, and the build settings that
+    # sign with it, one a line.
+    if len(sys.argv) < 3 or sys.argv[1] != "make-signer":
+        raise SystemExit("usage: authenticode.py make-signer FOLDER [AUTHORITY NAME]")
+    print("\n".join(Signer(*sys.argv[2:4]).build_settings()))
