@@ -38,6 +38,7 @@ int Usage() {
                  "       cvztool pack FOLDER PACKAGE.cvz\n"
                  "       cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
                  "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older] [--rollout PERCENT]\n"
+                 "                       [--require-authenticode CAFILE]\n"
                  "       cvztool rollout SITE PERCENT\n"
                  "       cvztool report [--svg FILE] LOG...\n");
     return 64;

@@ -346,7 +346,7 @@ DosDateTime ToDosDateTime(time_t when) {
     return {date, time};
 }
 
-PackSummary PackFolder(const std::string& folder, const std::string& package) {
+PackSummary PackFolder(const std::string& folder, const std::string& package, const BeforeWriting& beforeWriting) {
     std::error_code error;
     fs::path root = fs::canonical(folder, error);
     if (error || !fs::is_directory(root)) throw PackError(Quoted(folder) + " is not a folder");
@@ -354,7 +354,9 @@ PackSummary PackFolder(const std::string& folder, const std::string& package) {
     if (error || !target.has_filename()) throw PackError(Quoted(package) + " is not a file name");
     if (IsInside(target.parent_path(), root))
         throw PackError(Quoted(package) + " is inside the folder it would pack");
-    return WritePackage(WalkFolder(root.string()), target.string());
+    WalkedFolder walked = WalkFolder(root.string());
+    if (beforeWriting) beforeWriting(walked);
+    return WritePackage(std::move(walked), target.string());
 }
 
 WalkedFolder WalkFolder(const std::string& folder) {

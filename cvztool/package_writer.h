@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,12 +31,18 @@ struct PackSummary {
     unsigned folders = 0;
 };
 
+struct WalkedFolder;
+// Called between the walk and the writing, to look at (or change) what is packed.
+using BeforeWriting = std::function<void(WalkedFolder& walked)>;
+
 // Writes `package` from everything inside `folder` (not the folder itself):
-// WalkFolder, then WritePackage. Every name is checked before the package is
-// opened, and libzip writes to a temporary file that replaces `package` only once
-// it is complete, so a refused folder or a failed write leaves an existing `package`
-// as it was. Throws PackError.
-PackSummary PackFolder(const std::string& folder, const std::string& package);
+// WalkFolder, `beforeWriting` if given, then WritePackage. Every name is checked
+// before the package is opened, and libzip writes to a temporary file that replaces
+// `package` only once it is complete, so a refused folder or a failed write leaves
+// an existing `package` as it was. Throws PackError, and whatever `beforeWriting`
+// throws.
+PackSummary PackFolder(const std::string& folder, const std::string& package,
+                       const BeforeWriting& beforeWriting = nullptr);
 
 // A file or folder found inside the folder being packed. A file stays open from the
 // walk until libzip has written it, because libzip reads files only when the archive

@@ -23,7 +23,9 @@
 #include "release/release_signature.h"
 #include "cvztool/file_list_builder.h"
 #include "cvztool/package_writer.h"
+#include "cvztool/release_programs.h"
 #include "cvztool/release_signing.h"
+#include "cvztool/scratch_folder.h"
 #include "cvztool/site_files.h"
 
 namespace fs = std::filesystem;
@@ -45,25 +47,6 @@ namespace {
 // and a 64-bit Windows puts 32-bit programs in the longest Program Files folder.
 constexpr size_t kLongestWindowsPath = 259;
 const char kLongestProgramFiles[] = "C:\\Program Files (x86)";
-
-class ScratchFolder {
- public:
-    ScratchFolder() {
-        const char* temp = std::getenv("TMPDIR");
-        std::string pattern = std::string(temp && *temp ? temp : "/tmp") + "/cvztool-check-XXXXXX";
-        if (!::mkdtemp(&pattern[0]))
-            Refuse("no temporary folder for checking the package: " + std::string(std::strerror(errno)));
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
- private:
-    std::string path_;
-};
 
 std::string InCodePage949(const std::string& utf8, const char* what) {
     try {
@@ -334,8 +317,15 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     // Packed beside the published packages, so that placing it is a rename.
     PendingFile package(filesFolder, version + ".cvz");
     package_writer::PackSummary packed;
+    std::string publishedPackage =
+        published.readable ? (filesFolder / (published.manifest.version + ".cvz")).string() : "";
+    release_programs::Findings programs;
     try {
-        packed = package_writer::PackFolder(options.fromFolder, package.path().string());
+        packed = package_writer::PackFolder(options.fromFolder, package.path().string(),
+                                            [&](package_writer::WalkedFolder& walked) {
+                                                programs = release_programs::Examine(walked, publishedPackage,
+                                                                                     options.trustedRoots);
+                                            });
     } catch (const package_writer::PackError& e) {
         Refuse(e.what());
     }
@@ -380,20 +370,23 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     WriteNewFile(pendingManifest.path(), manifest);
     pendingManifest.PlaceAs(manifestPath);
     return {packagePath.string(), manifestPath.string(), manifest, listPath.string(), cost, percentage,
-            fields.fallback.version};
+            fields.fallback.version, programs.unsignedPrograms, programs.keptAsPublished,
+            programs.keptAsPublished.empty() ? "" : published.manifest.version};
 }
 
 int RunReleaseCommand(int argc, char** argv) {
     const char* usage =
         "usage: cvztool release --key KEYFILE --version V --from FOLDER --site SITE --base-url URL\n"
-        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older] [--rollout PERCENT]\n";
+        "                       [--date YYYYMMDD] [--comment TEXT] [--allow-older] [--rollout PERCENT]\n"
+        "                       [--require-authenticode CAFILE]\n";
     ReleaseOptions options;
     struct Valued {
         const char* name;
         std::string* value;
     } valued[] = {{"--key", &options.keyFile},    {"--version", &options.version}, {"--from", &options.fromFolder},
                   {"--site", &options.site},      {"--base-url", &options.baseUrl}, {"--date", &options.date},
-                  {"--comment", &options.comment}, {"--rollout", &options.rollout}};
+                  {"--comment", &options.comment}, {"--rollout", &options.rollout},
+                  {"--require-authenticode", &options.trustedRoots}};
     for (int i = 0; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--allow-older") {
@@ -419,6 +412,14 @@ int RunReleaseCommand(int argc, char** argv) {
     }
     try {
         PublishedRelease release = Publish(options);
+        for (const std::string& program : release.unsignedPrograms)
+            std::fprintf(stderr,
+                         "warning: %s is a program without an Authenticode signature: Windows names no publisher "
+                         "for it and Smart App Control blocks it (--require-authenticode refuses such a release)\n",
+                         program.c_str());
+        for (const std::string& program : release.keptPrograms)
+            std::printf("kept %s as %s published it: the new one differs only in its signature\n", program.c_str(),
+                        release.keptFrom.c_str());
         std::printf("released %s:\n  %s\n  %s\n  %s (written last)\n%s", options.version.c_str(),
                     release.packagePath.c_str(), release.listPath.c_str(), release.manifestPath.c_str(),
                     release.updateCost.c_str());

@@ -13,9 +13,15 @@
 // written last, to a temporary name that is renamed into place only after the
 // package is complete on disk: a server never offers a manifest whose package is
 // missing or half written. A published package is never replaced by other bytes.
+//
+// The Windows programs in the folder are examined before packing
+// (release_programs): one that differs from the published one only in its
+// signature keeps the published bytes, and with --require-authenticode a program
+// whose signature does not verify refuses the release.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cvztool/site_files.h"
 
@@ -31,6 +37,9 @@ struct ReleaseOptions {
     std::string comment;
     bool allowOlder = false;  // publish even when the version is not newer than the site's
     std::string rollout;      // the percentage of machines, 0 to 100; empty: every machine, with no rollout line
+    // The roots (a PEM file) that every program's Authenticode signature must chain
+    // to; empty: unsigned programs are only named (release_programs).
+    std::string trustedRoots;
 };
 
 // Why a release was not published. Nothing in SITE was changed.
@@ -46,6 +55,9 @@ struct PublishedRelease {
     std::string updateCost;
     int rollout = 100;            // the percentage of machines that take it
     std::string fallbackVersion;  // what machines outside a partial rollout are offered; "" for none
+    std::vector<std::string> unsignedPrograms;  // programs without a signature, when none was required
+    std::vector<std::string> keptPrograms;      // programs that keep the bytes the release before published
+    std::string keptFrom;                       // that release's version
 };
 
 // Publishes a release, or throws ReleaseRefused leaving SITE as it was. Names and

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The main job: the life cycle of a release under Wine, on a virtual screen, from a
 # vendor's web server (nginx). Builds the native cvztool, makes a signing key for
-# the demo (build/demo/release-key.pem, never in the repository), builds the Windows
-# programs with its public half in build/demo-win32, then runs
+# the demo (build/demo/release-key.pem, never in the repository) and a certificate
+# authority for Authenticode (build/demo/authenticode: a code-signing certificate and
+# a time-stamp authority under it, trusted by nothing on this machine), builds the
+# Windows programs with the key's public half in build/demo-win32, signed, then runs
 # tools/demo/life_cycle_demo.py: release 2.01, install it, release 2.02 to 0% of the
 # machines (nothing changes), widen it to 100% (the next start updates), remove, and
 # the adoption report with its chart. Screenshots, the chart, the site, nginx's logs
@@ -38,8 +40,13 @@ build/native/cvztool keygen build/demo/release-key.pem >/dev/null
 key=$(build/native/cvztool pubkey build/demo/release-key.pem)
 echo "demo: made the signing key build/demo/release-key.pem; its public half is $key"
 
-echo "demo: building the Windows programs with that public half ($build)"
-cmake --preset win32 -B "$build" -DVL2_RELEASE_PUBLIC_KEY="$key" "${servers[@]}" "$@" >/dev/null
+mapfile -t signing < <(PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/harness/authenticode.py \
+                           make-signer build/demo/authenticode "Velmora demo code signing")
+echo "demo: made a code-signing certificate and a time-stamp authority under an authority of the demo's own" \
+     "(build/demo/authenticode)"
+
+echo "demo: building the Windows programs with that public half, signed with that certificate ($build)"
+cmake --preset win32 -B "$build" -DVL2_RELEASE_PUBLIC_KEY="$key" "${signing[@]}" "${servers[@]}" "$@" >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 echo "demo: built in $((SECONDS - started)) s; the life cycle starts"
 

@@ -3,7 +3,8 @@
 # compiler and zlib, 32-bit Wine, an X server for the windowed tests, image tools,
 # a Korean font, clang for the sanitizer and fuzz builds, the tools the benchmarks
 # compare against, rsvg-convert for the demo's chart (ImageMagick 6 on Debian reads
-# no SVG by itself: rsvg-convert is the program it hands SVG to), and the Korean
+# no SVG by itself: rsvg-convert is the program it hands SVG to), osslsigncode for
+# the programs' Authenticode signatures, and the Korean
 # UTF-8 locale through which Wine makes Hangul file names. Safe to run again; quiet
 # when nothing is missing.
 set -euo pipefail
@@ -12,7 +13,7 @@ packages=(
     cmake make g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
     wine wine32:i386 wine64 xvfb xauth x11-apps xdotool imagemagick librsvg2-bin fonts-nanum
     clang libclang-rt-14-dev python3 python3-pil unzip libarchive-tools file time iproute2
-    libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libzip-dev nginx-light openssl locales
+    libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libzip-dev nginx-light openssl osslsigncode locales
 )
 
 sudo=""

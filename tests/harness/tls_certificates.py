@@ -2,7 +2,8 @@
 in the repository: a private certificate authority, the servers it signs (for
 localhost, for another name, expired) and a server signed by an authority that no
 one trusts. Only a test's own Wine prefix is told to trust the authority; the host's
-trust store is never touched."""
+trust store is never touched. The authority issues certificates for other uses too
+(code signing, time stamps: tests/harness/authenticode.py)."""
 import datetime
 import subprocess
 from pathlib import Path
@@ -48,11 +49,14 @@ class CertificateAuthority:
         _openssl("x509", "-in", self.root.certificate, "-outform", "DER", "-out", path)
         return path
 
-    def issue(self, stem, host=HOST, valid_from=-1, valid_until=30):
-        """A server certificate for `host`, valid from and until so many days from now."""
+    def issue(self, stem, host=HOST, valid_from=-1, valid_until=30, extensions=None, key_type=("rsa:2048",)):
+        """A server certificate for `host`, valid from and until so many days from now;
+        with `extensions` (openssl's configuration lines), a certificate for another
+        use, whose subject is `host`."""
         key, request, certificate = (self.folder / ("%s%s" % (stem, ext)) for ext in (".key", ".csr", ".pem"))
-        _openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-subj", "/CN=%s" % host,
+        _openssl("req", "-new", "-newkey", *key_type, "-nodes", "-keyout", key, "-subj", "/CN=%s" % host,
                  "-out", request)
+        extensions = extensions or ["subjectAltName = DNS:%s" % host, "extendedKeyUsage = serverAuth"]
         config = self.folder / (stem + ".cnf")
         config.write_text("\n".join([
             "[ca]", "default_ca = authority",
@@ -64,8 +68,7 @@ class CertificateAuthority:
             "rand_serial = yes", "default_md = sha256", "unique_subject = no",
             "policy = any", "x509_extensions = server",
             "[any]", "commonName = supplied",
-            "[server]", "basicConstraints = CA:FALSE", "subjectAltName = DNS:%s" % host,
-            "extendedKeyUsage = serverAuth", ""]))
+            "[server]", "basicConstraints = CA:FALSE"] + extensions + [""]))
         # `openssl ca` rather than `x509 -req`: only it takes a start date, which an
         # expired certificate needs.
         _openssl("ca", "-batch", "-notext", "-config", config, "-startdate", _when(valid_from),

@@ -7,11 +7,15 @@ downloads nothing), widen it to 100% with cvztool rollout and start the launcher
 again as a shortcut does (the update runs without a window and the 2.02 suite
 starts), release 2.03, a suite that ends at once, to half of the machines (this one
 among them: its update goes back to 2.02 by itself and reports the failed start),
-then remove everything with VL2Del.exe, and end with cvztool report and its chart. Prints what each step left; screenshots, the chart, the site, nginx's
-logs and the Wine prefix stay in build/demo/. With --https, all of it over TLS: a
-certificate authority made for the demo (build/demo/tls) is trusted by the demo's
-prefix alone, and nginx serves https://localhost:PORT with a certificate it
-signed. scripts/demo_install.sh makes the key and the build first."""
+then remove everything with VL2Del.exe, and end with cvztool report and its chart.
+The programs are signed with Authenticode under the demo's own authority: each
+release requires it, what osslsigncode finds of the installed programs is shown,
+and 2.02's programs, signed again (new signatures, the same programs), keep the
+bytes 2.01 published. Prints what each step left; screenshots, the chart, the site,
+nginx's logs and the Wine prefix stay in build/demo/. With --https, all of it over
+TLS: a certificate authority made for the demo (build/demo/tls) is trusted by the
+demo's prefix alone, and nginx serves https://localhost:PORT with a certificate it
+signed. scripts/demo_install.sh makes the keys and the build first."""
 import argparse
 import hashlib
 import os
@@ -27,6 +31,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests" / "harness"))
+import authenticode  # noqa: E402
 import nginx_server  # noqa: E402
 import setup_flow  # noqa: E402
 import suite_release  # noqa: E402
@@ -221,7 +226,8 @@ def shown_path(path):
 
 
 def run_tool(command):
-    """Runs a cvztool command as a vendor would type it, showing it and what it printed."""
+    """Runs a cvztool command as a vendor would type it, showing it and what it
+    printed, which it returns."""
     show("$ " + " ".join(shlex.quote(str(part)) for part in command))
     result = subprocess.run([str(part) for part in command], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             timeout=300)
@@ -229,6 +235,7 @@ def run_tool(command):
                                                               result.stderr.decode(errors="replace").strip()))
     for line in result.stdout.decode(errors="replace").splitlines():
         show(line)
+    return result.stdout.decode(errors="replace")
 
 
 def show_manifest():
@@ -237,7 +244,27 @@ def show_manifest():
         show(line, 2)
 
 
-def release(version, skins, comment, build, args, base_url, rollout=None, failing=False):
+def trusted_root(build):
+    """The root of the demo's code-signing authority, which only the demo trusts."""
+    return authenticode.Signer.trusted_root(build_setting(build, "VL2_AUTHENTICODE_CERT"))
+
+
+def sign_again(build, program):
+    """Signs `program` again as the build signs it: a new signing time and time stamp,
+    so other bytes, for the same program."""
+    signed = program.with_suffix(".signing")
+    setting = {option: build_setting(build, "VL2_AUTHENTICODE_" + name) for option, name in (
+        ("-certs", "CERT"), ("-key", "KEY"), ("-TSA-certs", "TSA_CERTS"), ("-TSA-key", "TSA_KEY"))}
+    result = authenticode.osslsigncode("sign", "-h", "sha256", "-n", "Velmora 2.0",
+                                       *[part for pair in setting.items() for part in pair],
+                                       "-in", program, "-out", signed)
+    expect(result.returncode == 0, "osslsigncode could not sign %s again: %s" % (program, result.stdout))
+    signed.replace(program)
+
+
+def release(version, skins, comment, build, args, base_url, rollout=None, signed_again=False, failing=False):
+    """Releases the suite as `version`; cvztool's words on what an update from the
+    release before fetches."""
     suite = suite_release.lay_out_suite(OUT / ("suite-" + version), build, skins, parts=DEMO_PARTS)
     if failing:
         # The stand-in suite ends at once, before its window, beside this file.
@@ -246,10 +273,38 @@ def release(version, skins, comment, build, args, base_url, rollout=None, failin
          "the release, one with a Korean name, and %d more that stay the same%s) from %s%s:"
          % (version, DEMO_PARTS, "; this suite ends at once without its window" if failing else "",
             shown_path(suite), "" if rollout is None else ", to %s%% of the machines" % rollout))
+    if signed_again:
+        for program in ("Cubelet.exe", "InitVL2.exe"):
+            before = (build / program).read_bytes()
+            sign_again(build, suite / "BIN" / program)
+            expect((suite / "BIN" / program).read_bytes() != before, "signing %s again changed nothing" % program)
+        show("its programs signed again, as every build signs them: new signatures and time stamps, so bytes "
+             "other than 2.01's, for the same programs")
     command = suite_release.release_command(version, shown_path(suite), shown_path(OUT / "site"),
                                             shown_path(args.key), base_url, comment, tool=shown_path(args.cvztool))
-    run_tool(command + ([] if rollout is None else ["--rollout", rollout]))
+    printed = run_tool(command + ["--require-authenticode", shown_path(trusted_root(build))] +
+                       ([] if rollout is None else ["--rollout", rollout]))
     show_manifest()
+    return printed
+
+
+def show_signatures(prefix, build):
+    """What osslsigncode finds of each installed program's signature, against the
+    demo's authority."""
+    root = trusted_root(build)
+    corvalen = prefix.program_files() / "Corvalen"
+    programs = sorted(p for p in corvalen.rglob("*.exe") if "SKIN" not in p.parts)
+    show("osslsigncode verify -CAfile %s -TSA-CAfile (the same) of the installed programs:" % shown_path(root))
+    for program in programs:
+        verified, digest, stamped, text = authenticode.verify(program, root)
+        show(windows_path(prefix, program), 2)
+        lines = [line.strip() for line in text.splitlines()]
+        signer = next((line for line in lines if line.startswith("Subject:")), "Subject: (none)")
+        for line in [signer] + [line for line in lines if line.startswith((
+                "Message digest algorithm  :", "Timestamp time:", "Timestamp Server Signature verification:",
+                "Signature verification:"))] + lines[-1:]:
+            show(line, 3)
+        expect(verified and digest == "SHA256" and stamped, "%s does not verify: %s" % (program, text))
 
 
 def fresh_install(person, display):
@@ -392,12 +447,15 @@ def life_cycle(args, build, prefix, display, server, base_url):
     show_registry(keys)
     show_shortcuts(prefix)
     show_files(prefix)
+    show_signatures(prefix, build)
     show_suite_logs(prefix, ["2.01"])
     seen = show_reports(server, 0)
     expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.01", "VERSION is not 2.01")
     launcher = expect((values(keys, RUN_KEY) or {}).get("Velmora2", "").strip('"'), "no autostart value")
 
-    release("2.02", "skins of 2.02", "새 스킨", build, args, base_url, rollout="0")
+    predicted = release("2.02", "skins of 2.02", "새 스킨", build, args, base_url, rollout="0", signed_again=True)
+    for program in ("Cubelet.exe", "InitVL2.exe"):
+        expect("kept BIN/%s as 2.01 published it" % program in predicted, "2.02 did not keep 2.01's %s" % program)
     held_back(person, server, launcher)
     widen(args)
     update(person, display, launcher)
@@ -412,8 +470,12 @@ def life_cycle(args, build, prefix, display, server, base_url):
         show(line, 2)
     package = suite_release.package(OUT / "site", "2.02").stat().st_size
     fetched = server.bytes_sent("/velmora2/files/2.02.")
-    show("the update fetched %d bytes (the file list and ranges of the package), %.1f %% of the %d-byte package"
-         % (fetched, 100.0 * fetched / package, package))
+    foretold = int(re.search(r"fetches \d+ of \d+ files: (\d+) bytes", predicted).group(1))
+    show("the update fetched %d bytes (the file list and ranges of the package), %.1f %% of the %d-byte package, "
+         "and neither program: what cvztool release foretold (%d bytes)"
+         % (fetched, 100.0 * fetched / package, package, foretold))
+    expect(fetched == foretold, "the update fetched %d bytes, not the %d that cvztool release foretold"
+           % (fetched, foretold))
     expect((values(keys, INFO_KEY) or {}).get("VERSION") == "2.02", "VERSION is not 2.02")
     uninstaller = expect((values(keys, UNINSTALL_KEY) or {}).get("UninstallString", "").strip('"'),
                          "no uninstall entry")
