@@ -50,10 +50,23 @@ uint64_t ValueStep(uint64_t largest) {
     return std::max<uint64_t>(1, static_cast<uint64_t>(nice * power));
 }
 
-std::string SeriesStyle(size_t position) {
-    std::string style = text::Format("stroke=\"%s\"", kColours[position % kColourCount]);
-    if (position >= kColourCount) style += " stroke-dasharray=\"6 3\"";
-    return style;
+// The versions beyond the newest share one series, in a grey of its own, dotted.
+const char kOtherColour[] = "#a0a0a0";
+
+// A series' colour, and its stroke with dashes when colours repeat: the versions
+// take the colours in turn, other its own grey.
+struct SeriesLook {
+    const char* colour;
+    std::string stroke;
+};
+
+SeriesLook LookOf(const std::string& label, size_t versionPosition) {
+    if (label == adoption_report::kOtherLabel)
+        return {kOtherColour, text::Format("stroke=\"%s\" stroke-dasharray=\"2 3\"", kOtherColour)};
+    SeriesLook look{kColours[versionPosition % kColourCount], ""};
+    look.stroke = text::Format("stroke=\"%s\"", look.colour);
+    if (versionPosition >= kColourCount) look.stroke += " stroke-dasharray=\"6 3\"";
+    return look;
 }
 
 }  // namespace
@@ -119,9 +132,12 @@ std::string ChartSvg(const adoption_report::AdoptionHistory& history) {
         svg += text::Format("<text x=\"%.1f\" y=\"%.1f\" fill=\"#666666\">version (machines now)</text>\n",
                             kPlotRight + 20, kPlotTop - 8);
     // One line per version; dots too when the days are few enough to tell apart.
+    size_t versionPosition = 0;
     for (size_t series = 0; series < history.versions.size(); ++series) {
         std::string version = Escaped(history.versions[series]);
-        std::string style = SeriesStyle(series);
+        SeriesLook look = LookOf(history.versions[series], versionPosition);
+        if (history.versions[series] != adoption_report::kOtherLabel) ++versionPosition;
+        const std::string& style = look.stroke;
         svg += text::Format("<g data-series=\"%s\"><title>%s</title>\n<polyline data-version=\"%s\" fill=\"none\" "
                             "stroke-width=\"2.5\" stroke-linejoin=\"round\" %s points=\"",
                             version.c_str(), version.c_str(), version.c_str(), style.c_str());
@@ -131,7 +147,7 @@ std::string ChartSvg(const adoption_report::AdoptionHistory& history) {
         if (days.size() <= kMostDaysWithDots)
             for (size_t day = 0; day < days.size(); ++day)
                 svg += text::Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"/>", x(day),
-                                    y(days[day][series]), kColours[series % kColourCount]);
+                                    y(days[day][series]), look.colour);
         svg += "</g>\n";
 
         // The legend names the version and its machines at the end of the last day.

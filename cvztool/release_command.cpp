@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +22,7 @@
 #include "cvztool/file_list_builder.h"
 #include "cvztool/package_writer.h"
 #include "cvztool/release_signing.h"
+#include "cvztool/release_version.h"
 #include "cvztool/site_files.h"
 
 namespace fs = std::filesystem;
@@ -78,14 +78,6 @@ std::string Today() {
     char buffer[16] = "";
     if (localtime_r(&now, &local)) std::strftime(buffer, sizeof buffer, "%Y%m%d", &local);
     return buffer;
-}
-
-// The version names the package in the download address, which the installer passes
-// to the system as it is: keep to what a URL carries without escaping.
-bool IsAddressSafe(const std::string& version) {
-    for (unsigned char c : version)
-        if (!std::isalnum(c) && c != '.' && c != '-' && c != '_') return false;
-    return true;
 }
 
 std::string CheckedBaseUrl(const std::string& url) {
@@ -290,7 +282,9 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     const std::string& version = options.version;
     if (!version_text::IsPlainFileName(version))
         Refuse("the installer refuses the version " + Quoted(version) + " (it names a folder and a file)");
-    if (!IsAddressSafe(version))
+    // The version names the package in the download address, which the installer
+    // passes to the system as it is.
+    if (!release_version::IsAddressSafe(version))
         Refuse("the version " + Quoted(version) + " must be letters, digits, dots, hyphens and underscores, "
                "so that the download address carries it as it is");
     UpdateManifest fields;

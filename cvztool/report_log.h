@@ -28,8 +28,9 @@ enum class ReportKind {
 // The jaehuid value taken apart.
 struct Jaehuid {
     ReportKind kind = ReportKind::Install;
-    // Letters, digits, dots, hyphens and underscores, as `cvztool release` accepts.
-    // Empty only in a removal whose uninstaller found no installed version.
+    // As the request gave it: anyone can send a report, so it may be no version
+    // `cvztool release` publishes. An empty one in a removal is an uninstaller that
+    // found no installed version.
     std::string version;
     // Upper-case letters after the version; empty in a removal.
     std::string partner;
@@ -44,8 +45,7 @@ constexpr char kKnownPartner[] = "CORVALEN";
 // run of upper-case letters, if a digit stands before it (versions end in a digit:
 // "2.01"); otherwise there is no partner and the rest is the version. A version
 // that ends in upper-case letters ("2.01RC") is therefore read as carrying a partner
-// unless kKnownPartner follows it. Nothing when the text is none of the three kinds
-// or its version is empty or holds other characters, or its partner does.
+// unless kKnownPartner follows it. Nothing when the text is none of the three kinds.
 std::optional<Jaehuid> SplitJaehuid(std::string_view value);
 
 // A moment as $time_iso8601 logs it ("2024-05-01T12:34:56+09:00").
@@ -88,8 +88,8 @@ struct ReportEvent {
 
 // One line without its line break. Nothing when it is not a report line: not five
 // tab-separated fields, a time that does not parse, fields without their "ma=",
-// "inip=" or "jaehuid=", a machine address or jaehuid that the installer does not
-// send.
+// "inip=" or "jaehuid=", a machine address that the installer does not send, a
+// jaehuid of no kind above or holding a raw control byte (nginx escapes them).
 std::optional<ReportEvent> ParseReportLine(std::string_view line);
 
 }  // namespace report_log

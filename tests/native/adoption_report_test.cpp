@@ -32,9 +32,9 @@ void AddLines(AdoptionTally& tally, const std::string& lines) {
 // "2.01:1 2.02:0": the machines on each version now, in the installer's order.
 std::string MachinesNow(const AdoptionTally& tally) {
     std::string out;
-    for (uint32_t version : tally.VersionsInInstallerOrder())
-        if (!tally.VersionName(version).empty())
-            out += (out.empty() ? "" : " ") + tally.VersionName(version) + ":" + std::to_string(tally.MachinesOn(version));
+    for (AdoptionTally::Row row : tally.RowsInOrder())
+        if (tally.Label(row) != adoption_report::kNoVersionLabel)
+            out += (out.empty() ? "" : " ") + tally.Label(row) + ":" + std::to_string(tally.MachinesOn(row));
     return out;
 }
 
@@ -84,6 +84,48 @@ TEST_CASE(adoption_report, each_machine_is_on_the_version_of_its_latest_report) 
         AdoptionTally tally;
         AddLines(tally, c.lines);
         CHECK_EQ(std::string(c.rule) + ": " + MachinesNow(tally), std::string(c.rule) + ": " + c.now);
+    }
+}
+
+TEST_CASE(adoption_report, only_the_newest_versions_a_release_could_be_named_have_figures_of_their_own) {
+    const size_t most = AdoptionTally::kMostVersions;
+    auto version = [](size_t i) { return text::Format("1.%02u", static_cast<unsigned>(i)); };  // 1.00 is the oldest
+    auto install = [](size_t machine, const std::string& v) {
+        return Report(1, "10:00:00", text::Format("%02X", static_cast<unsigned>(machine)).c_str(),
+                      ("VL2B" + v + "CORVALEN").c_str());
+    };
+    // One version more than the bound, each on a machine of its own.
+    std::string oldestFirst, newestFirst, allButTheOldest;
+    for (size_t i = 0; i <= most; ++i) {
+        oldestFirst += install(i, version(i));
+        newestFirst += install(i, version(most - i));
+        if (i > 0) allButTheOldest += " " + version(i) + ":1";
+    }
+    struct {
+        const char* rule;
+        std::string lines;
+        std::string now;
+        const char* otherDay;  // other's row of the day
+    } cases[] = {
+        {"a version cvztool release would not publish is other",
+         install(0, "2.01%20") + install(1, "CON") + install(2, "") + install(3, "2.01"), "other:3 2.01:1",
+         "day\tother\t2024-05-01\t3\t0\t0\n"},
+        {"the oldest of one too many is other, come first", oldestFirst, "other:1" + allButTheOldest,
+         "day\tother\t2024-05-01\t1\t0\t0\n"},
+        {"the oldest of one too many is other, come last", newestFirst, "other:1" + allButTheOldest,
+         "day\tother\t2024-05-01\t1\t0\t0\n"},
+        // Its machine moves on from other; a later report of the version counts there.
+        {"a version gone to other stays there", oldestFirst + install(0, version(most)) + install(99, version(0)),
+         "other:1" + allButTheOldest.substr(0, allButTheOldest.size() - 1) + "2", "day\tother\t2024-05-01\t2\t0\t0\n"},
+    };
+    for (const auto& c : cases) {
+        AdoptionTally tally;
+        AddLines(tally, c.lines);
+        CHECK_EQ(std::string(c.rule) + ": " + MachinesNow(tally), std::string(c.rule) + ": " + c.now);
+        std::string text = adoption_report::ReportText(tally, 0);
+        CHECK_EQ(text.find(c.otherDay) != std::string::npos ? c.otherDay : text, std::string(c.otherDay));
+        adoption_report::AdoptionHistory history = tally.History();
+        CHECK_EQ(history.versions.front(), std::string(adoption_report::kOtherLabel));
     }
 }
 
