@@ -60,6 +60,7 @@ void AdoptionTally::FoldIntoOther(Row row) {
         other.installs += at->second.installs;
         other.updates += at->second.updates;
         other.removals += at->second.removals;
+        other.failedStarts += at->second.failedStarts;
     }
     daily_.erase(first, end);
     for (auto& dayEnd : dayEnds_) {
@@ -95,11 +96,13 @@ void AdoptionTally::Add(const report_log::ReportEvent& event) {
         case ReportKind::Install: ++figures.installs; break;
         case ReportKind::Update: ++figures.updates; break;
         case ReportKind::Removal: ++figures.removals; break;
+        case ReportKind::FailedStart: ++figures.failedStarts; break;
     }
     if (!event.machine.Known()) {
         ++reportsWithoutMachine_;
         return;
     }
+    if (jaehuid.kind == ReportKind::FailedStart) return;
     auto [entry, isNew] = machines_.try_emplace(event.machine);
     MachineState& machine = entry->second;
     if (!isNew && event.time.utcSeconds < machine.utcSeconds) return;
@@ -130,48 +133,64 @@ AdoptionHistory AdoptionTally::History() const {
     std::vector<std::pair<int32_t, std::vector<uint64_t>>> ends = dayEnds_;
     ends.emplace_back(currentDay_, machinesOn_);  // the open day ends now
 
+    history.firstDay = ends.front().first;
+    size_t days = static_cast<size_t>(currentDay_ - history.firstDay) + 1;
+    auto daysOf = [this](Row row) {
+        return std::make_pair(daily_.lower_bound({row, INT32_MIN}), daily_.lower_bound({row + 1, INT32_MIN}));
+    };
     std::vector<Row> shown;
     for (Row row : RowsInOrder()) {
         bool held = std::any_of(ends.begin(), ends.end(), [row](const auto& end) { return end.second[row] > 0; });
-        if (held) {
+        auto [first, last] = daysOf(row);
+        bool failed = std::any_of(first, last, [](const auto& day) { return day.second.failedStarts > 0; });
+        if (held || failed) {
             shown.push_back(row);
             history.versions.push_back(rows_[row].label);
         }
     }
-    history.firstDay = ends.front().first;
     // A day without reports ends as the day before it did.
     size_t next = 0;
     std::vector<uint64_t> row(shown.size(), 0);
-    for (int32_t day = history.firstDay; day <= currentDay_; ++day) {
-        if (next < ends.size() && ends[next].first == day) {
+    for (size_t day = 0; day < days; ++day) {
+        if (next < ends.size() && ends[next].first == history.firstDay + static_cast<int32_t>(day)) {
             const std::vector<uint64_t>& counts = ends[next++].second;
             for (size_t i = 0; i < shown.size(); ++i) row[i] = counts[shown[i]];
         }
         history.machinesAtDayEnd.push_back(row);
+    }
+    history.failedStarts.assign(days, std::vector<uint64_t>(shown.size(), 0));
+    for (size_t i = 0; i < shown.size(); ++i) {
+        auto [first, last] = daysOf(shown[i]);
+        // A line out of order, dated before the first report, counts on the first day.
+        for (auto at = first; at != last; ++at)
+            history.failedStarts[std::max(at->first.second - history.firstDay, 0)][i] += at->second.failedStarts;
     }
     return history;
 }
 
 std::string ReportText(const AdoptionTally& tally, uint64_t skippedLines) {
     std::string out = text::Format(
-        "# cvztool report: installs, updates and removals per version and day (the server's local date),\n"
-        "# and the machines on each version now. A machine is one ma (network address), on the version of\n"
-        "# its latest report: an install or update puts it there, a removal takes it off. Reports without\n"
-        "# ma count in the day's figures but not as machines. Version ? is a removal that named no version;\n"
-        "# %s is every version but the %u newest (in the installer's order) and any that cvztool release\n"
-        "# would not publish. Reports are not authenticated: anyone can send one.\n"
-        "# day\tversion\tdate\tinstalls\tupdates\tremovals\n",
+        "# cvztool report: installs, updates, removals and failed starts per version and day (the server's\n"
+        "# local date), and the machines on each version now. A machine is one ma (network address), on the\n"
+        "# version of its latest report: an install or update puts it there, a removal takes it off, a failed\n"
+        "# start (the version's suite did not start after an update, and the machine went back) leaves it.\n"
+        "# Reports without ma count in the day's figures but not as machines. Version ? is a removal that\n"
+        "# named no version;"
+        " %s is every version but the %u newest (in the installer's order) and any that\n"
+        "# cvztool release would not publish. Reports are not authenticated: anyone can send one.\n"
+        "# day\tversion\tdate\tinstalls\tupdates\tremovals\tfailed_starts\n",
         kOtherLabel, static_cast<unsigned>(AdoptionTally::kMostVersions));
     std::vector<AdoptionTally::Row> order = tally.RowsInOrder();
     const auto& daily = tally.Daily();
     for (AdoptionTally::Row row : order) {
         for (auto day = daily.lower_bound({row, INT32_MIN}); day != daily.end() && day->first.first == row; ++day) {
             const DayFigures& figures = day->second;
-            out += text::Format("day\t%s\t%s\t%llu\t%llu\t%llu\n", tally.Label(row).c_str(),
+            out += text::Format("day\t%s\t%s\t%llu\t%llu\t%llu\t%llu\n", tally.Label(row).c_str(),
                                 report_log::DayText(day->first.second).c_str(),
                                 static_cast<unsigned long long>(figures.installs),
                                 static_cast<unsigned long long>(figures.updates),
-                                static_cast<unsigned long long>(figures.removals));
+                                static_cast<unsigned long long>(figures.removals),
+                                static_cast<unsigned long long>(figures.failedStarts));
         }
     }
     out += "# now\tversion\tmachines\n";

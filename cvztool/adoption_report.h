@@ -1,9 +1,10 @@
-// The vendor's adoption report: from the install, update and removal reports, the
-// figures per version and day, the machines on each version now, and the machines
-// on each version at the end of every day (the chart's data).
+// The vendor's adoption report: from the install, update, removal and failed start
+// reports, the figures per version and day, the machines on each version now, and
+// the machines on each version at the end of every day (the chart's data).
 //
 // A machine is one network address (ma), on the version of its latest report: an
-// install or update puts it there, a removal takes it off. Reports without ma count
+// install or update puts it there, a removal takes it off. A failed start moves
+// nothing: the machine went back to where it was, and its next report says so. Reports without ma count
 // in the day's figures but belong to no machine. What is kept grows with the
 // machines and the days, never with the number of reports or of the versions they
 // name: one small entry per machine, at most a bounded number of versions.
@@ -24,17 +25,19 @@ struct DayFigures {
     uint64_t installs = 0;
     uint64_t updates = 0;
     uint64_t removals = 0;
+    uint64_t failedStarts = 0;
 };
 
 // Machines on each version at the end of every day from the first report's day to
-// the last's, days without reports included.
+// the last's, days without reports included, and the failed starts of each day.
 struct AdoptionHistory {
     // In the installer's order, kOtherLabel first: each that held machines at the
-    // end of a day.
+    // end of a day or failed to start.
     std::vector<std::string> versions;
     int32_t firstDay = 0;
     // [day - firstDay][position in versions]
     std::vector<std::vector<uint64_t>> machinesAtDayEnd;
+    std::vector<std::vector<uint64_t>> failedStarts;
 };
 
 // True when version `a` comes before `b` as the installer orders them: the first

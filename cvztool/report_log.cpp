@@ -10,6 +10,7 @@ namespace {
 constexpr std::string_view kRemovalMarker = "VL2BDEL";
 constexpr std::string_view kInstallMarker = "VL2B";
 constexpr std::string_view kUpdateMarker = "VL2U";
+constexpr std::string_view kFailedStartMarker = "VL2F";
 
 constexpr int64_t kSecondsPerDay = 86400;
 
@@ -66,9 +67,11 @@ std::optional<Jaehuid> SplitJaehuid(std::string_view value) {
         jaehuid.kind = ReportKind::Install;
     else if (StartsWith(value, kUpdateMarker))
         jaehuid.kind = ReportKind::Update;
+    else if (StartsWith(value, kFailedStartMarker))
+        jaehuid.kind = ReportKind::FailedStart;
     else
         return std::nullopt;
-    std::string_view rest = value.substr(kInstallMarker.size());
+    std::string_view rest = value.substr(kInstallMarker.size());  // the same length for the three
     size_t partnerStart = PartnerStart(rest);
     jaehuid.version = rest.substr(0, partnerStart);
     jaehuid.partner = rest.substr(partnerStart);

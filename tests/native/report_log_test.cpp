@@ -14,6 +14,7 @@ const char* KindName(ReportKind kind) {
         case ReportKind::Install: return "install";
         case ReportKind::Update: return "update";
         case ReportKind::Removal: return "removal";
+        case ReportKind::FailedStart: return "failed start";
     }
     return "?";
 }
@@ -29,6 +30,7 @@ TEST_CASE(report_log, jaehuid_kinds_versions_and_partners) {
     } cases[] = {
         {"VL2B2.01CORVALEN", "install", "2.01", "CORVALEN"},
         {"VL2U2.02CORVALEN", "update", "2.02", "CORVALEN"},
+        {"VL2F2.02CORVALEN", "failed start", "2.02", "CORVALEN"},
         {"VL2BDEL2.01", "removal", "2.01", ""},  // not an install of version "DEL2.01"
         {"VL2BDEL", "removal", "", ""},          // the uninstaller found no version
         {"VL2B2.10-rc_1CORVALEN", "install", "2.10-rc_1", "CORVALEN"},
