@@ -32,6 +32,8 @@ import tempfile
 import time
 from pathlib import Path
 
+import revision_source
+
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build" / "native-release"
 VERSIONS = ["2.01", "2.02", "2.03", "2.04", "2.05", "2.06"]  # one released every 15 days
@@ -57,13 +59,7 @@ def build(source=ROOT, folder=BUILD):
 def build_before(revision):
     """cvztool of `revision`, built as build() builds this one, from a worktree."""
     folder = ROOT / "build" / "bench-before-report"
-    source = folder / "src"
-    if source.exists():
-        subprocess.run(["git", "-C", str(source), "checkout", "-q", "--detach", revision], check=True)
-    else:
-        folder.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["git", "-C", str(ROOT), "worktree", "add", "-q", "--detach", str(source), revision], check=True)
-    return build(source, folder / "native-release")
+    return build(revision_source.source_of(revision, folder), folder / "native-release")
 
 
 def report_lines(lines, machines, seed=11):
