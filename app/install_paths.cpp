@@ -12,7 +12,22 @@ std::string CleanShellPath(const std::string& raw) {
     return text::TrimRight(path);
 }
 
-std::vector<std::string> FolderTree(const std::string& installRoot, const std::string& version) {
+namespace {
+
+// Rows of a version's tree below its folder, in creation order.
+const char* const kVersionTree[] = {
+    "BIN",         "FAVORITE",     "RESULT",        "SKIN",        "SUGGEST",      "TEMP",
+    "SKIN\\CORE",  "SKIN\\LOOKUP", "SKIN\\GRABIT",  "SKIN\\WIREUP", "SKIN\\TALKPAD", "SKIN\\DIALS",
+    "SKIN\\SKYCAST", "SKIN\\SWEEPKIT", "SKIN\\PINBAR",
+};
+
+}  // namespace
+
+std::vector<std::string> VersionTreeFolders() {
+    return std::vector<std::string>(std::begin(kVersionTree), std::end(kVersionTree));
+}
+
+std::vector<std::string> SharedFolders(const std::string& installRoot) {
     static const char* const kShared[] = {
         "%s\\Corvalen",
         "%s\\Corvalen\\Velmora2",
@@ -20,28 +35,16 @@ std::vector<std::string> FolderTree(const std::string& installRoot, const std::s
         "%s\\Corvalen\\Velmora2\\MEMO",
         "%s\\Corvalen\\Velmora2\\MYLINK",
     };
-    static const char* const kPerVersion[] = {
-        "%s\\Corvalen\\Velmora2\\%s",
-        "%s\\Corvalen\\Velmora2\\%s\\BIN",
-        "%s\\Corvalen\\Velmora2\\%s\\FAVORITE",
-        "%s\\Corvalen\\Velmora2\\%s\\RESULT",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN",
-        "%s\\Corvalen\\Velmora2\\%s\\SUGGEST",
-        "%s\\Corvalen\\Velmora2\\%s\\TEMP",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\CORE",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\LOOKUP",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\GRABIT",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\WIREUP",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\TALKPAD",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\DIALS",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\SKYCAST",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\SWEEPKIT",
-        "%s\\Corvalen\\Velmora2\\%s\\SKIN\\PINBAR",
-    };
     std::vector<std::string> tree;
     for (const char* pattern : kShared) tree.push_back(text::Trim(text::Format(pattern, installRoot.c_str())));
-    for (const char* pattern : kPerVersion)
-        tree.push_back(text::Trim(text::Format(pattern, installRoot.c_str(), version.c_str())));
+    return tree;
+}
+
+std::vector<std::string> FolderTree(const std::string& installRoot, const std::string& version) {
+    std::vector<std::string> tree = SharedFolders(installRoot);
+    std::string versionFolder = text::Trim(VersionFolder(installRoot, version));
+    tree.push_back(versionFolder);
+    for (const char* folder : kVersionTree) tree.push_back(versionFolder + "\\" + folder);
     return tree;
 }
 
@@ -71,9 +74,14 @@ std::string AutoRunCommand(const std::string& installRoot, const std::string& ve
 
 std::string UninstallCommand(const std::string& installRoot) { return "\"" + UninstallerPath(installRoot) + "\""; }
 
-std::string PackagePath(const std::string& installRoot, const std::string& version) {
-    return text::Format("%s\\Corvalen\\Velmora2\\%s\\TEMP\\%s.cvz", installRoot.c_str(), version.c_str(),
-                        version.c_str());
+std::string StagingFolder(const std::string& installRoot) { return ProductFolder(installRoot) + "\\~staging"; }
+
+std::string StagedPackagePath(const std::string& installRoot, const std::string& sha256Text) {
+    // One spelling of a digest, one file: the manifest may write its digits in either case.
+    std::string digits = sha256Text;
+    for (char& c : digits)
+        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    return StagingFolder(installRoot) + "\\" + digits + ".cvz";
 }
 
 std::string UninstallerPath(const std::string& installRoot) {

@@ -15,8 +15,11 @@ extern const char* const kSuiteLaunchToken;
 // then trailing backslashes, then trailing white space removed.
 std::string CleanShellPath(const std::string& raw);
 
-// The folders of one version's tree in creation order, parents first.
+// The folders of one version's tree in creation order, parents first: the shared
+// ones, then the version's own.
 std::vector<std::string> FolderTree(const std::string& installRoot, const std::string& version);
+// The shared part alone.
+std::vector<std::string> SharedFolders(const std::string& installRoot);
 
 std::string ProductFolder(const std::string& installRoot);
 std::string VersionFolder(const std::string& installRoot, const std::string& version);
@@ -31,8 +34,20 @@ std::string SuiteCommand(const std::string& installRoot, const std::string& vers
 std::string AutoRunCommand(const std::string& installRoot, const std::string& version);
 // The uninstall entry's command: the uninstaller's path, quoted for the same reason.
 std::string UninstallCommand(const std::string& installRoot);
-std::string PackagePath(const std::string& installRoot, const std::string& version);
 std::string UninstallerPath(const std::string& installRoot);
+
+// Where a run builds the version it installs, apart from every version folder: no
+// version can have its name (version texts never begin with "~"), so neither
+// pruning, nor start-up, nor a later run takes anything in it for a version. A run
+// empties it before it begins; only a package download cut short is kept there,
+// named by the package's signed digest, for the next attempt to finish.
+std::string StagingFolder(const std::string& installRoot);
+// The package with the signed digest `sha256Text` (64 hexadecimal digits) in the
+// staging folder.
+std::string StagedPackagePath(const std::string& installRoot, const std::string& sha256Text);
+// The folders of a version's tree below the version folder, parents first ("BIN",
+// ..., "SKIN\PINBAR"): made in the staging folder, they move with it.
+std::vector<std::string> VersionTreeFolders();
 
 // True for an absolute path whose last two components are Corvalen and Velmora2 (in
 // any letter case): the only folder form the installer records as INSTALLPATH.

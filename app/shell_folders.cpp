@@ -21,7 +21,6 @@ std::string ResolveSpecialFolders() { return install_paths::CleanShellPath(Shell
 
 std::string ShellFolder(int csidl) { return text::TrimRight(text::TrimRightAny(ShellPath(csidl), "\\")); }
 
-void CreateFolderTree(const std::string& installRoot, const std::string& version) {
-    for (const std::string& folder : install_paths::FolderTree(installRoot, version))
-        CreateDirectoryA(folder.c_str(), nullptr);
+void CreateProductFolders(const std::string& installRoot) {
+    for (const std::string& folder : install_paths::SharedFolders(installRoot)) CreateDirectoryA(folder.c_str(), nullptr);
 }

@@ -11,7 +11,8 @@ std::string ResolveSpecialFolders();
 // none: the Start menu's programs, the desktop and Application Data for shortcuts.
 std::string ShellFolder(int csidl);
 
-// Creates the version's folder tree, parents first. Existing folders and failures
-// alike are passed over, so each call can succeed on a clean disk and a later step
-// reports what is missing.
-void CreateFolderTree(const std::string& installRoot, const std::string& version);
+// Creates the folders every version shares (the company and product folders,
+// IMAGE, MEMO, MYLINK), parents first. Existing folders and failures alike are
+// passed over, so each call can succeed on a clean disk and a later step reports
+// what is missing. A version's own folders are made where it is built.
+void CreateProductFolders(const std::string& installRoot);

@@ -15,7 +15,9 @@ bool IsPlainFileName(const std::string& version) {
     std::string trimmed = text::Trim(version);
     if (trimmed.empty() || trimmed != version) return false;
     if (version.find("..") != std::string::npos) return false;
-    if (version == ".") return false;
+    // Windows drops a name's last dots, so "2.01." would be the folder of 2.01; and
+    // names that begin with "~" are the installer's own (its staging).
+    if (version.back() == '.' || version[0] == '~') return false;
     if (reserved_names::IsDeviceName(version, reserved_names::NameEncoding::SystemCodePage)) return false;
     for (size_t i = 0; i < version.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(version[i]);

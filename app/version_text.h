@@ -14,7 +14,8 @@ bool IsOlder(const std::string& installed, const std::string& manifest);
 
 // True when the text can serve as a single folder and file name inside the product
 // folder: not empty, no path separators, no drive colon, no "..", no characters that
-// file names cannot hold, not a device name. A version text from the server is
+// file names cannot hold, not a device name, no last dot (which Windows drops), no
+// "~" first (the installer's own folders). A version text from the server is
 // untrusted input.
 bool IsPlainFileName(const std::string& version);
 

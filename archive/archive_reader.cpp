@@ -40,6 +40,15 @@ void ArchiveReader::Open(const char* path, int mode, int volumeSize) {
     directory_.Read(storage_, storage_.spanningMode);
 }
 
+void ArchiveReader::Open(File&& opened) {
+    if (!storage_.IsClosed()) return;
+    password_.clear();
+    entryState_ = EntryState::Idle;
+    directory_.Reset();
+    storage_.Adopt(std::move(opened));
+    directory_.Read(storage_, ArchiveStorage::kExistingUnknown);
+}
+
 int ArchiveReader::GetCount() const { return static_cast<int>(directory_.entries.size()); }
 
 bool ArchiveReader::GetEntryInfo(int index, ArchiveEntryInfo& info) const {
@@ -196,7 +205,8 @@ ArchiveReader::EntryEnd ArchiveReader::CloseEntry(const char* path, bool afterEx
                 ReleaseEntryState();
                 return EntryEnd::TimesNotSet;
             }
-            if (!file_system::SetAttributes(path, entry.externalAttributes)) result = EntryEnd::AttributesNotSet;
+            if (takeAttributes_ && !file_system::SetAttributes(path, entry.externalAttributes))
+                result = EntryEnd::AttributesNotSet;
         }
     }
     directory_.CheckDataDescriptor(storage_, dataStart_);
@@ -256,7 +266,7 @@ bool ArchiveReader::ExtractFile(int index, const char* targetFolder, bool fullPa
         // package's to change.
         if (archive_paths::IsOnlyCurrentFolder(namePart)) return true;
         archive_paths::CreateFolderChain(targetPath, encoding);
-        file_system::SetAttributes(targetPath, info.externalAttributes);
+        if (takeAttributes_) file_system::SetAttributes(targetPath, info.externalAttributes);
         return true;
     }
     if (!HasFileName(namePart, encoding) || !OpenEntry(index)) return false;

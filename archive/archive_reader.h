@@ -38,6 +38,9 @@ class ArchiveReader {
     // Only the reading modes are provided. A non-zero volumeSize declares a split
     // archive to be made of fixed-size files.
     void Open(const char* path, int mode, int volumeSize);
+    // Reads a single-file archive through `opened`, a file open for reading: the
+    // bytes read are those of that handle, whatever becomes of the name.
+    void Open(File&& opened);
     void Close(bool afterException = false);
     int GetCount() const;
     bool GetEntryInfo(int index, ArchiveEntryInfo& info) const;
@@ -51,6 +54,10 @@ class ArchiveReader {
     bool GetEntryExtent(int index, uint64_t& begin, uint64_t& end) const;
 
     void SetPassword(const std::string& password) { password_ = password; }
+    // Whether extraction gives files and folders the attributes the archive names
+    // (the default), or leaves them plain: an archive whose directory nobody has
+    // verified must not make a file read-only, hidden or system.
+    void TakeAttributes(bool take) { takeAttributes_ = take; }
     bool IsClosed() const { return storage_.IsClosed(); }
 
  private:
@@ -99,6 +106,7 @@ class ArchiveReader {
     std::unique_ptr<PkwareCipher> cipher_;
     std::vector<void*> zlibBlocks_;
     bool trackAllocations_ = true;
+    bool takeAttributes_ = true;
     EntryState entryState_ = EntryState::Idle;
     ArchiveStorage storage_;
     CentralDirectory directory_;

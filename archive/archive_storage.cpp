@@ -10,6 +10,13 @@ void ArchiveStorage::Open(const std::string& path, unsigned flags, int spanning)
     currentVolume = -1;
 }
 
+void ArchiveStorage::Adopt(File&& opened) {
+    archivePath = opened.GetFilePath();
+    file = std::move(opened);
+    spanningMode = kSingleFile;
+    currentVolume = -1;
+}
+
 void ArchiveStorage::Close(bool afterException) {
     if (afterException)
         file.Abort();

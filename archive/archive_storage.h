@@ -18,6 +18,8 @@ class ArchiveStorage {
     };
 
     void Open(const std::string& path, unsigned flags, int spanning);
+    // A single-file archive through a file already open.
+    void Adopt(File&& opened);
     void Close(bool afterException);
     bool IsClosed() const { return currentVolume == -1; }
 

@@ -36,6 +36,18 @@ bool IsRemovableDrive(const std::string& path) {
 
 }  // namespace
 
+CentralDirectory::EndRecord CentralDirectory::ParseEndRecord(const unsigned char* record) {
+    EndRecord read;
+    read.thisDisk = Le16(record + 4);
+    read.directoryDisk = Le16(record + 6);
+    read.entriesOnThisDisk = Le16(record + 8);
+    read.totalEntries = Le16(record + 10);
+    read.directorySize = Le32(record + 12);
+    read.directoryOffset = Le32(record + 16);
+    read.commentLength = Le16(record + 20);
+    return read;
+}
+
 void CentralDirectory::Reset() {
     endRecord = EndRecord();
     comment.clear();
@@ -76,13 +88,7 @@ void CentralDirectory::Read(ArchiveStorage& storage, int openSpanning) {
     storage.SeekTo(endRecordPosition);
     unsigned char record[kEndRecordSize];
     storage.ReadExactly(record, kEndRecordSize, false);
-    endRecord.thisDisk = Le16(record + 4);
-    endRecord.directoryDisk = Le16(record + 6);
-    endRecord.entriesOnThisDisk = Le16(record + 8);
-    endRecord.totalEntries = Le16(record + 10);
-    endRecord.directorySize = Le32(record + 12);
-    endRecord.directoryOffset = Le32(record + 16);
-    endRecord.commentLength = Le16(record + 20);
+    endRecord = ParseEndRecord(record);
 
     storage.currentVolume = endRecord.thisDisk;
     storage.lastVolume = endRecord.thisDisk;

@@ -44,6 +44,11 @@ class CentralDirectory {
         uint64_t rangeLimit = UINT64_MAX;
     };
 
+    // The fields of an end record, from its kEndRecordSize bytes (signature first):
+    // the one reading of the record, for the reader and for an update that fetches
+    // the directory by itself.
+    static EndRecord ParseEndRecord(const unsigned char* record);
+
     void Reset();
     // Finds and reads the end record, then the directory; raises on any mismatch.
     void Read(ArchiveStorage& storage, int openSpanning);

@@ -18,6 +18,7 @@
 #include "net/manifest.h"
 #include "install/changed_files.h"
 #include "release/file_list.h"
+#include "release/package_limits.h"
 #include "release/release_signature.h"
 #include "cvztool/file_list_builder.h"
 #include "cvztool/package_writer.h"
@@ -333,6 +334,10 @@ PublishedRelease Publish(const ReleaseOptions& options) {
         Refuse(e.what());
     }
     file_list::FileList list = CheckWithInstallerReader(package.path().string(), version, packed.files + packed.folders);
+    // The installer stops a download past this bound.
+    if (list.packageSize > package_limits::kLargestPackageBytes)
+        Refuse("the package takes " + std::to_string(list.packageSize) + " bytes, more than an installer downloads (" +
+               std::to_string(package_limits::kLargestPackageBytes) + ")");
 
     std::string signedLines, listText;
     try {

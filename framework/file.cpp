@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/time.h>
 #include <unistd.h>
 #include <climits>
@@ -69,6 +70,20 @@ FILETIME TimeToFileTime(time_t t) {
 File::File() : handle_(INVALID_HANDLE_VALUE) {}
 File::~File() { Abort(); }
 
+File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+    other.handle_ = INVALID_HANDLE_VALUE;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Abort();
+        handle_ = other.handle_;
+        path_ = std::move(other.path_);
+        other.handle_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+}
+
 void File::Open(const std::string& path, unsigned flags) {
     Abort();
     path_ = path;
@@ -126,6 +141,14 @@ uint64_t File::Seek(int64_t offset, SeekOrigin origin) {
 
 uint64_t File::GetPosition() { return Seek(0, current); }
 
+void File::Truncate() {
+    if (!SetEndOfFile(handle_)) ThrowLastError();
+}
+
+void File::Flush() {
+    if (!FlushFileBuffers(handle_)) ThrowLastError();
+}
+
 uint64_t File::GetLength() {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handle_, &size)) ThrowLastError();
@@ -179,6 +202,12 @@ bool RemoveFile(const std::string& path) {
 bool RemoveFolder(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RetryWhileHeld([&] { return RemoveDirectoryA(path.c_str()) != 0; });
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return UINT64_MAX;
+    return available.QuadPart;
 }
 
 bool Rename(const std::string& from, const std::string& to) {
@@ -237,6 +266,18 @@ int CauseFromErrno(int error) {
 
 File::File() : fd_(-1) {}
 File::~File() { Abort(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Abort();
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
 
 void File::Open(const std::string& path, unsigned flags) {
     Abort();
@@ -319,6 +360,15 @@ uint64_t File::Seek(int64_t offset, SeekOrigin origin) {
 
 uint64_t File::GetPosition() { return Seek(0, current); }
 
+void File::Truncate() {
+    off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0 || ::ftruncate(fd_, at) != 0) ThrowLastError();
+}
+
+void File::Flush() {
+    if (::fsync(fd_) != 0) ThrowLastError();
+}
+
 uint64_t File::GetLength() {
     struct stat st;
     if (fstat(fd_, &st) != 0) ThrowLastError();
@@ -377,6 +427,12 @@ bool RemoveFile(const std::string& path) {
 
 bool RemoveFolder(const std::string& path) {
     return RetryWhileHeld([&] { return rmdir(NativePath(path).c_str()) == 0; });
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+    struct statvfs volume;
+    if (statvfs(NativePath(folder).c_str(), &volume) != 0) return UINT64_MAX;
+    return static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
 }
 
 bool Rename(const std::string& from, const std::string& to) {

@@ -25,6 +25,10 @@ class File {
     ~File();
     File(const File&) = delete;
     File& operator=(const File&) = delete;
+    // The open file moves with the object: whoever checked its bytes can hand the
+    // very handle on to whoever reads them next.
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
 
     // Throws FileException when the file cannot be opened.
     void Open(const std::string& path, unsigned flags);
@@ -38,6 +42,11 @@ class File {
     uint64_t Seek(int64_t offset, SeekOrigin origin);
     uint64_t GetPosition();
     uint64_t GetLength();
+    // Ends the file at the current position.
+    void Truncate();
+    // Puts what was written on the disk itself, not only in the system's cache: a
+    // power cut after this keeps it.
+    void Flush();
     void Close();
     // Closes without throwing, for clean-up after a failure.
     void Abort();
@@ -71,6 +80,10 @@ bool CreateFolder(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Removes an empty folder.
 bool RemoveFolder(const std::string& path);
+// The bytes a user may still write on the volume that holds `folder`; the largest
+// value when it cannot be told, so that a question left open stops nothing.
+uint64_t FreeBytes(const std::string& folder);
+
 // Gives a file or folder another name in the same volume. A file replaces one of
 // that name (and is on the disk under the new name when this returns); a folder
 // never replaces anything.

@@ -12,10 +12,9 @@
 #include "install/process_finder.h"
 #include "install/running_copy.h"
 #include "net/manifest_client.h"
-#include "net/server_address.h"
 #include "release/release_signature.h"
-#include "release/rollout.h"
-#include "release/rollout_id.h"
+#include "initvl2/rollout.h"
+#include "initvl2/rollout_id.h"
 #include "setup_ui/setup_dialog.h"
 
 namespace {
@@ -102,26 +101,18 @@ BOOL SetupApp::InitInstance() {
             break;
     }
 
-    OfferedRelease chosen = outcome.action == startup_decision::Action::InstallFallback ? manifest.fallback
-                                                                                       : ManifestRelease(manifest);
     bool fresh = installedVersion.empty();
     install::RunRequest request;
     request.mode = fresh ? install::RunMode::FreshInstall : install::RunMode::Update;
     request.installRoot = installRoot;
     request.installedVersion = installedVersion;
-    request.version = chosen.version;
-    request.downloadUrl = chosen.downloadUrl;
-    request.sha256 = chosen.sha256;
-    // The file list is the manifest's own release's: a fallback is fetched whole. So
-    // is a release whose list an https file server names in plain HTTP: the list
-    // would tell everyone on the way what is installed.
-    if (outcome.action == startup_decision::Action::InstallRelease &&
-        server_address::IsUsableDownloadUrl(manifest.fileListUrl, VL2_FILE_SERVER))
-        request.fileListUrl = manifest.fileListUrl;
+    request.release = outcome.release;
+    request.fileListUrl = outcome.fileListUrl;
 
-    std::string prefix = version_text::Prefix(request.version);
-    CreateFolderTree(installRoot, prefix);
-    if (fresh) WriteWidgetDefaults(installRoot, prefix);
+    // The version's own folders are made in the run's staging and move with it; here
+    // only the folders every version shares.
+    CreateProductFolders(installRoot);
+    if (fresh) WriteWidgetDefaults(installRoot, version_text::Prefix(request.release.version));
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);
@@ -148,7 +139,7 @@ void SetupApp::RunUpdate(install::SetupRunner& runner) {
     // Nobody is asked anything and nothing is shown: the run moves on as its
     // workers report, and ends by itself.
     runner.Begin();
-    while (runner.Phase() != install::RunPhase::Ended) {
+    while (!runner.HasEnded()) {
         runner.WaitForWork(kUpdateTickMilliseconds);
         runner.Poll();
     }

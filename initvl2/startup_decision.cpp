@@ -7,13 +7,25 @@ namespace startup_decision {
 
 namespace {
 
-Outcome Do(Action action) { return {action, CheckFailure::None}; }
-Outcome CannotCheck(CheckFailure failure) { return {Action::CannotCheck, failure}; }
+Outcome Do(Action action) {
+    Outcome outcome;
+    outcome.action = action;
+    return outcome;
+}
+
+Outcome CannotCheck(CheckFailure failure) {
+    Outcome outcome;
+    outcome.failure = failure;
+    return outcome;
+}
 
 // Only a release the vendor signed is downloaded: one that anyone on the way could
 // have written counts as an answer that could not be used.
 Outcome InstallIfSigned(const OfferedRelease& release, Action install, const Questions& questions) {
-    return questions.isSigned(release) ? Do(install) : CannotCheck(CheckFailure::UnusableAnswer);
+    if (!questions.isSigned(release)) return CannotCheck(CheckFailure::UnusableAnswer);
+    Outcome outcome = Do(install);
+    outcome.release = release;
+    return outcome;
 }
 
 }  // namespace
@@ -39,7 +51,13 @@ Outcome Decide(const std::string& installedVersion, ManifestAnswer answer, const
 
     int percentage = RolloutPercentage(manifest);
     bool takesRelease = percentage >= kEveryMachine || (percentage > 0 && questions.takesPartialRelease(percentage));
-    if (takesRelease) return InstallIfSigned(ManifestRelease(manifest), Action::InstallRelease, questions);
+    if (takesRelease) {
+        Outcome outcome = InstallIfSigned(ManifestRelease(manifest), Action::InstallRelease, questions);
+        if (outcome.action == Action::InstallRelease && installed &&
+            server_address::IsUsableDownloadUrl(manifest.fileListUrl, fileServer))
+            outcome.fileListUrl = manifest.fileListUrl;
+        return outcome;
+    }
 
     if (!HasFallback(manifest)) {
         // Held back with nothing else offered: the installed suite goes on; a fresh

@@ -33,6 +33,13 @@ enum class CheckFailure { None, NoConnection, NoAnswer, UnusableAnswer };
 struct Outcome {
     Action action = Action::CannotCheck;
     CheckFailure failure = CheckFailure::None;
+    // With InstallRelease or InstallFallback: the release to install, signed.
+    OfferedRelease release;
+    // Its signed file list, when an update may build from it: only the manifest's own
+    // release has one (a fallback comes whole), and an https file server's list is
+    // fetched only over https (the list would tell everyone on the way what is
+    // installed). "" otherwise.
+    std::string fileListUrl;
 };
 
 // What costs something to find out (the registry and a digest, a signature check),

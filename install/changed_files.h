@@ -1,11 +1,16 @@
 // An update that fetches only what changed. With the release's signed file list,
-// the new version folder is built from the installed one: every listed file the
-// installed folder holds with the same content is copied, and only the other
-// entries are fetched out of the full package on the server, by byte ranges,
-// into a file of the package's size at their own offsets, so that the package
-// reader extracts them as it extracts a whole package. Every file of the new
-// folder is then checked against the list. Nothing extra is built per old version:
-// the package and its list are all the server holds.
+// the new version is built in the run's staging from the installed one: every
+// listed file the installed folder holds with the same content is copied, and only
+// the other entries are fetched out of the full package on the server, by byte
+// ranges, into a file of the package's size at their own offsets, so that the
+// package reader extracts them as it extracts a whole package. Nothing extra is
+// built per old version: the package and its list are all the server holds.
+//
+// Until every file is checked against the signed list, what the server sent is not
+// trusted to shape anything: the directory's kinds and sizes must agree with the
+// list before a byte is written, no attribute of it is taken (files and folders stay
+// plain), and the new folder is given its version's name by the caller only after
+// this has said Built.
 #pragma once
 
 #include <cstdint>
@@ -14,24 +19,17 @@
 #include <string>
 #include <vector>
 
+#include "framework/worker.h"
+#include "net/file_fetch.h"
 #include "release/file_list.h"
 
 class ArchiveReader;
 
 namespace install {
 
-// The package on the server, as byte ranges.
-class PackageRanges {
- public:
-    // No range asked for is longer than this, so that none is held whole in memory:
-    // an entry may be hundreds of megabytes.
-    static constexpr uint64_t kLargestRange = 4u << 20;
-
-    virtual ~PackageRanges() = default;
-    // The bytes from `first` to `last`, both included; false when they cannot be
-    // had exactly (no answer, a short one, a server that sends the whole file).
-    virtual bool Fetch(uint64_t first, uint64_t last, std::string& bytes) = 0;
-};
+// No range asked for is longer than this, so that none is held whole in memory: an
+// entry may be hundreds of megabytes.
+constexpr uint64_t kLargestRange = 4u << 20;
 
 struct ByteRange {
     uint64_t first;
@@ -65,17 +63,29 @@ struct ChangeSummary {
     uint64_t bytesFetched = 0;   // everything asked of the server, the list included
 };
 
-// Told the bytes fetched so far and, once known, how many will be in all (0 before).
-using FetchedBytes = std::function<void(uint64_t fetched, uint64_t toFetch)>;
+// How building a version from what changed ended.
+enum class ChangesOutcome {
+    Built,     // the new folder is whole, and every file in it is the listed one
+    Doubt,     // the server's answers are not the listed package's: fetch the whole package instead
+    Stopped,   // the stop request came first
+    DiskFull,  // there is no room for the new folder
+};
 
-// Builds `newFolder` as the release of `list` from `installedFolder` and ranges of
-// the package (see above), using `scratchPackage` for the fetched parts and
-// deleting it afterwards. `summary.bytesFetched` starts from what the caller has
-// already fetched (the list). False, with the new folder possibly half built (a
-// whole package extracted over it puts it right), on any doubt.
-bool BuildFromChanges(const file_list::FileList& list, const std::string& installedFolder,
-                      const std::string& newFolder, const std::string& scratchPackage, PackageRanges& package,
-                      const FetchedBytes& progress, ChangeSummary& summary);
+struct ChangesJob {
+    file_list::FileList list;     // verified: its signature and release checked
+    std::string installedFolder;  // only ever read
+    std::string newFolder;        // an empty folder of the run's staging
+    std::string scratchPackage;   // a file of the run's staging, deleted at the end
+    std::string packageUrl;
+    // The room left on the new folder's disk; when empty, the file system is asked.
+    std::function<uint64_t()> roomOnDisk;
+};
+
+// Builds `job.newFolder` as the release of `job.list` (see above). Progress counts
+// the bytes fetched as they arrive and, once known, how many will be in all;
+// `summary.bytesFetched` starts from what the caller has already fetched (the list).
+ChangesOutcome BuildFromChanges(const ChangesJob& job, file_fetch::Fetcher& server, const StopRequest& stop,
+                                WorkProgress& progress, ChangeSummary& summary);
 
 // What an update from a release with `installed` costs when the new release is
 // `list` and its package's entries lie at `extents` (by list name): the files it

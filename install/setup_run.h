@@ -4,15 +4,18 @@
 // the system itself, so that every rule of an install is a value in, a value out.
 // The window draws what it says, and an update runs it with no window at all.
 //
-// An install is all or nothing: nothing is recorded until the version folder is
-// whole and matches the signed package, and the running suite is asked to quit
-// only then, for the switch alone. Any failure before that point leaves the
-// installed suite as it was: an update makes sure it runs and says nothing (the
-// user started the suite, not an installer, and the next start tries again); a
-// fresh install says what went wrong. Either way the program ends.
+// An install is all or nothing: the new version is built in the run's staging, and
+// only once it is whole and matches what the vendor signed does it get its version
+// folder's name; the running suite is asked to quit only then, for the switch
+// alone. Any failure before that point leaves the installed suite as it was: an
+// update makes sure it runs and says nothing (the user started the suite, not an
+// installer, and the next start tries again); a fresh install says what went wrong.
 #pragma once
 
+#include "install/changed_files.h"
 #include "install/progress_display.h"
+#include "install/unpack_package.h"
+#include "net/package_download.h"
 
 namespace install {
 
@@ -20,49 +23,65 @@ enum class RunMode { FreshInstall, Update };
 
 enum class RunPhase {
     AwaitingTerms,    // fresh install: the terms are shown, nothing has been fetched
-    FetchingChanges,  // update: the new folder is built from the installed one and what changed
-    Downloading,      // the package is on its way into the version's TEMP folder
-    Unpacking,       // the package is checked against its signed digest, then extracted
-    AwaitingFinish,  // fresh install: the version folder is whole; Finish installs it
-    Installing,      // the running suite is asked to quit and the install sequence runs
-    Ended,           // nothing is left to do: the program ends
+    FetchingChanges,  // update: the new version is built from the installed one and what changed
+    Downloading,      // the package is on its way into the staging
+    Unpacking,        // the package is checked against its signed digest, then extracted into the staging
+    AwaitingFinish,   // fresh install: the new version is whole; Finish installs it
+    Installing,       // the switch: the version folder named, the suite asked to quit, the records written
+    Installed,        // ended: the new version is recorded and its suite started
+    Declined,         // ended: the terms were declined; the date is recorded
+    GaveUp,           // ended: nothing was recorded; an update leaves the installed suite running
 };
+//   AwaitingTerms   --accepted--> Downloading        --declined--> Declined
+//   FetchingChanges --built--> Installing           --doubt, stall, no thread--> Downloading
+//                   --disk full, or the worker will not stop--> GaveUp
+//   Downloading     --complete--> Unpacking          --anything else, 60 s without a byte--> GaveUp
+//   Unpacking       --completed--> AwaitingFinish (fresh) or Installing (update)
+//                   --a resumed package that is not the signed one--> Downloading, once, from nothing
+//                   --anything else--> GaveUp
+//   AwaitingFinish  --Finish--> Installing
+//   Installing      --installed--> Installed         --the folder could not be named--> GaveUp
+// A worker that cannot be started ends the run (GaveUp) where it is needed.
+
+bool HasEnded(RunPhase phase);
 
 // What the driver of the run does at once, before the next event.
 enum class RunAction {
     None,
-    StartChanges,         // build the new folder from the installed one and the changed files
-    StartDownload,        // (stop fetching changes, then) fetch the package into the version's TEMP folder
-    StartUnpacking,       // check the package against its signed digest, then extract it
-    StartInstalledSuite,  // update: the suite was not running and the update takes a while
-    Install,              // ask the running suite to quit, then the install sequence
-    GiveUp,               // stop the transfer, delete the package; see RunStep
-    RecordDecline,        // store the date the terms were declined
+    StartChanges,    // build the new version in the staging from the installed one and the changed files
+    StartDownload,   // (stop building from the changes, then) fetch the package into the staging
+    StartUnpacking,  // check the package against its signed digest, then extract it into the staging
+    Install,         // the switch (see RunPhase::Installing)
+    GiveUp,          // stop every worker and empty the staging; see RunStep
+    RecordDecline,   // store the date the terms were declined
 };
 
 // What a fresh install tells the user as it ends: why it gave up, or that the
 // install completed without a new uninstaller.
-enum class RunMessage { None, DownloadFailed, NotVerified, UnpackFailed, WorkerNotStarted, UninstallerNotWritten };
-
-// How the check and extraction of the package ended.
-enum class UnpackOutcome {
-    Completed,    // every entry extracted whole from the signed package
-    NotVerified,  // the package is not the one the vendor signed: nothing was extracted
-    Failed,       // a damaged or hostile package, or an entry that could not be written
+enum class RunMessage {
+    None,
+    DownloadFailed,
+    NotVerified,
+    UnpackFailed,
+    DiskFull,
+    WorkerNotStarted,
+    UninstallerNotWritten,
 };
 
 struct RunStep {
     RunAction action = RunAction::None;
     // In a fresh install: what to tell the user before the program ends.
     RunMessage message = RunMessage::None;
-    // With GiveUp in an update: start the installed suite, unless it runs.
+    // Start the installed suite (an update's, unless it runs): decided here alone.
     bool startInstalledSuite = false;
+    // With StartDownload: keep nothing of an earlier download of the package.
+    bool downloadFromNothing = false;
 };
 
 class SetupRun {
  public:
-    // A download that delivers nothing for this long has failed, whatever the
-    // download service thinks: a server that stops sending may hold it for minutes.
+    // A download that delivers nothing for this long has failed, whatever the server
+    // holds it open for.
     static constexpr unsigned kStalledDownloadMilliseconds = 60000;
     // An update that has not reached the switch after this long starts the
     // installed suite, when it was not running, so that a slow connection never
@@ -79,18 +98,23 @@ class SetupRun {
     RunStep DeclineTerms();
     // The download or unpacking thread could not be started.
     RunStep WorkerNotStarted();
-    // Bytes fetched of the changes so far and, once known, in all (0 before).
+    // A worker asked to stop did not end within its bound: nothing else may write
+    // while it might, so the run ends.
+    RunStep WorkerDidNotStop();
+    // Bytes fetched so far and, once known, in all (0 before), counted as they arrive.
     void ChangesProgress(unsigned long long fetched, unsigned long long total);
-    // `whole`: the new folder is complete and every file is the listed one.
-    RunStep ChangesEnded(bool whole);
+    RunStep ChangesEnded(ChangesOutcome outcome);
     // Byte counts so far; a total of 0 is unknown.
     void DownloadProgress(unsigned long long received, unsigned long long total);
-    RunStep DownloadEnded(bool whole);
+    // `resumed`: the download went on from bytes an earlier attempt kept.
+    RunStep DownloadEnded(DownloadOutcome outcome, bool resumed);
     void UnpackProgress(int done, int count);
     RunStep UnpackEnded(UnpackOutcome outcome);
     RunStep Finish();
-    // The install sequence has run and started the new suite; the old uninstaller
-    // and its entry were kept when the new one could not be written.
+    // The version folder could not be given its name: nothing was recorded.
+    RunStep NotPlaced();
+    // The switch is done and the new suite started; the old uninstaller and its
+    // entry were kept when the new one could not be written.
     RunStep Installed(bool uninstallerWritten);
     RunStep Tick(unsigned elapsedMilliseconds);
 
@@ -102,7 +126,7 @@ class SetupRun {
  private:
     RunStep GiveUp(RunMessage message);
     // Any doubt about the changes: the whole package, as if they had not been offered.
-    RunStep DownloadWholePackage();
+    RunStep DownloadWholePackage(bool fromNothing);
     void TakeBytes(unsigned long long count, unsigned long long total);
 
     const RunMode mode_;
@@ -110,6 +134,8 @@ class SetupRun {
     RunPhase phase_;
     bool suiteRunning_;
     bool suiteStarted_ = false;
+    bool resumedDownload_ = false;
+    bool downloadedAgain_ = false;
     unsigned sinceBegin_ = 0;
     unsigned sinceLastBytes_ = 0;
     unsigned long long received_ = 0;

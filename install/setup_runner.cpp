@@ -5,9 +5,14 @@
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "framework/file.h"
+#include "framework/scoped.h"
 #include "framework/text.h"
+#include "install/folder_removal.h"
 #include "install/install_sequence.h"
+#include "install/staging.h"
 #include "install/suite_quit.h"
+#include "net/http_text_client.h"
+#include "release/package_limits.h"
 
 namespace install {
 
@@ -20,10 +25,19 @@ bool ChangesOffered(const RunRequest& request) {
            file_system::IsFolder(install_paths::VersionFolder(request.installRoot, request.installedVersion));
 }
 
+std::string NameIn(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
 }  // namespace
 
 SetupRunner::SetupRunner(const RunRequest& request)
-    : request_(request), run_(request.mode, SuiteRuns(), ChangesOffered(request)), lastPoll_(GetTickCount()) {}
+    : request_(request),
+      staging_(install_paths::StagingFolder(request.installRoot)),
+      stagedPackage_(install_paths::StagedPackagePath(request.installRoot, request.release.sha256)),
+      run_(request.mode, SuiteRuns(), ChangesOffered(request)),
+      changes_(ChangesResult()),
+      download_(DownloadResult()),
+      unpack_(UnpackOutcome::Failed),
+      lastPoll_(GetTickCount()) {}
 
 bool SetupRunner::SuiteRuns() const { return FindWindowA(suite::kWindowClass, nullptr) != nullptr; }
 
@@ -37,18 +51,20 @@ void SetupRunner::Poll() {
     unsigned elapsed = now - lastPoll_;
     lastPoll_ = now;
     if (run_.Phase() == RunPhase::FetchingChanges && changes_.IsRunning()) {
-        uint64_t fetched = 0, toFetch = 0;
-        changes_.Progress(fetched, toFetch);
-        run_.ChangesProgress(fetched, toFetch);
-        if (changes_.HasEnded()) Carry(run_.ChangesEnded(changes_.Finish()));
+        run_.ChangesProgress(changes_.Done(), changes_.Total());
+        if (changes_.HasEnded()) {
+            ChangesResult result = changes_.Finish();
+            listedPackageSize_ = result.packageSize;
+            Carry(run_.ChangesEnded(result.outcome));
+        }
     } else if (run_.Phase() == RunPhase::Downloading && download_.IsRunning()) {
-        DownloadProgress progress = download_.Progress();
-        run_.DownloadProgress(progress.received, progress.total);
-        if (download_.HasEnded()) Carry(run_.DownloadEnded(!download_.Finish().empty()));
+        run_.DownloadProgress(download_.Done(), download_.Total());
+        if (download_.HasEnded()) {
+            DownloadResult result = download_.Finish();
+            Carry(run_.DownloadEnded(result.outcome, result.resumed));
+        }
     } else if (run_.Phase() == RunPhase::Unpacking && unpack_.IsRunning()) {
-        int done = 0, count = -1;
-        unpack_.Progress(done, count);
-        run_.UnpackProgress(done, count);
+        run_.UnpackProgress(static_cast<int>(unpack_.Done()), unpack_.Total() ? static_cast<int>(unpack_.Total()) : -1);
         if (unpack_.HasEnded()) Carry(run_.UnpackEnded(unpack_.Finish()));
     }
     Carry(run_.Tick(elapsed));
@@ -75,82 +91,147 @@ void SetupRunner::Carry(const RunStep& step) {
             StartChanges();
             break;
         case RunAction::StartDownload:
-            StartDownload();
+            StartDownload(step.downloadFromNothing);
             break;
         case RunAction::StartUnpacking:
             StartUnpacking();
-            break;
-        case RunAction::StartInstalledSuite:
-            LaunchSuite(request_.installRoot, request_.installedVersion);
             break;
         case RunAction::Install:
             Install();
             break;
         case RunAction::GiveUp:
-            GiveUp(step);
+            GiveUp();
             break;
         case RunAction::RecordDecline:
             WriteSetting(SettingKind::AxCancel, "", text::Trim(TodayAsDigits()));
             break;
     }
+    if (step.startInstalledSuite) StartInstalledSuite();
+}
+
+void SetupRunner::EmptyStaging() const {
+    // An earlier run's leftovers (a half-built version, a package that was checked,
+    // a folder that was replaced) go before anything is built; only a download this
+    // run may finish stays. What cannot be removed now is passed by and tried again
+    // by the next run.
+    WIN32_FIND_DATAA found;
+    ScopedFindHandle search(FindFirstFileA((staging_ + "\\*").c_str(), &found));
+    if (!search) return;
+    std::string keep = NameIn(stagedPackage_);
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == ".." || name == keep) continue;
+        std::string path = staging_ + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveFolderTree(path);
+        else
+            file_system::RemoveFile(path);
+    } while (FindNextFileA(search.Get(), &found));
+}
+
+bool SetupRunner::NewTree() {
+    if (!stagingEmptied_) {
+        file_system::CreateFolder(staging_);
+        EmptyStaging();
+        stagingEmptied_ = true;
+    }
+    // What an abandoned attempt of this run built stays where it is, out of the way.
+    tree_ = UnusedPath(staging_, "new");
+    return MakeVersionTree(tree_);
 }
 
 void SetupRunner::StartChanges() {
-    const std::string& installRoot = request_.installRoot;
+    if (!NewTree()) {
+        Carry(run_.WorkerNotStarted());
+        return;
+    }
     ChangesRequest changes;
     changes.fileListUrl = request_.fileListUrl;
-    changes.packageUrl = request_.downloadUrl;
-    changes.version = request_.version;
-    changes.sha256 = request_.sha256;
-    changes.installedFolder = install_paths::VersionFolder(installRoot, request_.installedVersion);
-    changes.newFolder = install_paths::VersionFolder(installRoot, request_.version);
-    // Not the package's own name: a whole download may follow while a stalled job
-    // still holds its file.
-    changes.scratchPackage = install_paths::PackagePath(installRoot, request_.version) + ".ranges";
-    CreateDirectoryA((changes.newFolder + "\\TEMP").c_str(), nullptr);
-    if (!changes_.Start(changes)) Carry(run_.WorkerNotStarted());
+    changes.packageUrl = request_.release.downloadUrl;
+    changes.version = request_.release.version;
+    changes.sha256 = request_.release.sha256;
+    changes.installedFolder = install_paths::VersionFolder(request_.installRoot, request_.installedVersion);
+    changes.newFolder = tree_;
+    changes.scratchPackage = UnusedPath(staging_, "ranges.cvz");
+    if (!changes_.Start([changes](const StopRequest& stop, WorkProgress& progress) {
+            return FetchChanges(changes, stop, progress);
+        }))
+        Carry(run_.WorkerNotStarted());
 }
 
-void SetupRunner::StartDownload() {
-    // Any doubt about the changes ends them: the whole package is fetched instead.
-    if (changes_.IsRunning()) changes_.Abandon();
-    const std::string& installRoot = request_.installRoot;
-    // The tree was made for the version's first four characters; a longer version
-    // text downloads into a folder of its own, which has to exist first.
-    std::string versionFolder = install_paths::VersionFolder(installRoot, request_.version);
-    CreateDirectoryA(versionFolder.c_str(), nullptr);
-    CreateDirectoryA((versionFolder + "\\TEMP").c_str(), nullptr);
-    std::string target = install_paths::PackagePath(installRoot, request_.version);
-    DeleteFileA(target.c_str());  // a left-over of an earlier attempt
-    if (!download_.Start(request_.downloadUrl, target)) Carry(run_.WorkerNotStarted());
+bool SetupRunner::StopChanges() {
+    if (!changes_.IsRunning()) return true;
+    if (!changes_.Stop()) return false;
+    listedPackageSize_ = changes_.Finish().packageSize;
+    return true;
+}
+
+void SetupRunner::StartDownload(bool fromNothing) {
+    // Any doubt about the changes ends them, and nothing else writes until they have
+    // ended: the whole package is then built in a folder of its own.
+    if (!StopChanges()) {
+        Carry(run_.WorkerDidNotStop());
+        return;
+    }
+    if (!NewTree()) {
+        Carry(run_.WorkerNotStarted());
+        return;
+    }
+    DownloadRequest download;
+    download.url = request_.release.downloadUrl;
+    download.targetPath = stagedPackage_;
+    download.expectedSize = listedPackageSize_;
+    download.largestSize = package_limits::kLargestPackageBytes;
+    download.resume = !fromNothing;
+    if (!download_.Start([download](const StopRequest& stop, WorkProgress& progress) {
+            HttpTextClient server;
+            return DownloadPackage(server, download, stop, progress);
+        }))
+        Carry(run_.WorkerNotStarted());
 }
 
 void SetupRunner::StartUnpacking() {
-    std::string package = install_paths::PackagePath(request_.installRoot, request_.version);
-    std::string folder = install_paths::VersionFolder(request_.installRoot, request_.version);
-    if (!unpack_.Start(package, request_.sha256, folder)) Carry(run_.WorkerNotStarted());
+    UnpackJob job;
+    job.packagePath = stagedPackage_;
+    job.sha256Text = request_.release.sha256;
+    job.targetFolder = tree_;
+    if (!unpack_.Start(
+            [job](const StopRequest& stop, WorkProgress& progress) { return UnpackSignedPackage(job, stop, progress); }))
+        Carry(run_.WorkerNotStarted());
 }
 
 void SetupRunner::Install() {
-    // The new version folder is whole and verified: only now is the running suite
-    // asked to quit, for the switch alone.
-    // A suite that allows one instance must not see its predecessor.
+    // The new version is whole and verified in the staging: only now does it get its
+    // version folder's name, and only then is the running suite asked to quit, for
+    // the switch alone. A suite that allows one instance must not see its predecessor.
+    std::string versionFolder = install_paths::VersionFolder(request_.installRoot, request_.release.version);
+    if (!PlaceVersionFolder(tree_, versionFolder, staging_)) {
+        Carry(run_.NotPlaced());
+        return;
+    }
     AskSuiteToQuit();
     InstallRequest install;
     install.installRoot = request_.installRoot;
-    install.version = request_.version;
+    install.version = request_.release.version;
     install.variant = request_.mode == RunMode::Update ? InstallVariant::Update : InstallVariant::Fresh;
     InstallCallbacks callbacks;
     callbacks.shortcutFailed = [this](const ShortcutResult& failure) { shortcutFailures_.push_back(failure); };
     InstallOutcome outcome = RunInstallSequence(install, callbacks);
     Carry(run_.Installed(outcome == InstallOutcome::Completed));
+    // What the switch moved aside, the package it no longer needs: the staging has
+    // served.
+    RemoveFolderTree(staging_);
 }
 
-void SetupRunner::GiveUp(const RunStep& step) {
-    if (changes_.IsRunning()) changes_.Abandon();
-    if (download_.IsRunning()) download_.Abandon();
-    file_system::RemoveFile(install_paths::PackagePath(request_.installRoot, request_.version));
-    if (step.startInstalledSuite && !SuiteRuns()) LaunchSuite(request_.installRoot, request_.installedVersion);
+void SetupRunner::GiveUp() {
+    // Every writer ends before the staging is emptied; one that will not end is left
+    // to the end of the program, which follows at once.
+    bool stopped = changes_.Stop() & download_.Stop() & unpack_.Stop();
+    if (stopped) EmptyStaging();
+}
+
+void SetupRunner::StartInstalledSuite() const {
+    if (!SuiteRuns()) LaunchSuite(request_.installRoot, request_.installedVersion);
 }
 
 }  // namespace install

@@ -1,8 +1,8 @@
-// Drives the install run on this system: carries out what the run asks for
-// (threads for the download and the unpacking, the quit request, the install
-// sequence, starting the installed suite) and feeds the run what they report and
-// the time passed. The setup window calls it from its timer and forwards the
-// user's answers; an update calls it from a plain wait, with no window at all.
+// Drives the install run on this system: carries out what the run asks for (the
+// workers that fetch the changes, download and unpack, the switch, starting the
+// installed suite) and feeds the run what they report and the time passed. The
+// setup window calls it from its timer and forwards the user's answers; an update
+// calls it from a plain wait, with no window at all.
 #pragma once
 
 #include <windows.h>
@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "install/changes_worker.h"
+#include "framework/worker.h"
 #include "install/setup_run.h"
 #include "install/shortcuts.h"
-#include "install/unpack_worker.h"
-#include "net/download_worker.h"
+#include "install/unpack_package.h"
+#include "install/update_changes.h"
+#include "net/manifest.h"
+#include "net/package_download.h"
 
 namespace install {
 
@@ -23,10 +25,8 @@ struct RunRequest {
     RunMode mode = RunMode::FreshInstall;
     std::string installRoot;
     std::string installedVersion;  // "" when nothing is installed
-    std::string version;           // the whole version text: it names the version folder
-    std::string downloadUrl;
-    std::string sha256;       // the package's signed digest, 64 hexadecimal digits
-    std::string fileListUrl;  // the release's signed file list; "" when the manifest names none
+    OfferedRelease release;        // the release to install, as start-up chose and checked it
+    std::string fileListUrl;       // its signed file list, when an update may build from it; else ""
 };
 
 class SetupRunner {
@@ -45,6 +45,7 @@ class SetupRunner {
     void WaitForWork(DWORD milliseconds) const;
 
     RunPhase Phase() const { return run_.Phase(); }
+    bool HasEnded() const { return install::HasEnded(run_.Phase()); }
     ProgressDisplay Display() const { return run_.Display(); }
     // What a fresh install tells the user as it ends.
     RunMessage Message() const { return message_; }
@@ -54,17 +55,29 @@ class SetupRunner {
  private:
     void Carry(const RunStep& step);
     void StartChanges();
-    void StartDownload();
+    void StartDownload(bool fromNothing);
     void StartUnpacking();
     void Install();
-    void GiveUp(const RunStep& step);
+    void GiveUp();
+    // Stops the worker that builds from the changes, if it runs; false when it did not end.
+    bool StopChanges();
+    // Empties the staging of everything but the package this run may finish downloading.
+    void EmptyStaging() const;
+    // A new folder of the staging for the version to be built in.
+    bool NewTree();
+    void StartInstalledSuite() const;
     bool SuiteRuns() const;
 
     const RunRequest request_;
+    const std::string staging_;
+    const std::string stagedPackage_;
     SetupRun run_;
-    ChangesWorker changes_;
-    DownloadWorker download_;
-    UnpackWorker unpack_;
+    Worker<ChangesResult> changes_;
+    Worker<DownloadResult> download_;
+    Worker<UnpackOutcome> unpack_;
+    bool stagingEmptied_ = false;
+    std::string tree_;
+    uint64_t listedPackageSize_ = 0;
     DWORD lastPoll_;
     RunMessage message_ = RunMessage::None;
     std::vector<ShortcutResult> shortcutFailures_;

@@ -2,28 +2,74 @@
 
 #include "archive/archive_reader.h"
 #include "framework/file.h"
+#include "release/release_signature.h"
 
 namespace install {
 
-UnpackResult UnpackPackage(ArchiveReader& reader, const std::string& packagePath, const std::string& targetFolder,
-                           const BeforeEntry& beforeEntry) {
-    UnpackResult result = UnpackResult::Completed;
+namespace {
+
+// Stops an extraction between two of its writes once the stop request has come.
+bool GoesOn(unsigned, unsigned, void* stop) { return !static_cast<const StopRequest*>(stop)->Requested(); }
+
+UnpackOutcome Unpack(const UnpackJob& job, const StopRequest& stop, WorkProgress& progress) {
+    File package;
     try {
-        reader.Close();
-        reader.Open(packagePath.c_str(), ArchiveReader::OpenExisting, 0);
+        // Nobody may write the package while it is checked and read: what the digest
+        // vouches for is what is unpacked.
+        package.Open(job.packagePath, File::modeRead | File::shareDenyWrite);
+    } catch (const FileException&) {
+        return UnpackOutcome::Failed;
+    }
+    std::string digest;
+    if (!release_signature::FileSha256(package, digest, &stop)) return stop.Requested() ? UnpackOutcome::Stopped
+                                                                                        : UnpackOutcome::Failed;
+    if (!release_signature::DigestMatches(digest, job.sha256Text)) return UnpackOutcome::NotVerified;
+
+    ArchiveReader reader;
+    try {
+        reader.Open(std::move(package));
         int count = reader.GetCount();
-        for (int i = 0; i < count && result == UnpackResult::Completed; ++i) {
-            if (beforeEntry) beforeEntry(i, count);
-            if (!reader.ExtractFile(i, targetFolder.c_str(), true, nullptr, nullptr, nullptr, 65535))
-                result = UnpackResult::EntryFailed;
+        uint64_t unpacked = 0;
+        for (int i = 0; i < count; ++i) {
+            ArchiveEntryInfo info;
+            if (reader.GetEntryInfo(i, info)) unpacked += info.uncompressedSize;
         }
+        uint64_t room = job.roomOnDisk ? job.roomOnDisk() : file_system::FreeBytes(job.targetFolder);
+        if (room < unpacked) {
+            reader.Close();
+            return UnpackOutcome::DiskFull;
+        }
+        progress.total = static_cast<uint64_t>(count);
+        for (int i = 0; i < count; ++i) {
+            if (stop.Requested()) {
+                reader.Close(true);
+                return UnpackOutcome::Stopped;
+            }
+            progress.done = static_cast<uint64_t>(i);
+            if (!reader.ExtractFile(i, job.targetFolder.c_str(), true, nullptr, GoesOn,
+                                    const_cast<void*>(static_cast<const void*>(&stop)))) {
+                reader.Close(true);
+                return stop.Requested() ? UnpackOutcome::Stopped : UnpackOutcome::Failed;
+            }
+        }
+        progress.done = static_cast<uint64_t>(count);
         reader.Close();
+    } catch (const FileException& e) {
+        reader.Close(true);
+        return e.cause == FileException::diskFull ? UnpackOutcome::DiskFull : UnpackOutcome::Failed;
     } catch (const Exception&) {
         reader.Close(true);
-        result = UnpackResult::ArchiveError;
+        return UnpackOutcome::Failed;
     }
-    file_system::RemoveFile(packagePath);
-    return result;
+    return UnpackOutcome::Completed;
+}
+
+}  // namespace
+
+UnpackOutcome UnpackSignedPackage(const UnpackJob& job, const StopRequest& stop, WorkProgress& progress) {
+    UnpackOutcome outcome = Unpack(job, stop, progress);
+    file_system::RemoveFile(job.packagePath);
+    return outcome;
 }
 
 }  // namespace install

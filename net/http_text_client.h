@@ -1,7 +1,14 @@
 // Fetches what the vendor's servers answer over HTTP or HTTPS with WinInet: the
-// update manifest and the install and removal reports as text, and the file list
-// and byte ranges of a package for an update that fetches only what changed. All
-// of it runs before or around the suite's start, so every wait is bounded.
+// update manifest, the file list and the install, removal and failed-start reports
+// as text, and packages (whole, resumed, or by byte ranges) streamed to a sink. All
+// of it runs before or around the suite's start, so every wait is bounded: a text
+// request ends at its deadline whatever its server does, and a file is read piece by
+// piece as it arrives, with the stop request looked at before every read and every
+// piece handed on (answer_reading holds those rules).
+//
+// Nothing comes from, or goes into, WinInet's cache: a forged manifest would
+// outlive the attack, a cached package would be read again by name, and a report a
+// cache answers never reaches the vendor.
 //
 // Over HTTPS the system checks the server's certificate and nothing waives a
 // problem: no flag ignores one, nobody is asked, nothing is tried again in plain
@@ -10,48 +17,45 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "framework/scoped.h"
+#include "framework/worker.h"
+#include "net/file_fetch.h"
 
-class HttpTextClient {
+class HttpTextClient : public file_fetch::Fetcher {
  public:
-    // Connect, send and receive limits; a server that accepts and never answers
-    // holds a fetch for about this long, not for WinInet's default minutes.
+    // Connect and send limits, and the longest wait for a piece of a text answer; a
+    // server that accepts and never answers holds a request for about this long.
     static constexpr unsigned kTimeoutMilliseconds = 4000;
-    // A body larger than this is not taken as text.
+    // A whole text request, from connecting to its last byte.
+    static constexpr unsigned kTextDeadlineMilliseconds = 10000;
+    // A text answer larger than this is not taken.
     static constexpr unsigned kMaxBodyBytes = 1u << 20;
-    // A range is asked for in pieces of at most this much, so that none takes much memory.
-    static constexpr uint64_t kMaxRangeBytes = 4u << 20;
     // A server that sends a request on further than this is treated as one that
     // does not answer.
     static constexpr unsigned kMaxRedirects = 5;
 
-    // How a request for part of a file was answered.
-    enum class RangeAnswer {
-        Partial,    // 206 with exactly the bytes asked for
-        WholeFile,  // the server ignores ranges and answered with the whole file
-        Failed,     // no answer, another status, or not the bytes asked for
-    };
-
     HttpTextClient();
-    ~HttpTextClient() = default;
+    ~HttpTextClient() override = default;
 
     void SetDefaultText(const std::string& text) { defaultText_ = text; }
 
     // The body of a response that carries a Content-Length (the status code is not
     // examined, except that a redirect is followed when it may be), up to its first
-    // zero byte; the default text when nothing was read.
+    // zero byte; the default text when nothing was read by the deadline.
     std::string Fetch(const std::string& url);
-    // The whole body of a 200 answer of at most `largest` bytes, zero bytes and all.
+    // The whole body of a 200 answer of at most `largest` bytes, zero bytes and all,
+    // by the deadline.
     bool FetchBody(const std::string& url, uint64_t largest, std::string& body);
-    // Bytes `first` to `last` (both included) of the file at `url`.
-    RangeAnswer FetchRange(const std::string& url, uint64_t first, uint64_t last, std::string& bytes);
+    file_fetch::Answer Fetch(const std::string& url, const file_fetch::Request& request, const StopRequest& stop,
+                             const file_fetch::AnswerBegins& begins, answer_reading::Sink& sink) override;
 
  private:
     // A request answered; its connection lives as long as it does. `location` is
     // where the answer came from.
-    struct Answer {
+    struct Reply {
         ScopedInternetHandle connection;
         ScopedInternetHandle request;
         std::string location;
@@ -59,10 +63,12 @@ class HttpTextClient {
     // A GET for `url` sent with `headers` ("" for none), and again wherever the
     // server sends it on as long as that may be followed; no request handle when
     // there is no answer to use.
-    Answer Ask(const std::string& url, const std::string& headers);
+    Reply Ask(const std::string& url, const std::string& headers, unsigned waitMilliseconds);
     // One GET; no request handle when it could not be sent (over HTTPS: when the
     // system refused the certificate).
-    Answer Send(const std::string& url, const std::string& headers);
+    Reply Send(const std::string& url, const std::string& headers, unsigned waitMilliseconds);
+    // A text request as Fetch and FetchBody make it, without their deadline.
+    bool ReadText(const std::string& url, bool needsOk, uint64_t largest, std::string& body);
 
     ScopedInternetHandle internet_;
     std::string defaultText_;

@@ -4,13 +4,13 @@
 
 #include "build_settings.h"
 #include "framework/file.h"
+#include "framework/worker.h"
 #include "release/gcrypt_owners.h"
 #include "net/manifest.h"
 #include "release/release_encoding.h"
 #include "release/release_key.h"
 
 using gcrypt_owners::BuildSexp;
-using gcrypt_owners::Digest;
 using gcrypt_owners::Sexp;
 
 namespace release_signature {
@@ -99,35 +99,64 @@ std::string Sha256(const std::string& bytes) {
     return digest;
 }
 
-bool FileSha256(const std::string& path, std::string& digest) {
-    if (!release_key::StartCryptoLibrary()) return false;
+Sha256Hasher::Sha256Hasher() : handle_(nullptr) {
     gcry_md_hd_t opened = nullptr;
-    if (gcry_md_open(&opened, GCRY_MD_SHA256, 0) != 0) return false;
-    Digest hash(opened);
+    if (release_key::StartCryptoLibrary() && gcry_md_open(&opened, GCRY_MD_SHA256, 0) == 0) handle_ = opened;
+}
+
+Sha256Hasher::~Sha256Hasher() {
+    if (handle_) gcry_md_close(static_cast<gcry_md_hd_t>(handle_));
+}
+
+void Sha256Hasher::Add(const void* bytes, size_t size) {
+    if (handle_ && size) gcry_md_write(static_cast<gcry_md_hd_t>(handle_), bytes, size);
+}
+
+std::string Sha256Hasher::Result() {
+    if (!handle_) return "";
+    const unsigned char* result = gcry_md_read(static_cast<gcry_md_hd_t>(handle_), GCRY_MD_SHA256);
+    return result ? std::string(reinterpret_cast<const char*>(result), kDigestSize) : std::string();
+}
+
+bool FileSha256(File& file, std::string& digest, const StopRequest* stop) {
+    Sha256Hasher hash;
+    if (!hash.Usable()) return false;
     std::vector<unsigned char> chunk(kReadChunk);
     try {
-        File file;
-        file.Open(path, File::modeRead | File::shareDenyWrite);
+        file.Seek(0, File::begin);
         for (;;) {
+            if (stop && stop->Requested()) return false;
             unsigned got = file.Read(chunk.data(), kReadChunk);
             if (got == 0) break;
-            gcry_md_write(hash.get(), chunk.data(), got);
+            hash.Add(chunk.data(), got);
         }
-        file.Close();
     } catch (const FileException&) {
         return false;
     }
-    const unsigned char* result = gcry_md_read(hash.get(), GCRY_MD_SHA256);
-    if (!result) return false;
-    digest.assign(reinterpret_cast<const char*>(result), kDigestSize);
+    std::string result = hash.Result();
+    if (result.empty()) return false;
+    digest = result;
     return true;
 }
 
+bool FileSha256(const std::string& path, std::string& digest) {
+    try {
+        File file;
+        file.Open(path, File::modeRead | File::shareDenyWrite);
+        return FileSha256(file, digest);
+    } catch (const FileException&) {
+        return false;
+    }
+}
+
+bool DigestMatches(const std::string& digest, const std::string& sha256Text) {
+    std::string expected;
+    return DecodeDigest(sha256Text, expected) && digest == expected;
+}
+
 bool FileMatchesDigest(const std::string& path, const std::string& sha256Text) {
-    std::string expected, actual;
-    if (!DecodeDigest(sha256Text, expected)) return false;
-    if (!FileSha256(path, actual)) return false;
-    return actual == expected;
+    std::string actual;
+    return FileSha256(path, actual) && DigestMatches(actual, sha256Text);
 }
 
 }  // namespace release_signature

@@ -15,6 +15,8 @@
 #include <string>
 
 struct OfferedRelease;
+class File;
+class StopRequest;
 
 namespace release_signature {
 
@@ -55,10 +57,35 @@ ReleaseCheck CheckRelease(const OfferedRelease& release);
 // The SHA-256 of `bytes`, 32 raw bytes; "" when the library cannot be started.
 std::string Sha256(const std::string& bytes);
 
+// The SHA-256 of bytes that come piece by piece (a file being copied, a package
+// being read), so that nothing is read twice to be hashed.
+class Sha256Hasher {
+ public:
+    Sha256Hasher();
+    ~Sha256Hasher();
+    Sha256Hasher(const Sha256Hasher&) = delete;
+    Sha256Hasher& operator=(const Sha256Hasher&) = delete;
+    // False when the library cannot be started: nothing can be hashed then.
+    bool Usable() const { return handle_ != nullptr; }
+    void Add(const void* bytes, size_t size);
+    // The 32 raw bytes of the digest of everything added; "" when not usable.
+    std::string Result();
+
+ private:
+    void* handle_;
+};
+
 // The SHA-256 of a file's contents as 32 raw bytes, read in chunks so that a large
 // package costs no memory. False, with `digest` unchanged, when the file cannot be
 // read or the library cannot be started.
 bool FileSha256(const std::string& path, std::string& digest);
+// The same through a file already open, from its first byte to its end; what is
+// hashed is then exactly what that handle reads afterwards. With `stop`, false as
+// soon as it is requested.
+bool FileSha256(File& file, std::string& digest, const StopRequest* stop = nullptr);
+
+// True only when `sha256Text` is 64 hexadecimal digits naming `digest` (32 raw bytes).
+bool DigestMatches(const std::string& digest, const std::string& sha256Text);
 
 // True only when `sha256Text` is 64 hexadecimal digits and the file's SHA-256 is
 // that digest. A file that cannot be read does not match.

@@ -138,7 +138,7 @@ void SetupDialog::PaintPage() {
 
 void SetupDialog::ShowRun() {
     if (ended_) return;
-    if (runner_.Phase() == RunPhase::Ended) {
+    if (runner_.HasEnded()) {
         EndRun();
         return;
     }

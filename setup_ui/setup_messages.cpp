@@ -22,6 +22,10 @@ void ShowRunMessage(HWND window, install::RunMessage message) {
             text = "Velmora 2.0 설치 파일의 압축을 풀 수 없습니다.\n"
                    "설치 파일이 손상되었을 수 있습니다. 설치를 처음부터 다시 시작해 주십시오.";
             break;
+        case install::RunMessage::DiskFull:
+            text = "디스크 공간이 부족하여 Velmora 2.0을 설치할 수 없습니다.\n"
+                   "디스크 공간을 확보한 후 설치를 다시 시작해 주십시오.";
+            break;
         case install::RunMessage::WorkerNotStarted:
             text = "THREAD 를 생성할 수 없습니다.";
             caption = "Velmora 업데이트";

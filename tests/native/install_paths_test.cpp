@@ -39,8 +39,9 @@ TEST_CASE(install_paths, commands_quote_the_program_path_so_a_blank_cannot_split
     CHECK_EQ(install_paths::AutoRunCommand("C:\\Program Files", "2.09"),
              std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\InitVL2.exe\""));
     CHECK_EQ(install_paths::UninstallCommand("C:\\Program Files"), std::string("\"C:\\Program Files\\Corvalen\\VL2Del.exe\""));
-    CHECK_EQ(install_paths::PackagePath("C:\\P", "2.01a"),
-             std::string("C:\\P\\Corvalen\\Velmora2\\2.01a\\TEMP\\2.01a.cvz"));
+    // One package, one staged file, however the manifest spells its digest.
+    CHECK_EQ(install_paths::StagedPackagePath("C:\\P", "00AB" + std::string(60, 'E')),
+             install_paths::StagedPackagePath("C:\\P", "00ab" + std::string(60, 'e')));
     CHECK_EQ(install_paths::LauncherPath("C:\\P", "2.01"), std::string("C:\\P\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"));
     CHECK_EQ(install_paths::UninstallerPath("C:\\P"), std::string("C:\\P\\Corvalen\\VL2Del.exe"));
 }
@@ -69,6 +70,8 @@ TEST_CASE(version_text, a_version_that_could_leave_the_product_folder_is_refused
     CHECK(!version_text::IsPlainFileName("2.0\t"));
     CHECK(!version_text::IsPlainFileName(" 2.0"));
     CHECK(!version_text::IsPlainFileName("2.0\x01"));
+    CHECK(!version_text::IsPlainFileName("2.01."));
+    CHECK(!version_text::IsPlainFileName("~staging"));
 }
 
 TEST_CASE(version_text, a_device_name_is_refused_in_any_case_alone_or_with_an_extension) {

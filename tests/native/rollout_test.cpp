@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/text.h"
-#include "release/rollout.h"
+#include "initvl2/rollout.h"
 #include "tests/check.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "release/rollout.h"
-#include "release/rollout_id.h"
+#include "initvl2/rollout.h"
+#include "initvl2/rollout_id.h"
 #include "tests/check.h"
 #include "tests/win32/test_support.h"
 

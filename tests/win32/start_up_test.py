@@ -42,7 +42,7 @@ class StartUpDecision(ServerTestCase):
         """Starts the installer and waits until `condition()` holds (the setup window
         then stays open for a person, or an update's download waits for a server
         that never answers, so the prefix is stopped afterwards)."""
-        for version in ("1.9", "2.01"):
+        for version in ("1.9", "2.01", "2.01a"):
             self.server.serve("/velmora2/files/%s.cvz" % version, Route(b"", silent=True))
         process = self.prefix.start([self.installer()])
         held = wait_until(condition, timeout)
@@ -60,6 +60,11 @@ class StartUpDecision(ServerTestCase):
 
     def version_folder(self, version):
         return self.prefix.program_files() / "Corvalen" / "Velmora2" / version
+
+    def update_began(self):
+        """Whether a run began to build a version in the staging (its tree is made there)."""
+        staging = self.prefix.program_files() / "Corvalen" / "Velmora2" / "~staging"
+        return any(staging.glob("new*/SKIN/PINBAR"))
 
     def test_current_version_launches_the_suite_and_opens_no_window(self):
         self.install_record("2.01")
@@ -112,12 +117,13 @@ class StartUpDecision(ServerTestCase):
         self.assert_launched_from("2.01")
         self.assertEqual(marks(), [])
 
-    def test_older_version_updates_with_the_tree_of_the_four_character_prefix(self):
+    def test_older_version_updates_building_the_new_one_apart_from_every_version_folder(self):
         self.install_record("2.00")
         self.server.manifest(manifest("2.01a"))
-        self.start_and_wait_for(lambda: (self.version_folder("2.01") / "SKIN" / "PINBAR").is_dir())
-        # The whole text only names the download's folder, made when the download starts.
-        self.assertFalse((self.version_folder("2.01a") / "SKIN").exists())
+        self.start_and_wait_for(self.update_began)
+        # A version folder only ever exists whole: neither the prefix's nor the whole text's is made.
+        self.assertFalse(self.version_folder("2.01").exists())
+        self.assertFalse(self.version_folder("2.01a").exists())
         registry = self.prefix.registry()
         self.assertNotIn("hkcu\\software\\corvalen\\velmora2\\core", registry, "an update wrote defaults")
 
@@ -125,14 +131,15 @@ class StartUpDecision(ServerTestCase):
         self.install_record("1.10")
         self.place_suite("1.10")
         self.server.manifest(manifest("1.9"))
-        self.start_and_wait_for(lambda: (self.version_folder("1.9") / "TEMP").is_dir())
+        self.start_and_wait_for(self.update_began)
         self.assertEqual(self.suite_log("1.10"), "")
 
-    def test_nothing_installed_creates_the_tree_and_the_defaults(self):
+    def test_nothing_installed_creates_the_shared_folders_and_the_defaults(self):
         self.server.manifest(manifest("2.01"))
         # The defaults are written before the setup window opens.
         self.start_and_wait_for(lambda: bool(self.display.find_windows(class_name="initvl2")) and
-                                (self.version_folder("2.01") / "BIN").is_dir())
+                                (self.version_folder("IMAGE")).is_dir())
+        self.assertFalse(self.version_folder("2.01").exists())
         registry = self.prefix.registry()
         info = registry["hkcu\\software\\corvalen\\velmora2\\info"]
         self.assertEqual(info["INSTALLPATH"], PROGRAM_FILES + "\\Corvalen\\Velmora2")
@@ -199,7 +206,7 @@ class StartUpDecision(ServerTestCase):
         self.place_suite("2.00")
         self.server.manifest(manifest("2.01"), pieces=6, piece_delay=0.3)
         # Read whole, the download line at the end is seen and an update starts.
-        self.start_and_wait_for(lambda: self.version_folder("2.01").is_dir())
+        self.start_and_wait_for(self.update_began)
         self.assertEqual(self.suite_log("2.00"), "")
 
     def test_a_server_that_never_answers_delays_the_start_by_at_most_about_ten_seconds(self):

@@ -1,11 +1,11 @@
-#include "release/rollout_id.h"
+#include "initvl2/rollout_id.h"
 
 #include <windows.h>
 #include <ntsecapi.h>  // RtlGenRandom, advapi32's SystemFunction036
 
 #include "app/registry_store.h"
 #include "release/release_encoding.h"
-#include "release/rollout.h"
+#include "initvl2/rollout.h"
 
 namespace rollout {
 

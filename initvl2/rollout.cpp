@@ -1,4 +1,4 @@
-#include "release/rollout.h"
+#include "initvl2/rollout.h"
 
 #include "net/manifest.h"
 #include "release/release_signature.h"
