@@ -3,21 +3,17 @@
 #include <algorithm>
 
 #include "app/version_text.h"
+#include "cvztool/release_version.h"
 #include "framework/text.h"
 
 namespace adoption_report {
 
-namespace {
-
 using report_log::ReportKind;
 
-// A removal whose uninstaller found no installed version; "?" is no version that
-// cvztool release accepts, so it cannot stand for a real one.
+// A release could be named so too: its reports would share this row.
+const char kOtherLabel[] = "other";
+// No version that cvztool release accepts, so it cannot stand for a real one.
 const char kNoVersionLabel[] = "?";
-
-std::string Label(const std::string& version) { return version.empty() ? kNoVersionLabel : version; }
-
-}  // namespace
 
 bool InstallerOrder(const std::string& a, const std::string& b) {
     int byPrefix = text::MbsCompare(version_text::Prefix(a), version_text::Prefix(b));
@@ -25,14 +21,61 @@ bool InstallerOrder(const std::string& a, const std::string& b) {
     return text::MbsCompare(a, b) < 0;
 }
 
-uint32_t AdoptionTally::VersionIndex(const std::string& version) {
-    auto found = versionIndex_.find(version);
-    if (found != versionIndex_.end()) return found->second;
-    uint32_t index = static_cast<uint32_t>(versions_.size());
-    versions_.push_back(version);
-    versionIndex_.emplace(version, index);
-    machinesOnVersion_.push_back(0);
-    return index;
+AdoptionTally::AdoptionTally() : rows_(kFirstVersionRow), machinesOn_(kFirstVersionRow + kMostVersions, 0) {
+    rows_[kOtherRow].label = kOtherLabel;
+    rows_[kNoVersionRow].label = kNoVersionLabel;
+}
+
+AdoptionTally::Row AdoptionTally::RowFor(const report_log::Jaehuid& jaehuid) {
+    const std::string& version = jaehuid.version;
+    if (version.empty() && jaehuid.kind == ReportKind::Removal) return kNoVersionRow;
+    if (version == kOtherLabel || !release_version::IsReleasable(version)) return kOtherRow;
+    auto found = versionRows_.find(version);
+    if (found != versionRows_.end()) return found->second;
+    Row row = static_cast<Row>(rows_.size());
+    if (versionRows_.size() >= kMostVersions) {
+        // The oldest version keeps its row only while it is one of the newest. The
+        // oldest that has a row only gets newer, so a version that went to other
+        // never comes back with half its figures.
+        Row oldest = kOnNoVersion;
+        for (const auto& entry : versionRows_)
+            if (oldest == kOnNoVersion || InstallerOrder(entry.first, rows_[oldest].label)) oldest = entry.second;
+        if (InstallerOrder(version, rows_[oldest].label)) return kOtherRow;
+        FoldIntoOther(oldest);
+        row = oldest;
+    } else {
+        rows_.emplace_back();
+    }
+    rows_[row].label = version;
+    versionRows_.emplace(version, row);
+    return row;
+}
+
+void AdoptionTally::FoldIntoOther(Row row) {
+    rows_[kOtherRow].reached = true;
+    auto first = daily_.lower_bound({row, INT32_MIN});
+    auto end = daily_.lower_bound({row + 1, INT32_MIN});
+    for (auto at = first; at != end; ++at) {
+        DayFigures& other = daily_[{kOtherRow, at->first.second}];
+        other.installs += at->second.installs;
+        other.updates += at->second.updates;
+        other.removals += at->second.removals;
+        other.failedStarts += at->second.failedStarts;
+    }
+    daily_.erase(first, end);
+    for (auto& dayEnd : dayEnds_) {
+        dayEnd.second[kOtherRow] += dayEnd.second[row];
+        dayEnd.second[row] = 0;
+    }
+    machinesOn_[kOtherRow] += machinesOn_[row];
+    machinesOn_[row] = 0;
+    ++rows_[row].generation;
+    versionRows_.erase(rows_[row].label);
+}
+
+AdoptionTally::Row AdoptionTally::RowOf(const MachineState& machine) const {
+    if (machine.row == kOnNoVersion) return kOnNoVersion;
+    return machine.generation == rows_[machine.row].generation ? machine.row : kOtherRow;
 }
 
 void AdoptionTally::Add(const report_log::ReportEvent& event) {
@@ -41,100 +84,122 @@ void AdoptionTally::Add(const report_log::ReportEvent& event) {
         anyReport_ = true;
         currentDay_ = day;
     } else if (day > currentDay_) {
-        dayEnds_.emplace_back(currentDay_, machinesOnVersion_);
+        dayEnds_.emplace_back(currentDay_, machinesOn_);
         currentDay_ = day;
     }
     ++reports_;
     const report_log::Jaehuid& jaehuid = event.jaehuid;
-    uint32_t version = VersionIndex(jaehuid.version);
-    DayFigures& figures = daily_[{version, day}];
+    Row row = RowFor(jaehuid);
+    rows_[row].reached = true;
+    DayFigures& figures = daily_[{row, day}];
     switch (jaehuid.kind) {
         case ReportKind::Install: ++figures.installs; break;
         case ReportKind::Update: ++figures.updates; break;
         case ReportKind::Removal: ++figures.removals; break;
+        case ReportKind::FailedStart: ++figures.failedStarts; break;
     }
     if (!event.machine.Known()) {
         ++reportsWithoutMachine_;
         return;
     }
+    if (jaehuid.kind == ReportKind::FailedStart) return;
     auto [entry, isNew] = machines_.try_emplace(event.machine);
     MachineState& machine = entry->second;
     if (!isNew && event.time.utcSeconds < machine.utcSeconds) return;
-    if (!isNew && machine.version != kOnNoVersion) --machinesOnVersion_[machine.version];
+    Row was = RowOf(machine);
+    if (was != kOnNoVersion) --machinesOn_[was];
     machine.utcSeconds = event.time.utcSeconds;
-    machine.version = jaehuid.kind == ReportKind::Removal ? kOnNoVersion : version;
-    if (machine.version != kOnNoVersion) ++machinesOnVersion_[machine.version];
+    machine.row = jaehuid.kind == ReportKind::Removal ? kOnNoVersion : row;
+    machine.generation = rows_[row].generation;
+    if (machine.row != kOnNoVersion) ++machinesOn_[row];
 }
 
-std::vector<uint32_t> AdoptionTally::VersionsInInstallerOrder() const {
-    std::vector<uint32_t> order(versions_.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [this](uint32_t a, uint32_t b) { return InstallerOrder(versions_[a], versions_[b]); });
+std::vector<AdoptionTally::Row> AdoptionTally::RowsInOrder() const {
+    std::vector<Row> order;
+    for (Row row = 0; row < rows_.size(); ++row)
+        if (rows_[row].reached) order.push_back(row);
+    // "?" and "other" (the oldest versions, mostly) before every version.
+    auto rank = [](Row row) { return row == kNoVersionRow ? 0 : row == kOtherRow ? 1 : 2; };
+    std::sort(order.begin(), order.end(), [&](Row a, Row b) {
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        return InstallerOrder(rows_[a].label, rows_[b].label);
+    });
     return order;
-}
-
-uint64_t AdoptionTally::MachinesOn(uint32_t version) const {
-    return version < machinesOnVersion_.size() ? machinesOnVersion_[version] : 0;
 }
 
 AdoptionHistory AdoptionTally::History() const {
     AdoptionHistory history;
     if (!anyReport_) return history;
     std::vector<std::pair<int32_t, std::vector<uint64_t>>> ends = dayEnds_;
-    ends.emplace_back(currentDay_, machinesOnVersion_);  // the open day ends now
+    ends.emplace_back(currentDay_, machinesOn_);  // the open day ends now
 
-    std::vector<uint32_t> shown;
-    for (uint32_t version : VersionsInInstallerOrder()) {
-        bool held = std::any_of(ends.begin(), ends.end(), [version](const auto& end) {
-            return version < end.second.size() && end.second[version] > 0;
-        });
-        if (held) {
-            shown.push_back(version);
-            history.versions.push_back(versions_[version]);
+    history.firstDay = ends.front().first;
+    size_t days = static_cast<size_t>(currentDay_ - history.firstDay) + 1;
+    auto daysOf = [this](Row row) {
+        return std::make_pair(daily_.lower_bound({row, INT32_MIN}), daily_.lower_bound({row + 1, INT32_MIN}));
+    };
+    std::vector<Row> shown;
+    for (Row row : RowsInOrder()) {
+        bool held = std::any_of(ends.begin(), ends.end(), [row](const auto& end) { return end.second[row] > 0; });
+        auto [first, last] = daysOf(row);
+        bool failed = std::any_of(first, last, [](const auto& day) { return day.second.failedStarts > 0; });
+        if (held || failed) {
+            shown.push_back(row);
+            history.versions.push_back(rows_[row].label);
         }
     }
-    history.firstDay = ends.front().first;
     // A day without reports ends as the day before it did.
     size_t next = 0;
     std::vector<uint64_t> row(shown.size(), 0);
-    for (int32_t day = history.firstDay; day <= currentDay_; ++day) {
-        if (next < ends.size() && ends[next].first == day) {
+    for (size_t day = 0; day < days; ++day) {
+        if (next < ends.size() && ends[next].first == history.firstDay + static_cast<int32_t>(day)) {
             const std::vector<uint64_t>& counts = ends[next++].second;
-            for (size_t i = 0; i < shown.size(); ++i) row[i] = shown[i] < counts.size() ? counts[shown[i]] : 0;
+            for (size_t i = 0; i < shown.size(); ++i) row[i] = counts[shown[i]];
         }
         history.machinesAtDayEnd.push_back(row);
+    }
+    history.failedStarts.assign(days, std::vector<uint64_t>(shown.size(), 0));
+    for (size_t i = 0; i < shown.size(); ++i) {
+        auto [first, last] = daysOf(shown[i]);
+        // A line out of order, dated before the first report, counts on the first day.
+        for (auto at = first; at != last; ++at)
+            history.failedStarts[std::max(at->first.second - history.firstDay, 0)][i] += at->second.failedStarts;
     }
     return history;
 }
 
 std::string ReportText(const AdoptionTally& tally, uint64_t skippedLines) {
-    std::string out =
-        "# cvztool report: installs, updates and removals per version and day (the server's local date),\n"
-        "# and the machines on each version now. A machine is one ma (network address), on the version of\n"
-        "# its latest report: an install or update puts it there, a removal takes it off. Reports without\n"
-        "# ma count in the day's figures but not as machines. Version ? is a removal that named no version.\n"
-        "# day\tversion\tdate\tinstalls\tupdates\tremovals\n";
-    std::vector<uint32_t> order = tally.VersionsInInstallerOrder();
+    std::string out = text::Format(
+        "# cvztool report: installs, updates, removals and failed starts per version and day (the server's\n"
+        "# local date), and the machines on each version now. A machine is one ma (network address), on the\n"
+        "# version of its latest report: an install or update puts it there, a removal takes it off, a failed\n"
+        "# start (the version's suite did not start after an update, and the machine went back) leaves it.\n"
+        "# Reports without ma count in the day's figures but not as machines. Version ? is a removal that\n"
+        "# named no version;"
+        " %s is every version but the %u newest (in the installer's order) and any that\n"
+        "# cvztool release would not publish. Reports are not authenticated: anyone can send one.\n"
+        "# day\tversion\tdate\tinstalls\tupdates\tremovals\tfailed_starts\n",
+        kOtherLabel, static_cast<unsigned>(AdoptionTally::kMostVersions));
+    std::vector<AdoptionTally::Row> order = tally.RowsInOrder();
     const auto& daily = tally.Daily();
-    for (uint32_t version : order) {
-        for (auto row = daily.lower_bound({version, INT32_MIN}); row != daily.end() && row->first.first == version;
-             ++row) {
-            const DayFigures& figures = row->second;
-            out += text::Format("day\t%s\t%s\t%llu\t%llu\t%llu\n", Label(tally.VersionName(version)).c_str(),
-                                report_log::DayText(row->first.second).c_str(),
+    for (AdoptionTally::Row row : order) {
+        for (auto day = daily.lower_bound({row, INT32_MIN}); day != daily.end() && day->first.first == row; ++day) {
+            const DayFigures& figures = day->second;
+            out += text::Format("day\t%s\t%s\t%llu\t%llu\t%llu\t%llu\n", tally.Label(row).c_str(),
+                                report_log::DayText(day->first.second).c_str(),
                                 static_cast<unsigned long long>(figures.installs),
                                 static_cast<unsigned long long>(figures.updates),
-                                static_cast<unsigned long long>(figures.removals));
+                                static_cast<unsigned long long>(figures.removals),
+                                static_cast<unsigned long long>(figures.failedStarts));
         }
     }
     out += "# now\tversion\tmachines\n";
     uint64_t onAVersion = 0;
-    for (uint32_t version : order) {
-        if (tally.VersionName(version).empty()) continue;  // no machine is ever on it
-        onAVersion += tally.MachinesOn(version);
-        out += text::Format("now\t%s\t%llu\n", tally.VersionName(version).c_str(),
-                            static_cast<unsigned long long>(tally.MachinesOn(version)));
+    for (AdoptionTally::Row row : order) {
+        if (tally.Label(row) == kNoVersionLabel) continue;  // no machine is ever on it
+        onAVersion += tally.MachinesOn(row);
+        out += text::Format("now\t%s\t%llu\n", tally.Label(row).c_str(),
+                            static_cast<unsigned long long>(tally.MachinesOn(row)));
     }
     out += text::Format("# %llu reports, %llu without ma; %llu machines, %llu of them on a version now\n",
                         static_cast<unsigned long long>(tally.Reports()),

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +25,7 @@
 #include "cvztool/release_programs.h"
 #include "cvztool/release_signing.h"
 #include "cvztool/scratch_folder.h"
+#include "cvztool/release_version.h"
 #include "cvztool/site_files.h"
 
 namespace fs = std::filesystem;
@@ -35,8 +35,8 @@ using site_files::kUpdateFolder;
 using site_files::LockSite;
 using site_files::PendingFile;
 using site_files::Quoted;
-using site_files::ReadWhole;
 using site_files::Refuse;
+using site_files::SiteFile;
 using site_files::WriteNewFile;
 
 namespace release_command {
@@ -62,14 +62,6 @@ std::string Today() {
     char buffer[16] = "";
     if (localtime_r(&now, &local)) std::strftime(buffer, sizeof buffer, "%Y%m%d", &local);
     return buffer;
-}
-
-// The version names the package in the download address, which the installer passes
-// to the system as it is: keep to what a URL carries without escaping.
-bool IsAddressSafe(const std::string& version) {
-    for (unsigned char c : version)
-        if (!std::isalnum(c) && c != '.' && c != '-' && c != '_') return false;
-    return true;
 }
 
 std::string CheckedBaseUrl(const std::string& url) {
@@ -125,11 +117,13 @@ struct Published {
     UpdateManifest manifest;
 };
 
-Published ReadPublished(const fs::path& manifestPath) {
+Published ReadPublished(const fs::path& site) {
     Published published;
-    std::error_code error;
-    published.exists = fs::exists(manifestPath, error);
-    published.readable = published.exists && ParseManifest(ReadWhole(manifestPath), published.manifest);
+    std::optional<SiteFile> file = SiteFile::Open(site, site_files::ManifestInSite());
+    published.exists = file.has_value();
+    // One larger than the installer reads is no manifest, and --allow-older replaces it.
+    published.readable = file && file->Size() <= site_files::kLargestManifestBytes &&
+                         ParseManifest(file->ReadWhole(site_files::kLargestManifestBytes), published.manifest);
     return published;
 }
 
@@ -212,10 +206,9 @@ file_list::FileList CheckWithInstallerReader(const std::string& package, const s
     return list;
 }
 
-bool SameBytes(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    if (fs::file_size(a, error) != fs::file_size(b, error) || error) return false;
-    return ReadWhole(a) == ReadWhole(b);
+// A package of another size is not read at all; one of the same size, as a stream.
+bool SameBytes(const SiteFile& published, const file_list::FileList& list) {
+    return published.Size() == list.packageSize && published.Sha256() == list.packageSha256;
 }
 
 void CreateFolders(const fs::path& folder) {
@@ -228,16 +221,15 @@ void CreateFolders(const fs::path& folder) {
 // files whose content differs, by the two signed lists, the ranges of the package
 // that hold them, the list itself and the package's end and directory. "" when
 // SITE publishes no release with a list this key signed.
-std::string UpdateCostFrom(const Published& site, const fs::path& filesFolder, const std::string& publicKey,
+std::string UpdateCostFrom(const Published& site, const fs::path& siteFolder, const std::string& publicKey,
                            const file_list::FileList& list, const std::string& package, size_t listBytes) {
-    if (!site.readable) return "";
+    if (!site.readable || !version_text::IsPlainFileName(site.manifest.version)) return "";
     const UpdateManifest& published = site.manifest;
-    std::error_code error;
-    fs::path oldListPath = filesFolder / file_list::ListFileName(published.version);
+    std::optional<std::string> oldList = site_files::ReadSiteFile(
+        siteFolder, fs::path(kFilesFolder) / file_list::ListFileName(published.version), site_files::kLargestListBytes);
     file_list::FileList installed;
-    if (!fs::exists(oldListPath, error) ||
-        file_list::ReadList(ReadWhole(oldListPath), publicKey, published.version, published.sha256, installed) !=
-            file_list::ListCheck::ok)
+    if (!oldList || file_list::ReadList(*oldList, publicKey, published.version, published.sha256, installed) !=
+                        file_list::ListCheck::ok)
         return "";
     ArchiveReader reader;
     reader.Open(package.c_str(), ArchiveReader::OpenReadOnly, 0);
@@ -274,7 +266,9 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     const std::string& version = options.version;
     if (!version_text::IsPlainFileName(version))
         Refuse("the installer refuses the version " + Quoted(version) + " (it names a folder and a file)");
-    if (!IsAddressSafe(version))
+    // The version names the package in the download address, which the installer
+    // passes to the system as it is.
+    if (!release_version::IsAddressSafe(version))
         Refuse("the version " + Quoted(version) + " must be letters, digits, dots, hyphens and underscores, "
                "so that the download address carries it as it is");
     UpdateManifest fields;
@@ -304,15 +298,15 @@ PublishedRelease Publish(const ReleaseOptions& options) {
     // writes into SITE.
     CreateFolders(site);
     site_lock::SiteLock lock = LockSite(site);
-    Published published = ReadPublished(manifestPath);
+    Published published = ReadPublished(site);
     CheckNewerThanPublished(published, manifestPath, version, options.allowOlder);
     // Written as the plain number, so that the line reads the same everywhere.
     fields.hasRollout = !options.rollout.empty();
     fields.rollout = fields.hasRollout ? std::to_string(percentage) : "";
     if (percentage < kEveryMachine) fields.fallback = FallbackFor(published, manifestPath, version, key);
 
-    CreateFolders(filesFolder);
-    CreateFolders(updateFolder);
+    site_files::MakeSiteFolder(site, kFilesFolder);
+    site_files::MakeSiteFolder(site, kUpdateFolder);
 
     // Packed beside the published packages, so that placing it is a rename.
     PendingFile package(filesFolder, version + ".cvz");
@@ -346,14 +340,13 @@ PublishedRelease Publish(const ReleaseOptions& options) {
                                         fields.fileListUrl, signedLines) +
                            RolloutLines(fields.rollout, fields.fallback);
     CheckReadsBack(manifest, fields);
-    std::string cost = UpdateCostFrom(published, filesFolder, release_signing::PublicKeyOf(key), list,
+    std::string cost = UpdateCostFrom(published, site, release_signing::PublicKeyOf(key), list,
                                       package.path().string(), listText.size());
 
     // Machines that took the old manifest may be downloading the old package, and its
     // signed digest must keep matching: a published package is never rewritten.
-    std::error_code error;
-    if (fs::exists(packagePath, error)) {
-        if (!SameBytes(packagePath, package.path()))
+    if (std::optional<SiteFile> publishedPackage = SiteFile::Open(site, fs::path(kFilesFolder) / packagePath.filename())) {
+        if (!SameBytes(*publishedPackage, list))
             Refuse(Quoted(packagePath.string()) + " is published already with other contents; "
                    "release the new contents under a new version");
     } else {

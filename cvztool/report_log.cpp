@@ -10,19 +10,13 @@ namespace {
 constexpr std::string_view kRemovalMarker = "VL2BDEL";
 constexpr std::string_view kInstallMarker = "VL2B";
 constexpr std::string_view kUpdateMarker = "VL2U";
+constexpr std::string_view kFailedStartMarker = "VL2F";
 
 constexpr int64_t kSecondsPerDay = 86400;
 
 // Byte tests that do not depend on the C library's locale: the log is bytes.
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-
-bool IsVersionText(std::string_view text) {
-    for (char c : text)
-        if (!IsDigit(c) && !IsUpper(c) && !IsLower(c) && c != '.' && c != '-' && c != '_') return false;
-    return true;
-}
 
 bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
 
@@ -65,27 +59,22 @@ std::optional<std::string_view> FieldValue(std::string_view field, std::string_v
 std::optional<Jaehuid> SplitJaehuid(std::string_view value) {
     Jaehuid jaehuid;
     if (StartsWith(value, kRemovalMarker)) {
-        std::string_view version = value.substr(kRemovalMarker.size());
-        if (!IsVersionText(version)) return std::nullopt;
         jaehuid.kind = ReportKind::Removal;
-        jaehuid.version = version;
+        jaehuid.version = value.substr(kRemovalMarker.size());
         return jaehuid;
     }
     if (StartsWith(value, kInstallMarker))
         jaehuid.kind = ReportKind::Install;
     else if (StartsWith(value, kUpdateMarker))
         jaehuid.kind = ReportKind::Update;
+    else if (StartsWith(value, kFailedStartMarker))
+        jaehuid.kind = ReportKind::FailedStart;
     else
         return std::nullopt;
-    std::string_view rest = value.substr(kInstallMarker.size());
+    std::string_view rest = value.substr(kInstallMarker.size());  // the same length for the three
     size_t partnerStart = PartnerStart(rest);
-    std::string_view version = rest.substr(0, partnerStart);
-    std::string_view partner = rest.substr(partnerStart);
-    if (version.empty() || !IsVersionText(version)) return std::nullopt;
-    for (char c : partner)
-        if (!IsUpper(c)) return std::nullopt;
-    jaehuid.version = version;
-    jaehuid.partner = partner;
+    jaehuid.version = rest.substr(0, partnerStart);
+    jaehuid.partner = rest.substr(partnerStart);
     return jaehuid;
 }
 
@@ -156,6 +145,10 @@ std::optional<ReportEvent> ParseReportLine(std::string_view line) {
     if (*ma == "-") ma = std::string_view();
     std::optional<LoggedTime> time = ParseLoggedTime(fields[0]);
     std::optional<MachineAddress> machine = ParseMachineAddress(*ma);
+    // nginx writes every control byte as \xNN: a raw one means a line that is not
+    // as nginx wrote it (a log whose line ends were converted, say).
+    for (char c : *jaehuidText)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
     std::optional<Jaehuid> jaehuid = SplitJaehuid(*jaehuidText);
     if (!time || !machine || !jaehuid) return std::nullopt;
     return ReportEvent{*time, *machine, std::move(*jaehuid)};

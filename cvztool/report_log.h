@@ -1,5 +1,5 @@
-// One line of the vendor's report log, as nginx writes it for every install, update
-// and removal report (vendor_server/nginx.conf.in):
+// One line of the vendor's report log, as nginx writes it for every install, update,
+// removal and failed start report (vendor_server/nginx.conf.in):
 //
 //   $time_iso8601 TAB $remote_addr TAB ma=$arg_ma TAB inip=$arg_inip TAB jaehuid=$arg_jaehuid
 //
@@ -23,13 +23,17 @@ enum class ReportKind {
     Install,  // "VL2B" VERSION PARTNER: a fresh install of VERSION
     Update,   // "VL2U" VERSION PARTNER: an update to VERSION
     Removal,  // "VL2BDEL" VERSION: the uninstaller removed the suite
+    // "VL2F" VERSION PARTNER: after an update to VERSION its suite did not start, and
+    // the launcher went back to the version before, which the machine is on again.
+    FailedStart,
 };
 
 // The jaehuid value taken apart.
 struct Jaehuid {
     ReportKind kind = ReportKind::Install;
-    // Letters, digits, dots, hyphens and underscores, as `cvztool release` accepts.
-    // Empty only in a removal whose uninstaller found no installed version.
+    // As the request gave it: anyone can send a report, so it may be no version
+    // `cvztool release` publishes. An empty one in a removal is an uninstaller that
+    // found no installed version.
     std::string version;
     // Upper-case letters after the version; empty in a removal.
     std::string partner;
@@ -38,14 +42,13 @@ struct Jaehuid {
 // The partner code today's installers carry (their string resource).
 constexpr char kKnownPartner[] = "CORVALEN";
 
-// Takes "VL2BDEL2.01", "VL2B2.01CORVALEN" or "VL2U2.02CORVALEN" apart. Install and
-// update reports run the version and the partner together, so the split is a rule:
+// Takes "VL2BDEL2.01", "VL2B2.01CORVALEN", "VL2U2.02CORVALEN" or "VL2F2.02CORVALEN"
+// apart. All but removals run the version and the partner together, so the split is a rule:
 // the partner is kKnownPartner when the text ends with it; otherwise the trailing
 // run of upper-case letters, if a digit stands before it (versions end in a digit:
 // "2.01"); otherwise there is no partner and the rest is the version. A version
 // that ends in upper-case letters ("2.01RC") is therefore read as carrying a partner
-// unless kKnownPartner follows it. Nothing when the text is none of the three kinds
-// or its version is empty or holds other characters, or its partner does.
+// unless kKnownPartner follows it. Nothing when the text is none of the four kinds.
 std::optional<Jaehuid> SplitJaehuid(std::string_view value);
 
 // A moment as $time_iso8601 logs it ("2024-05-01T12:34:56+09:00").
@@ -88,8 +91,8 @@ struct ReportEvent {
 
 // One line without its line break. Nothing when it is not a report line: not five
 // tab-separated fields, a time that does not parse, fields without their "ma=",
-// "inip=" or "jaehuid=", a machine address or jaehuid that the installer does not
-// send.
+// "inip=" or "jaehuid=", a machine address that the installer does not send, a
+// jaehuid of no kind above or holding a raw control byte (nginx escapes them).
 std::optional<ReportEvent> ParseReportLine(std::string_view line);
 
 }  // namespace report_log

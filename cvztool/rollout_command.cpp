@@ -67,16 +67,20 @@ ChangedRollout SetRollout(const std::string& siteFolder, const std::string& perc
         Refuse("the rollout " + Quoted(percentageText) + " is not an integer from 0 to 100");
     fs::path site(siteFolder);
     fs::path manifestPath = site_files::ManifestPath(site);
-    std::error_code error;
-    if (!fs::is_regular_file(manifestPath, error))
+    auto noManifest = [&] {
         Refuse(Quoted(site.string()) + " has no manifest " + Quoted(manifestPath.string()) + "; release first");
+    };
+    // Looked for before the lock, which would create its file in SITE.
+    if (!site_files::SiteFile::Open(site, site_files::ManifestInSite())) noManifest();
 
     // From reading the manifest to placing the new one, no other command writes
     // into SITE: a release meanwhile would be undone.
     site_lock::SiteLock lock = site_files::LockSite(site);
-    std::string before = site_files::ReadWhole(manifestPath);
+    std::optional<std::string> before =
+        site_files::ReadSiteFile(site, site_files::ManifestInSite(), site_files::kLargestManifestBytes);
+    if (!before) noManifest();
     UpdateManifest published;
-    if (!ParseManifest(before, published) || !version_text::IsPlainFileName(published.version))
+    if (!ParseManifest(*before, published) || !version_text::IsPlainFileName(published.version))
         Refuse(Quoted(manifestPath.string()) + " is not a manifest the installer acts on");
 
     ChangedRollout changed;
@@ -91,7 +95,7 @@ ChangedRollout SetRollout(const std::string& siteFolder, const std::string& perc
         changed.removedFallback = published.fallback.version;
         expected.fallback = OfferedRelease();
     }
-    std::string after = WithRollout(before, percentage);
+    std::string after = WithRollout(*before, percentage);
     CheckReadsBack(after, expected);
 
     site_files::PendingFile pending(manifestPath.parent_path(), site_files::kManifestName);

@@ -1,5 +1,7 @@
 #include "release/file_list.h"
 
+#include <algorithm>
+
 #include "archive/archive_paths.h"
 #include "release/release_encoding.h"
 #include "release/release_signature.h"
@@ -25,15 +27,27 @@ bool ParseSize(const std::string& text, uint64_t& value) {
     return value <= kLargestSize;
 }
 
+// True when a component of `name` ends in a dot or a blank. Windows drops them, so
+// "app.exe." would be written as "app.exe", and two listed names one file; `cvztool
+// pack` refuses such names. (Neither byte is a trail byte in code page 949.)
+bool HasComponentWindowsShortens(const std::string& name) {
+    for (size_t start = 0;;) {
+        size_t end = std::min(name.find('\\', start), name.size());
+        if (end > start && (name[end - 1] == '.' || name[end - 1] == ' ')) return true;
+        if (end == name.size()) return false;
+        start = end + 1;
+    }
+}
+
 // A name the installer's reader could have given: under the version folder, no
-// drive, no climbing, no device, nothing the file system refuses.
+// drive, no climbing, no device, nothing the file system refuses or shortens.
 bool IsPlainName(const std::string& name, bool folder) {
     if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
     if (name.find('/') != std::string::npos) return false;
     bool endsWithSeparator = name.back() == '\\';
     if (endsWithSeparator != folder) return false;
     std::string bare = archive_paths::StripTrailingSeparators(name);
-    if (bare.empty() || archive_paths::IsOnlyCurrentFolder(bare)) return false;
+    if (bare.empty() || archive_paths::IsOnlyCurrentFolder(bare) || HasComponentWindowsShortens(bare)) return false;
     return archive_paths::CheckName(bare, archive_paths::NameEncoding::SystemCodePage) ==
            archive_paths::NameRefusal::None;
 }

@@ -32,9 +32,9 @@ void AddLines(AdoptionTally& tally, const std::string& lines) {
 // "2.01:1 2.02:0": the machines on each version now, in the installer's order.
 std::string MachinesNow(const AdoptionTally& tally) {
     std::string out;
-    for (uint32_t version : tally.VersionsInInstallerOrder())
-        if (!tally.VersionName(version).empty())
-            out += (out.empty() ? "" : " ") + tally.VersionName(version) + ":" + std::to_string(tally.MachinesOn(version));
+    for (AdoptionTally::Row row : tally.RowsInOrder())
+        if (tally.Label(row) != adoption_report::kNoVersionLabel)
+            out += (out.empty() ? "" : " ") + tally.Label(row) + ":" + std::to_string(tally.MachinesOn(row));
     return out;
 }
 
@@ -73,6 +73,9 @@ TEST_CASE(adoption_report, each_machine_is_on_the_version_of_its_latest_report) 
         {"of two at the same second the later one read wins", Report(1, "10:00:00", kMachineA, "VL2B2.01CORVALEN") +
                                                                    Report(1, "10:00:00", kMachineA, "VL2U2.02CORVALEN"),
          "2.01:0 2.02:1"},
+        {"a failed start leaves the machine where it was", Report(1, "10:00:00", kMachineA, "VL2B2.01CORVALEN") +
+                                                               Report(2, "10:00:00", kMachineA, "VL2F2.02CORVALEN"),
+         "2.01:1 2.02:0"},
         {"reports without ma are no machines", Report(1, "10:00:00", "", "VL2B2.01CORVALEN") +
                                                    Report(1, "10:00:00", kMachineB, "VL2B2.01CORVALEN"), "2.01:1"},
         {"versions in the installer's order", Report(1, "10:00:00", kMachineA, "VL2B2.10CORVALEN") +
@@ -87,16 +90,59 @@ TEST_CASE(adoption_report, each_machine_is_on_the_version_of_its_latest_report) 
     }
 }
 
+TEST_CASE(adoption_report, only_the_newest_versions_a_release_could_be_named_have_figures_of_their_own) {
+    const size_t most = AdoptionTally::kMostVersions;
+    auto version = [](size_t i) { return text::Format("1.%02u", static_cast<unsigned>(i)); };  // 1.00 is the oldest
+    auto install = [](size_t machine, const std::string& v) {
+        return Report(1, "10:00:00", text::Format("%02X", static_cast<unsigned>(machine)).c_str(),
+                      ("VL2B" + v + "CORVALEN").c_str());
+    };
+    // One version more than the bound, each on a machine of its own.
+    std::string oldestFirst, newestFirst, allButTheOldest;
+    for (size_t i = 0; i <= most; ++i) {
+        oldestFirst += install(i, version(i));
+        newestFirst += install(i, version(most - i));
+        if (i > 0) allButTheOldest += " " + version(i) + ":1";
+    }
+    struct {
+        const char* rule;
+        std::string lines;
+        std::string now;
+        const char* otherDay;  // other's row of the day
+    } cases[] = {
+        {"a version cvztool release would not publish is other",
+         install(0, "2.01%20") + install(1, "CON") + install(2, "") + install(3, "2.01"), "other:3 2.01:1",
+         "day\tother\t2024-05-01\t3\t0\t0\t0\n"},
+        {"the oldest of one too many is other, come first", oldestFirst, "other:1" + allButTheOldest,
+         "day\tother\t2024-05-01\t1\t0\t0\t0\n"},
+        {"the oldest of one too many is other, come last", newestFirst, "other:1" + allButTheOldest,
+         "day\tother\t2024-05-01\t1\t0\t0\t0\n"},
+        // Its machine moves on from other; a later report of the version counts there.
+        {"a version gone to other stays there", oldestFirst + install(0, version(most)) + install(99, version(0)),
+         "other:1" + allButTheOldest.substr(0, allButTheOldest.size() - 1) + "2", "day\tother\t2024-05-01\t2\t0\t0\t0\n"},
+    };
+    for (const auto& c : cases) {
+        AdoptionTally tally;
+        AddLines(tally, c.lines);
+        CHECK_EQ(std::string(c.rule) + ": " + MachinesNow(tally), std::string(c.rule) + ": " + c.now);
+        std::string text = adoption_report::ReportText(tally, 0);
+        CHECK_EQ(text.find(c.otherDay) != std::string::npos ? c.otherDay : text, std::string(c.otherDay));
+        adoption_report::AdoptionHistory history = tally.History();
+        CHECK_EQ(history.versions.front(), std::string(adoption_report::kOtherLabel));
+    }
+}
+
 TEST_CASE(adoption_report, every_report_counts_on_its_day_and_day_ends_carry_over) {
     AdoptionTally tally;
     AddLines(tally, Report(1, "23:59:59", kMachineA, "VL2B2.01CORVALEN") + Report(1, "23:00:00", "", "VL2B2.01CORVALEN") +
                         Report(4, "00:00:01", kMachineA, "VL2U2.02CORVALEN") +
-                        Report(4, "09:00:00", kMachineB, "VL2BDEL1.99") + Report(4, "10:00:00", "", "VL2BDEL"));
+                        Report(4, "09:00:00", kMachineB, "VL2BDEL1.99") + Report(4, "10:00:00", "", "VL2BDEL") +
+                        Report(4, "11:00:00", "", "VL2F2.02CORVALEN") + Report(4, "12:00:00", kMachineB, "VL2F2.02CORVALEN"));
     std::string text = adoption_report::ReportText(tally, 7);
-    for (const char* row : {"day\t?\t2024-05-04\t0\t0\t1\n", "day\t1.99\t2024-05-04\t0\t0\t1\n",
-                            "day\t2.01\t2024-05-01\t2\t0\t0\n", "day\t2.02\t2024-05-04\t0\t1\t0\n",
+    for (const char* row : {"day\t?\t2024-05-04\t0\t0\t1\t0\n", "day\t1.99\t2024-05-04\t0\t0\t1\t0\n",
+                            "day\t2.01\t2024-05-01\t2\t0\t0\t0\n", "day\t2.02\t2024-05-04\t0\t1\t0\t2\n",
                             "now\t1.99\t0\nnow\t2.01\t0\nnow\t2.02\t1\n",
-                            "# 5 reports, 2 without ma; 2 machines, 1 of them on a version now\n"
+                            "# 7 reports, 3 without ma; 2 machines, 1 of them on a version now\n"
                             "skipped 7 lines that are not report lines\n"})
         CHECK_EQ(text.find(row) != std::string::npos ? row : text, std::string(row));
     // Days 2 and 3 had no reports: the machine stayed on 2.01.
@@ -170,10 +216,12 @@ TEST_CASE(adoption_report, unreadable_logs_are_named_and_the_others_still_count)
     CHECK_EQ(tally.Machines(), uint64_t(3000));
 }
 
-TEST_CASE(adoption_chart, one_line_per_version_that_held_machines) {
+TEST_CASE(adoption_chart, one_line_per_version_that_held_machines_and_a_bar_per_day_of_failed_starts) {
     AdoptionTally tally;
     AddLines(tally, Report(1, "10:00:00", kMachineA, "VL2B2.01CORVALEN") + Report(1, "10:00:00", kMachineB, "VL2BDEL1.99") +
-                        Report(3, "10:00:00", kMachineA, "VL2U2.02CORVALEN"));
+                        Report(3, "10:00:00", kMachineA, "VL2U2.02CORVALEN") +
+                        Report(3, "11:00:00", kMachineB, "VL2F2.03CORVALEN") +
+                        Report(3, "12:00:00", kMachineA, "VL2F2.03CORVALEN"));
     std::string svg = adoption_chart::ChartSvg(tally.History());
     std::vector<std::string> series;
     const std::string marker = "<polyline data-version=\"";
@@ -189,5 +237,11 @@ TEST_CASE(adoption_chart, one_line_per_version_that_held_machines) {
     CHECK(series == std::vector<std::string>({"2.01", "2.02"}));
     CHECK(svg.find("2024-05-03") != std::string::npos);
     CHECK(svg.find("no machine has reported") == std::string::npos);
-    CHECK(adoption_chart::ChartSvg({}).find("no machine has reported") != std::string::npos);
+    // 2.03 held no machine: no line, but its bar, stacked on its day.
+    CHECK(svg.find("<rect data-version=\"2.03\" data-day=\"2024-05-03\" data-failed-starts=\"2\"") != std::string::npos);
+    CHECK_EQ(svg.find("<rect data-version=\"2.0"), svg.rfind("<rect data-version=\"2.0"));
+    CHECK(svg.find(">2.03 (0)</text>") != std::string::npos);
+    std::string empty = adoption_chart::ChartSvg({});
+    CHECK(empty.find("no machine has reported") != std::string::npos);
+    CHECK(empty.find("Failed starts") == std::string::npos);
 }

@@ -54,7 +54,7 @@ class ReportFromNginxLogs(unittest.TestCase):
         time.sleep(1.1)  # a later second than every rotated report
         self.report(MACHINE_A, "VL2U2.02CORVALEN")
         self.report(MACHINE_B, "VL2BDEL2.01")
-        self.report(MACHINE_B, "VL2B2.01%ED%95%9C")  # the query as sent: no partner code
+        self.report(MACHINE_B, "VL2B2.01%ED%95%9C")  # the query as sent: no version cvztool release publishes
         self.logged(3)
 
         chart = self.dir / "chart.svg"
@@ -62,13 +62,13 @@ class ReportFromNginxLogs(unittest.TestCase):
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
         self.assertEqual((result.returncode, result.stderr), (0, b""))
         rows = [line.split("\t") for line in result.stdout.decode().splitlines() if not line.startswith("#")]
-        self.assertEqual([row[1:] for row in rows if row[0] == "now"], [["2.01", "0"], ["2.02", "1"]])
+        self.assertEqual([row[1:] for row in rows if row[0] == "now"], [["other", "1"], ["2.01", "0"], ["2.02", "1"]])
         totals = {}  # installs, updates and removals of each version over the day rows
         for row in rows:
             if row[0] == "day":
                 totals[row[1]] = [a + int(b) for a, b in zip(totals.get(row[1], [0, 0, 0]), row[3:])]
-        self.assertEqual(totals, {"2.01": [3, 0, 1], "2.02": [0, 1, 0]})
-        self.assertEqual(rows[-1], ["skipped 1 lines that are not report lines"])
+        self.assertEqual(totals, {"other": [1, 0, 0], "2.01": [3, 0, 1], "2.02": [0, 1, 0]})
+        self.assertEqual(rows[-1], ["skipped 0 lines that are not report lines"])
         self.assertIn('<polyline data-version="2.02"', chart.read_text())
 
         missing = self.dir / "reports.log.2.gz"

@@ -93,6 +93,11 @@ TEST_CASE(file_list, a_list_is_refused_unless_signed_for_this_release_and_plain_
         {"an absolute name", Signed(head + file + "\\Windows\\x.dll\n"), ListCheck::malformed},
         {"a drive", Signed(head + file + "C:x.dll\n"), ListCheck::malformed},
         {"a device", Signed(head + file + "BIN\\CON.txt\n"), ListCheck::malformed},
+        // Windows drops a trailing dot or blank: "app.exe." and "app.exe" would be one file.
+        {"a name ending in a dot", Signed(head + file + "BIN\\app.exe.\n"), ListCheck::malformed},
+        {"a name ending in a blank", Signed(head + file + "BIN\\app.exe \n"), ListCheck::malformed},
+        {"a folder ending in a dot", Signed(head + "D BIN.\\\n"), ListCheck::malformed},
+        {"a name under a folder ending in a blank", Signed(head + file + "BIN \\app.exe\n"), ListCheck::malformed},
         {"a folder without its separator", Signed(head + "D BIN\n"), ListCheck::malformed},
         {"a file named like a folder", Signed(head + file + "BIN\\\n"), ListCheck::malformed},
         {"a line of another kind", Signed(head + "X whatever\n"), ListCheck::malformed},

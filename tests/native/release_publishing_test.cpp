@@ -1,6 +1,8 @@
 // cvztool release, called as a function: what it writes into SITE, read back with the
 // installer's own manifest parser, archive reader and signature check, and what it
 // refuses without changing SITE.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
 
@@ -13,6 +15,7 @@
 #include "cvztool/release_command.h"
 #include "cvztool/release_signing.h"
 #include "cvztool/rollout_command.h"
+#include "cvztool/site_files.h"
 #include "cvztool/site_lock.h"
 
 namespace fs = std::filesystem;
@@ -440,5 +443,84 @@ TEST_CASE(release_publishing, a_new_rollout_rewrites_only_what_the_installer_rea
         UpdateManifest read;
         CHECK(ParseManifest(got, read));
         CHECK_EQ(RolloutPercentage(read), row.percentage);
+    }
+}
+
+namespace {
+
+// What a folder holds, links and all, without following or opening anything but
+// regular files.
+std::map<std::string, std::string> Listing(const std::string& folder) {
+    std::map<std::string, std::string> listing;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::string path = entry.path().string();
+        listing[path] = entry.is_symlink() ? "link to " + fs::read_symlink(entry.path()).string()
+                        : entry.is_regular_file() ? scratch::ReadBytes(path) : "<not a file>";
+    }
+    return listing;
+}
+
+// Moves SITE's `inSite` out of the site, to `outside`, and leaves a link to it in its place.
+void LinkFromOutside(const Release& r, const std::string& inSite, const std::string& outside) {
+    fs::rename(r.site + "/" + inSite, outside);
+    fs::create_symlink(outside, r.site + "/" + inSite);
+}
+
+void Grow(const std::string& path, uint64_t size) {
+    scratch::WriteBytes(path, scratch::ReadBytes(path) + std::string(size, '\n'));
+}
+
+}  // namespace
+
+TEST_CASE(release_publishing, site_files_are_read_as_regular_files_through_no_link_and_within_a_bound) {
+    using Plant = void (*)(const Release&, const std::string& outside);
+    struct Row {
+        const char* what;
+        Plant plant;  // into a SITE that publishes 2.01, before 2.02 is released and the rollout set
+        bool releaseRefused;
+        bool rolloutRefused;
+    } rows[] = {
+        {"the manifest is a link", [](const Release& r, const std::string& out) {
+             LinkFromOutside(r, "velmora2/update/update.inf", out + "/update.inf"); }, true, true},
+        {"the manifest's folder is a link", [](const Release& r, const std::string& out) {
+             LinkFromOutside(r, "velmora2/update", out + "/update"); }, true, true},
+        {"the packages' folder is a link", [](const Release& r, const std::string& out) {
+             LinkFromOutside(r, "velmora2/files", out + "/files"); }, true, false},
+        {"the published list is a link", [](const Release& r, const std::string& out) {
+             LinkFromOutside(r, "velmora2/files/2.01.list", out + "/2.01.list"); }, true, false},
+        {"the manifest is a FIFO", [](const Release& r, const std::string&) {
+             fs::remove(r.ManifestPath());
+             CHECK_EQ(::mkfifo(r.ManifestPath().c_str(), 0600), 0); }, true, true},
+        {"the manifest is larger than the installer reads", [](const Release& r, const std::string&) {
+             Grow(r.ManifestPath(), site_files::kLargestManifestBytes); }, true, true},
+        {"the list is larger than the installer fetches", [](const Release& r, const std::string&) {
+             Grow(r.site + "/velmora2/files/2.01.list", site_files::kLargestListBytes); }, true, false},
+        // 2.02 packs the same folder as 2.01, to the same bytes.
+        {"the package is published already", [](const Release& r, const std::string&) {
+             fs::copy_file(r.PackagePath("2.01"), r.PackagePath("2.02")); }, false, false},
+        {"the package is published as a link to the same bytes", [](const Release& r, const std::string&) {
+             fs::create_symlink("2.01.cvz", r.PackagePath("2.02")); }, true, false},
+        {"the package is published with the same size and other bytes", [](const Release& r, const std::string&) {
+             std::string other = scratch::ReadBytes(r.PackagePath("2.01"));
+             other[other.size() / 2] ^= 1;
+             scratch::WriteBytes(r.PackagePath("2.02"), other); }, true, false},
+        // The engineer names SITE: a link there is theirs.
+        {"SITE itself is a link", [](const Release& r, const std::string&) {
+             fs::rename(r.site, r.root.path() + "/real-site");
+             fs::create_symlink(r.root.path() + "/real-site", r.site); }, false, false},
+    };
+    for (const Row& row : rows) {
+        Release r;
+        Publish(r.Options("2.01"));
+        std::string outside = r.root.path() + "/outside";
+        fs::create_directory(outside);
+        row.plant(r, outside);
+        std::map<std::string, std::string> before = Listing(outside);
+        bool releaseRefused = r.Refused(r.Options("2.02")), rolloutRefused = r.RolloutRefused("50");
+        CHECK_EQ(std::string(row.what) + (releaseRefused ? ": release refused" : ": released") +
+                     (rolloutRefused ? ", rollout refused" : ", rollout set"),
+                 std::string(row.what) + (row.releaseRefused ? ": release refused" : ": released") +
+                     (row.rolloutRefused ? ", rollout refused" : ", rollout set"));
+        CHECK(Listing(outside) == before);
     }
 }

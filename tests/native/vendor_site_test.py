@@ -68,6 +68,9 @@ class VendorSite(unittest.TestCase):
         (self.site / ".git" / "config").write_bytes(b"[remote]")
         (self.site / "notes.txt").write_bytes(b"what to release next")
         (self.site / "index.html").write_bytes(b"<html>")
+        (self.dir / "secret").write_bytes(b"outside the site")
+        (files / "2.03.cvz").symlink_to(self.dir / "secret")
+        (files / "2.04.cvz").symlink_to("2.01.cvz")
         cases = [  # path, extra headers, status, body (None: not looked at)
             ("/velmora2/files/.2.02.cvz.4242.0badf00d", {}, 404, None),
             ("/velmora2/files/release.pem", {}, 404, None),
@@ -81,6 +84,11 @@ class VendorSite(unittest.TestCase):
             ("/velmora2/files/2.01.cvz", {}, 200, self.package),
             ("/velmora2/files/2.01.list", {}, 200, b"signed file list"),
             ("/velmora2/files/2.01.cvz", {"Range": "bytes=1000-1999"}, 206, self.package[1000:2000]),
+            # One range per request: more are answered with the whole file.
+            ("/velmora2/files/2.01.cvz", {"Range": "bytes=0-9,1000-1999"}, 200, self.package),
+            # No link is followed, whether it leads out of the site or not.
+            ("/velmora2/files/2.03.cvz", {}, 403, None),
+            ("/velmora2/files/2.04.cvz", {}, 403, None),
             (nginx_server.REPORT_PATH + "?jaehuid=VL2B2.01", {}, 200, b""),
         ]
         for path, headers, status, body in cases:

@@ -12,8 +12,16 @@ reports.log.3.gz, and times `cvztool report --svg` on them, newest named first a
 (/usr/bin/time -v), best and largest of three runs: the same machines over more
 lines must not take more memory.
 
-    report_bench.py [LINES:MACHINES ...]    default: 250000:50000 1000000:50000 1000000:200000
+Forged: reports are not authenticated, so anyone can send lines that each name a
+new version. 60,000 such lines over 90 days, each from a new machine, and the same
+lines naming two versions only: peak resident set size and the chart's size, for
+this revision and, with --build-before REV, for a revision before (built the same
+way, from a worktree of REV in build/bench-before-report).
+
+    report_bench.py [--series load|forged|all] [--build-before REV] [LINES:MACHINES ...]
+        LINES:MACHINES for the load series; default 250000:50000 1000000:50000 1000000:200000
 """
+import argparse
 import gzip
 import random
 import re
@@ -23,6 +31,8 @@ import sys
 import tempfile
 import time
 from pathlib import Path
+
+import revision_source
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build" / "native-release"
@@ -36,11 +46,20 @@ NOT_REPORTS = [b"GET /installax.asp?ma=00-0C HTTP/1.1\n", b"\x00\x8b\xff garbage
                b"2024-03-01T10:00:00+09:00\t10.0.0.1\tma=\tinip=\tjaehuid=XYZ\n"]
 
 
-def build():
-    subprocess.run(["cmake", "--preset", "native", "-B", str(BUILD), "-DCMAKE_BUILD_TYPE=Release", "-DVL2_SANITIZE=OFF"],
-                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(BUILD), "--target", "cvztool", "-j2"], check=True, stdout=subprocess.DEVNULL)
-    return BUILD / "cvztool"
+FORGED_LINES = 60000
+
+
+def build(source=ROOT, folder=BUILD):
+    subprocess.run(["cmake", "--preset", "native", "-S", str(source), "-B", str(folder), "-DCMAKE_BUILD_TYPE=Release",
+                    "-DVL2_SANITIZE=OFF"], cwd=source, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(folder), "--target", "cvztool", "-j2"], check=True, stdout=subprocess.DEVNULL)
+    return folder / "cvztool"
+
+
+def build_before(revision):
+    """cvztool of `revision`, built as build() builds this one, from a worktree."""
+    folder = ROOT / "build" / "bench-before-report"
+    return build(revision_source.source_of(revision, folder), folder / "native-release")
 
 
 def report_lines(lines, machines, seed=11):
@@ -75,6 +94,17 @@ def report_lines(lines, machines, seed=11):
             stamp, machine % 200, machine % 250, ma, machine % 250, jaehuid)).encode()
 
 
+def forged_lines(lines, versions):
+    """Lines as anyone can have nginx log them: each from a new machine, naming one of
+    `versions` versions in turn (None: a new one each), over DAYS days."""
+    step = DAYS * 86400 / lines
+    for i in range(lines):
+        stamp = time.strftime("%Y-%m-%dT%H:%M:%S+09:00", time.localtime(START + i * step))
+        version = "2.%05d" % (i if versions is None else i % versions)
+        yield ("%s\t203.0.113.9\tma=0A-%02X-%02X-%02X\tinip=10.0.0.1\tjaehuid=VL2B%sCORVALEN\n" % (
+            stamp, i >> 16 & 0xFF, i >> 8 & 0xFF, i & 0xFF, version)).encode()
+
+
 def write_logs(folder, lines, machines):
     generated = report_lines(lines, machines)
     paths = []
@@ -106,10 +136,7 @@ def measure_once(cvztool, logs, chart):
     return seconds, peak_kb, summary[0][2:] + "; " + result.stdout.splitlines()[-1]
 
 
-def main():
-    runs = [tuple(int(n) for n in arg.split(":")) for arg in sys.argv[1:]] or [
-        (250000, 50000), (1000000, 50000), (1000000, 200000)]
-    cvztool = build()
+def load_series(cvztool, runs):
     print("%9s %9s %8s %9s %14s  report" % ("lines", "machines", "log MB", "seconds", "peak RSS MB"))
     for lines, machines in runs:
         folder = Path(tempfile.mkdtemp(prefix="report-bench-"))
@@ -120,6 +147,42 @@ def main():
             print("%9d %9d %8.1f %9.2f %14.1f  %s" % (lines, machines, size, seconds, peak_kb / 1024, summary))
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+
+def forged_series(builds):
+    print("forged: %d lines over %d days, each from a new machine" % (FORGED_LINES, DAYS))
+    print("%-22s %-22s %14s %14s" % ("build", "versions named", "peak RSS MB", "chart KB"))
+    folder = Path(tempfile.mkdtemp(prefix="report-bench-forged-"))
+    try:
+        for versions in (None, 2):
+            log = folder / ("reports-%s.log" % versions)
+            with open(log, "wb") as out:
+                out.writelines(forged_lines(FORGED_LINES, versions))
+            for name, cvztool in builds:
+                chart = folder / "chart.svg"
+                _, peak_kb, _ = measure_once(cvztool, [log], chart)
+                print("%-22s %-22s %14.1f %14.1f" % (name, "%d, each a new one" % FORGED_LINES if versions is None
+                                                      else "%d" % versions, peak_kb / 1024, chart.stat().st_size / 1024))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--series", choices=("load", "forged", "all"), default="all")
+    parser.add_argument("--build-before", metavar="REV", help="compare the forged series with revision REV")
+    parser.add_argument("runs", nargs="*", metavar="LINES:MACHINES")
+    options = parser.parse_args()
+    runs = [tuple(int(n) for n in arg.split(":")) for arg in options.runs] or [
+        (250000, 50000), (1000000, 50000), (1000000, 200000)]
+    cvztool = build()
+    if options.series in ("load", "all"):
+        load_series(cvztool, runs)
+    if options.series in ("forged", "all"):
+        builds = [("this revision", cvztool)]
+        if options.build_before:
+            builds.insert(0, ("before (%s)" % options.build_before, build_before(options.build_before)))
+        forged_series(builds)
     return 0
 
 

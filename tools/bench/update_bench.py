@@ -37,6 +37,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests" / "harness"))
 import nginx_server  # noqa: E402
+import revision_source  # noqa: E402
 import suite_release  # noqa: E402
 import vendor_server  # noqa: E402
 import winenv  # noqa: E402
@@ -51,12 +52,7 @@ RATE = "200k"
 def build_before(revision):
     """A win32 build of `revision` in build/bench-before/win32, from a worktree."""
     folder = ROOT / "build" / "bench-before"
-    source = folder / "src"
-    if source.exists():
-        subprocess.run(["git", "-C", str(source), "checkout", "-q", "--detach", revision], check=True)
-    else:
-        folder.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["git", "-C", str(ROOT), "worktree", "add", "-q", "--detach", str(source), revision], check=True)
+    source = revision_source.source_of(revision, folder)
     build = folder / "win32"
     subprocess.run(["cmake", "--preset", "win32", "-S", str(source), "-B", str(build)], check=True,
                    stdout=subprocess.DEVNULL)
