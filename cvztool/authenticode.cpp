@@ -1,5 +1,7 @@
 #include "cvztool/authenticode.h"
 
+#include "cvztool/scratch_folder.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -150,7 +152,7 @@ bool SameProgramSameSigner(const std::string& a, const std::string& b, const std
         if (RunTool({"osslsigncode", "extract-data", "-h", "sha256", "-in", programs[i], "-out", data}).status != 0 ||
             RunTool({"osslsigncode", "extract-signature", "-in", programs[i], "-out", signature}).status != 0)
             return false;
-        digested[i] = site_files::ReadWhole(data);
+        digested[i] = ScratchFolder::ReadWhole(data);
         signers[i] = Printed({"openssl", "pkcs7", "-inform", "DER", "-in", signature, "-print_certs"});
     }
     return !digested[0].empty() && digested[0] == digested[1] && !signers[0].empty() && signers[0] == signers[1];

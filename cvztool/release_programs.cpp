@@ -79,7 +79,7 @@ class PublishedPrograms {
 };
 
 bool SameBytes(const std::string& a, const std::string& b) {
-    return site_files::ReadWhole(a) == site_files::ReadWhole(b);
+    return ScratchFolder::ReadWhole(a) == ScratchFolder::ReadWhole(b);
 }
 
 }  // namespace

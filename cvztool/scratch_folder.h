@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "cvztool/site_files.h"
@@ -30,6 +32,14 @@ class ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::string& path() const { return path_; }
+
+    // A file the release wrote into its scratch folder (or a program of the folder
+    // being released), read whole; refused when it cannot be read.
+    static std::string ReadWhole(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) site_files::Refuse("\"" + file + "\" cannot be read");
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
 
  private:
     std::string path_;

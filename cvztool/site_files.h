@@ -11,6 +11,8 @@
 
 #include "cvztool/scoped_descriptor.h"
 #include "cvztool/site_lock.h"
+#include "net/manifest.h"
+#include "release/file_list.h"
 
 namespace site_files {
 
@@ -25,9 +27,10 @@ std::filesystem::path ManifestPath(const std::filesystem::path& site);
 
 // The most cvztool reads of a SITE file whole: a manifest as large as the
 // installer's largest text answer, and a file list as large as the largest it
-// fetches. A package is never read whole (SiteFile::Sha256).
-constexpr uint64_t kLargestManifestBytes = 1u << 20;
-constexpr uint64_t kLargestListBytes = 8u << 20;
+// fetches (the same numbers, named once). A package is never read whole
+// (SiteFile::Sha256).
+constexpr uint64_t kLargestManifestBytes = ::kLargestManifestBytes;
+constexpr uint64_t kLargestListBytes = file_list::kLargestListBytes;
 
 // Why a command changed nothing in SITE.
 class Refused : public std::runtime_error {

@@ -6,19 +6,11 @@
 
 namespace install {
 
-namespace {
-
-// A list larger than this is not one: a release of ten thousand files lists in
-// about a megabyte.
-constexpr uint64_t kLargestList = 8u << 20;
-
-}  // namespace
-
 ChangesResult FetchChanges(const ChangesRequest& request, const StopRequest& stop, WorkProgress& progress) {
     ChangesResult result;
     HttpTextClient client;
     std::string text;
-    if (stop.Requested() || !client.FetchBody(request.fileListUrl, kLargestList, text)) return result;
+    if (stop.Requested() || !client.FetchBody(request.fileListUrl, file_list::kLargestListBytes, text)) return result;
     progress.done = text.size();
     ChangesJob job;
     if (file_list::ReadList(text, release_signature::BuiltInPublicKey(), request.version, request.sha256, job.list) !=

@@ -23,6 +23,7 @@
 #include "framework/scoped.h"
 #include "framework/worker.h"
 #include "net/file_fetch.h"
+#include "net/manifest.h"
 
 class HttpTextClient : public file_fetch::Fetcher {
  public:
@@ -31,8 +32,8 @@ class HttpTextClient : public file_fetch::Fetcher {
     static constexpr unsigned kTimeoutMilliseconds = 4000;
     // A whole text request, from connecting to its last byte.
     static constexpr unsigned kTextDeadlineMilliseconds = 10000;
-    // A text answer larger than this is not taken.
-    static constexpr unsigned kMaxBodyBytes = 1u << 20;
+    // A text answer larger than this is not taken: no manifest is larger.
+    static constexpr unsigned kMaxBodyBytes = kLargestManifestBytes;
     // A server that sends a request on further than this is treated as one that
     // does not answer.
     static constexpr unsigned kMaxRedirects = 5;

@@ -69,6 +69,10 @@ OfferedRelease ManifestRelease(const UpdateManifest& manifest);
 // to take that release, whole or not.
 bool HasFallback(const UpdateManifest& manifest);
 
+// The largest manifest the installer reads (a manifest is a few hundred bytes), and
+// the largest that cvztool reads back from a site.
+constexpr unsigned kLargestManifestBytes = 1u << 20;
+
 // The rollout of a release every machine takes: no rollout line means this.
 constexpr int kEveryMachine = 100;
 

@@ -26,6 +26,10 @@
 
 namespace file_list {
 
+// A list larger than this is not one: a release of ten thousand files lists in
+// about a megabyte. The installer fetches no more, and cvztool reads no more back.
+constexpr uint64_t kLargestListBytes = 8u << 20;
+
 struct Entry {
     std::string name;
     bool folder = false;
