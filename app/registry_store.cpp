@@ -79,6 +79,14 @@ void WriteSetting(SettingKind kind, const std::string& name, const std::string& 
                    static_cast<DWORD>(value.size()));
 }
 
+void ClearSetting(SettingKind kind) {
+    const SettingLocation* location = Find(kind);
+    if (!location || !location->fixedName) return;
+    ScopedRegKey key;
+    if (RegOpenKeyExA(location->root, location->key, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key.Get(), location->fixedName);
+}
+
 void FlushSettings() { RegFlushKey(HKEY_CURRENT_USER); }
 
 std::string LoadInstallInfo() { return text::Trim(ReadSetting(SettingKind::InstalledVersion)); }

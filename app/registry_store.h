@@ -33,6 +33,9 @@ enum class SettingKind : int {
 // buffer reads as "".
 std::string ReadSetting(SettingKind kind);
 
+// Removes the value of a kind with a fixed value name: what it recorded is over.
+void ClearSetting(SettingKind kind);
+
 // Puts the user's settings written so far on the disk itself: a power cut after this
 // keeps them. Made where one record must not outlive another it depends on.
 void FlushSettings();

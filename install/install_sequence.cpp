@@ -107,7 +107,7 @@ void PointTo(const std::string& installRoot, const std::string& version, bool fr
 void GoBack(const std::string& installRoot, const std::string& failed, const std::string& previous,
             const ShortcutFailed& shortcutFailed) {
     WriteSetting(SettingKind::FailedVersion, "", failed);
-    WriteSetting(SettingKind::SwitchVersion, "", "");
+    ClearSetting(SettingKind::SwitchVersion);
     WriteSetting(SettingKind::InstalledVersion, "", previous);
     FlushSettings();
     PointTo(installRoot, previous, false, shortcutFailed);
@@ -168,8 +168,8 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
         Send(FormatFailedStartReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(), version, PartnerCode()));
     // The switch is done only once it is reported: a start that finds it cut off
     // before finishes it, the report included.
-    WriteSetting(SettingKind::SwitchVersion, "", "");
-    WriteSetting(SettingKind::FailedVersion, "", "");
+    ClearSetting(SettingKind::SwitchVersion);
+    ClearSetting(SettingKind::FailedVersion);
     FlushSettings();
     PruneOldVersions(installRoot, version);
     return outcome;
