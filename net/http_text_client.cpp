@@ -212,6 +212,12 @@ std::string HttpTextClient::Fetch(const std::string& url) {
     return body->substr(0, strnlen(body->data(), body->size()));
 }
 
+std::string HttpTextClient::FetchHere(const std::string& url) {
+    std::string body;
+    if (!ReadText(url, false, kMaxBodyBytes, body)) return defaultText_;
+    return body.substr(0, strnlen(body.data(), body.size()));
+}
+
 bool HttpTextClient::FetchBody(const std::string& url, uint64_t largest, std::string& body) {
     auto text = std::make_shared<std::string>();
     auto read = std::make_shared<bool>(false);

@@ -47,6 +47,9 @@ class HttpTextClient : public file_fetch::Fetcher {
     // examined, except that a redirect is followed when it may be), up to its first
     // zero byte; the default text when nothing was read by the deadline.
     std::string Fetch(const std::string& url);
+    // Fetch's request on the caller's own thread, for a caller that runs it apart and
+    // bounds it itself (start-up's manifest request).
+    std::string FetchHere(const std::string& url);
     // The whole body of a 200 answer of at most `largest` bytes, zero bytes and all,
     // by the deadline.
     bool FetchBody(const std::string& url, uint64_t largest, std::string& body);

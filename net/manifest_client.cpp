@@ -9,7 +9,7 @@
 ManifestStatus FetchManifest(UpdateManifest& fields) {
     HttpTextClient client;
     client.SetDefaultText("");
-    std::string body = client.Fetch(server_address::UrlOnServer(VL2_FILE_SERVER, "/velmora2/update/update.inf"));
+    std::string body = client.FetchHere(server_address::UrlOnServer(VL2_FILE_SERVER, "/velmora2/update/update.inf"));
     if (text::Trim(body).empty()) return ManifestStatus::NoAnswer;
     UpdateManifest read = fields;
     if (!ParseManifest(body, read)) return ManifestStatus::Unusable;

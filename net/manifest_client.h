@@ -10,5 +10,6 @@ enum class ManifestStatus {
 };
 
 // Reads the manifest into `fields`, which change only when it is Read. Nothing
-// else than Read lets start-up go on; the other two say why not.
+// else than Read lets start-up go on; the other two say why not. The request is made
+// on the caller's thread: start-up runs it apart and stops waiting at its deadline.
 ManifestStatus FetchManifest(UpdateManifest& fields);
