@@ -200,16 +200,24 @@ bool HttpTextClient::ReadText(const std::string& url, bool needsOk, uint64_t lar
     return answer_reading::ReadBody(source, declared, largest, never, sink) == answer_reading::Ending::Complete;
 }
 
-std::string HttpTextClient::Fetch(const std::string& url) {
-    auto body = std::make_shared<std::string>();
+bool HttpTextClient::ReadTextWithin(const std::string& url, bool needsOk, uint64_t largest, std::string& body) {
+    // Its own client on its own thread: what may outlive the deadline owns all it uses.
+    auto text = std::make_shared<std::string>();
     auto read = std::make_shared<bool>(false);
-    if (!RunWithin(kTextDeadlineMilliseconds, [url, body, read] {
+    if (!RunWithin(kTextDeadlineMilliseconds, [url, needsOk, largest, text, read] {
             HttpTextClient client;
-            *read = client.ReadText(url, false, kMaxBodyBytes, *body);
+            *read = client.ReadText(url, needsOk, largest, *text);
         }) ||
         !*read)
-        return defaultText_;
-    return body->substr(0, strnlen(body->data(), body->size()));
+        return false;
+    body = *text;
+    return true;
+}
+
+std::string HttpTextClient::Fetch(const std::string& url) {
+    std::string body;
+    if (!ReadTextWithin(url, false, kMaxBodyBytes, body)) return defaultText_;
+    return body.substr(0, strnlen(body.data(), body.size()));
 }
 
 std::string HttpTextClient::FetchHere(const std::string& url) {
@@ -219,16 +227,7 @@ std::string HttpTextClient::FetchHere(const std::string& url) {
 }
 
 bool HttpTextClient::FetchBody(const std::string& url, uint64_t largest, std::string& body) {
-    auto text = std::make_shared<std::string>();
-    auto read = std::make_shared<bool>(false);
-    if (!RunWithin(kTextDeadlineMilliseconds, [url, largest, text, read] {
-            HttpTextClient client;
-            *read = client.ReadText(url, true, largest, *text);
-        }) ||
-        !*read)
-        return false;
-    body = *text;
-    return true;
+    return ReadTextWithin(url, true, largest, body);
 }
 
 file_fetch::Answer HttpTextClient::Fetch(const std::string& url, const file_fetch::Request& request,

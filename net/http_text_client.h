@@ -73,6 +73,8 @@ class HttpTextClient : public file_fetch::Fetcher {
     Reply Send(const std::string& url, const std::string& headers, unsigned waitMilliseconds);
     // A text request as Fetch and FetchBody make it, without their deadline.
     bool ReadText(const std::string& url, bool needsOk, uint64_t largest, std::string& body);
+    // The same, on a thread of its own, given up at the text deadline.
+    static bool ReadTextWithin(const std::string& url, bool needsOk, uint64_t largest, std::string& body);
 
     ScopedInternetHandle internet_;
     std::string defaultText_;
