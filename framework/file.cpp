@@ -216,12 +216,16 @@ bool RemoveFolder(const std::string& path) {
     return RetryWhileHeld([&] { return RemoveDirectoryA(path.c_str()) != 0; });
 }
 
-bool FlushFolder(const std::string& folder) {
+bool FlushToDisk(const std::string& path) {
     // NTFS writes its log up to this point when any handle of the volume is
     // flushed, which commits a rename into the folder with everything before it.
-    HANDLE handle = CreateFileA(folder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (!RetryWhileHeld([&] {
+            handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        }))
+        return false;
     bool flushed = FlushFileBuffers(handle) != 0;
     CloseHandle(handle);
     return flushed;
@@ -466,8 +470,8 @@ bool RemoveFolder(const std::string& path) {
     return RetryWhileHeld([&] { return rmdir(NativePath(path).c_str()) == 0; });
 }
 
-bool FlushFolder(const std::string& folder) {
-    int fd = ::open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY);
+bool FlushToDisk(const std::string& path) {
+    int fd = ::open(NativePath(path).c_str(), O_RDONLY);
     if (fd < 0) return false;
     bool flushed = ::fsync(fd) == 0;
     ::close(fd);

@@ -86,9 +86,9 @@ bool RemoveFolder(const std::string& path);
 // value when it cannot be told, so that a question left open stops nothing.
 uint64_t FreeBytes(const std::string& folder);
 
-// Puts a folder's own entries (the names in it, a rename into it) on the disk
-// itself; false when the system cannot be asked to.
-bool FlushFolder(const std::string& folder);
+// Puts a file's bytes, or a folder's own entries (the names in it, a rename into
+// it), on the disk itself; false when the system cannot be asked to.
+bool FlushToDisk(const std::string& path);
 
 // Gives a file or folder another name in the same volume. A file replaces one of
 // that name (and is on the disk under the new name when this returns); a folder

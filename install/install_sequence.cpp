@@ -67,7 +67,8 @@ void RenewShortcut(const std::string& target, const std::string& link, const Sho
     const std::string fresh = link + ".new";
     file_system::RemoveFile(fresh);
     ShortcutResult result = CreateShortcut(target, fresh, suite::kShortcutDescription);
-    if (!result.Failed() && !file_system::Rename(fresh, link)) result.notSaved = true;
+    if (!result.Failed() && (!file_system::FlushToDisk(fresh) || !file_system::Rename(fresh, link)))
+        result.notSaved = true;
     if (result.Failed()) {
         file_system::RemoveFile(fresh);
         if (shortcutFailed) shortcutFailed(result);
@@ -178,7 +179,7 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
 void BeginSwitch(const std::string& installRoot, const std::string& version) {
     // The folder's entries, the rename into it included, reach the disk before the
     // record that names it.
-    file_system::FlushFolder(install_paths::VersionFolder(installRoot, version));
+    file_system::FlushToDisk(install_paths::VersionFolder(installRoot, version));
     WriteSetting(SettingKind::SwitchVersion, "", version);
     FlushSettings();
 }
