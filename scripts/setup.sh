@@ -32,7 +32,13 @@ done
 
 if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
-    $sudo apt-get update -qq
+    # A mirror caught mid-sync fails an index now and then: try again, and go on with
+    # the indexes that did come, which usually hold every package named here.
+    for attempt in 1 2 3; do
+        if $sudo apt-get update -qq; then break; fi
+        echo "setup: package indexes incomplete (attempt $attempt)"
+        sleep $((attempt * 10))
+    done
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
