@@ -68,9 +68,11 @@ std::string SuiteCommand(const std::string& installRoot, const std::string& vers
     return "\"" + SuiteProgram(installRoot, version) + "\" " + kSuiteLaunchToken;
 }
 
-std::string AutoRunCommand(const std::string& installRoot, const std::string& version) {
-    return "\"" + LauncherPath(installRoot, version) + "\"";
+std::string StableLauncherPath(const std::string& installRoot) {
+    return text::Format("%s\\Corvalen\\Velmora2\\Velmora2.exe", installRoot.c_str());
 }
+
+std::string AutoRunCommand(const std::string& programPath) { return "\"" + programPath + "\""; }
 
 std::string UninstallCommand(const std::string& installRoot) { return "\"" + UninstallerPath(installRoot) + "\""; }
 

@@ -30,8 +30,13 @@ std::string SuiteProgram(const std::string& installRoot, const std::string& vers
 // ("C:\Program Files\...") lets Windows try "C:\Program.exe" first, which anyone
 // who can write to the drive's root could plant.
 std::string SuiteCommand(const std::string& installRoot, const std::string& version);
-// The autostart value: the launcher's path, quoted for the same reason.
-std::string AutoRunCommand(const std::string& installRoot, const std::string& version);
+// The program every shortcut and the autostart value name: beside the version
+// folders, the same for every version, so that a shortcut the user pinned or copied
+// keeps working after any number of updates. It starts the recorded version's
+// launcher.
+std::string StableLauncherPath(const std::string& installRoot);
+// The autostart value: a program's path, quoted for the same reason.
+std::string AutoRunCommand(const std::string& programPath);
 // The uninstall entry's command: the uninstaller's path, quoted for the same reason.
 std::string UninstallCommand(const std::string& installRoot);
 std::string UninstallerPath(const std::string& installRoot);

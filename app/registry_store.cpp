@@ -32,7 +32,7 @@ const SettingLocation kLocations[] = {
     {SettingKind::ModulePinbar, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\PINBAR", nullptr},
     {SettingKind::ModuleLookup, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\LOOKUP", nullptr},
     {SettingKind::ModuleCore, HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\CORE", nullptr},
-    {SettingKind::Uninstall, HKEY_LOCAL_MACHINE, suite::kUninstallKey, nullptr},
+    {SettingKind::Uninstall, HKEY_CURRENT_USER, suite::kUninstallKey, nullptr},
     {SettingKind::AxCancel, HKEY_CURRENT_USER, suite::kCompanyKey, suite::kDeclineValue},
     {SettingKind::RolloutId, HKEY_CURRENT_USER, suite::kInfoKey, "ROLLOUTID"},
     {SettingKind::SwitchVersion, HKEY_CURRENT_USER, suite::kInfoKey, "SWITCHVERSION"},
@@ -69,14 +69,26 @@ std::string ReadSetting(SettingKind kind) {
     return buffer;
 }
 
-void WriteSetting(SettingKind kind, const std::string& name, const std::string& value) {
+namespace {
+
+void WriteValue(SettingKind kind, const std::string& name, DWORD type, const BYTE* bytes, DWORD size) {
     const SettingLocation* location = Find(kind);
     if (!location) return;
     const char* valueName = location->fixedName ? location->fixedName : name.c_str();
     ScopedRegKey key;
     if (RegCreateKeyA(location->root, location->key, key.Receive()) != ERROR_SUCCESS) return;
-    RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data()),
-                   static_cast<DWORD>(value.size()));
+    RegSetValueExA(key.Get(), valueName, 0, type, bytes, size);
+}
+
+}  // namespace
+
+void WriteSetting(SettingKind kind, const std::string& name, const std::string& value) {
+    WriteValue(kind, name, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+}
+
+void WriteNumberSetting(SettingKind kind, const std::string& name, unsigned long value) {
+    DWORD number = value;
+    WriteValue(kind, name, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
 }
 
 void ClearSetting(SettingKind kind) {

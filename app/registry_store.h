@@ -40,9 +40,12 @@ void ClearSetting(SettingKind kind);
 // keeps them. Made where one record must not outlive another it depends on.
 void FlushSettings();
 
-// Stores `value` as REG_SZ of exactly its length (no terminating zero). `name` is
-// used only by kinds without a fixed value name. Failures are silent.
+// Stores `value` as REG_SZ with its terminating zero (a reader that takes the
+// stored size as the text's would otherwise run past its end). `name` is used only
+// by kinds without a fixed value name. Failures are silent.
 void WriteSetting(SettingKind kind, const std::string& name, const std::string& value);
+// Stores `value` as REG_DWORD, under the same rule for names.
+void WriteNumberSetting(SettingKind kind, const std::string& name, unsigned long value);
 
 // The installed suite's version (VERSION, trimmed), "" when nothing is installed.
 std::string LoadInstallInfo();

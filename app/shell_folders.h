@@ -3,9 +3,23 @@
 
 #include <string>
 
-// The install root: the Program Files folder, cleaned (see
-// install_paths::CleanShellPath); "" when the shell cannot say.
-std::string ResolveSpecialFolders();
+#include "app/install_root.h"
+
+// The root every install before the per-user one used: the Program Files folder,
+// cleaned (see install_paths::CleanShellPath); "" when the shell cannot say.
+std::string ProgramFilesRoot();
+
+// The per-user root: the user's local application data folder's Programs folder, in
+// a form the programs' code page holds (install_root::PerUserRoot).
+install_root::PerUserChoice PerUserInstallRoot();
+
+// Converts to the programs' code page, false when a character has no exact
+// counterpart there.
+bool ToCodePage(const std::u16string& wide, std::string& narrow);
+
+// True when this user can create files in `folder` (tried with a file that removes
+// itself): Program Files, for an ordinary user of Windows since Vista, is not.
+bool CanWriteIn(const std::string& folder);
 
 // A special folder (CSIDL_...) without a trailing backslash, "" when the shell has
 // none: the Start menu's programs, the desktop and Application Data for shortcuts.

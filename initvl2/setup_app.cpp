@@ -2,6 +2,8 @@
 
 #include "initvl2/setup_app.h"
 
+#include "app/install_paths.h"
+#include "app/install_root.h"
 #include "app/registry_store.h"
 #include "app/shell_folders.h"
 #include "app/suite_contract.h"
@@ -29,6 +31,8 @@ const char* const kCaption = "Velmora 2.0 설치";
 const char* const kNoConnection = "인터넷에 연결되어 있지 않습니다. 연결을 확인한 후 다시 실행해 주십시오.";
 const char* const kNoAnswer =
     "업데이트 서버에 연결할 수 없습니다. 인터넷 연결을 확인한 후 잠시 뒤에 다시 실행해 주십시오.";
+const char* const kNoUsableFolder =
+    "사용자 폴더의 경로에 이 프로그램이 쓸 수 없는 문자가 있어 설치할 수 없습니다. 관리자에게 문의해 주십시오.";
 const char* const kUnusableAnswer =
     "업데이트 서버의 응답을 사용할 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
 
@@ -55,8 +59,6 @@ BOOL SetupApp::InitInstance() {
         return FALSE;
     }
     timing_.Mark("start-up probes");
-    installRoot = ResolveSpecialFolders();
-    timing_.Mark("special folders");
     if (!InitSockets()) {
         MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
         return FALSE;
@@ -82,6 +84,10 @@ BOOL SetupApp::InitInstance() {
     // GDI+ and the layered-window functions are started only once the window is
     // going to run (RunSetupWindow): a start of the current suite never needs them.
     installedVersion = LoadInstallInfo();
+    // Where the installed suite is: where INSTALLPATH says, or Program Files for an
+    // install older than that record.
+    installRoot = install_root::InstalledRoot(ReadSetting(SettingKind::InstallPath), ProgramFilesRoot());
+    timing_.Mark("special folders");
     failedVersion_ = text::Trim(ReadSetting(SettingKind::FailedVersion));
     startup_decision::LocalChoice local = startup_decision::ChooseOnDisk(ReadOnDisk());
     startable_ = local.versions;
@@ -117,9 +123,23 @@ BOOL SetupApp::InitInstance() {
     }
 
     bool fresh = installedVersion.empty();
+    // Only a run that installs asks where it may write: the per-user root, unless the
+    // installed suite's own folder can be written (an administrator's install on XP).
+    std::string runRoot = install_root::RootForRun(
+        !fresh, installRoot, !fresh && CanWriteIn(install_paths::ProductFolder(installRoot)), PerUserInstallRoot());
+    if (runRoot.empty()) {
+        // Nothing is written to a path the programs cannot name. A user who has the
+        // suite gets it, unchanged; a fresh install says why it cannot go on.
+        if (fresh)
+            TellWhyNothingInstalls(kNoUsableFolder);
+        else if (!plan.suiteStartedFirst)
+            LaunchInstalledSuite();
+        return FALSE;
+    }
     install::RunRequest request;
     request.mode = fresh ? install::RunMode::FreshInstall : install::RunMode::Update;
-    request.installRoot = installRoot;
+    request.installRoot = runRoot;
+    request.installedRoot = installRoot;
     request.installedVersion = installedVersion;
     request.release = outcome.release;
     request.fileListUrl = outcome.fileListUrl;
@@ -128,8 +148,8 @@ BOOL SetupApp::InitInstance() {
 
     // The version's own folders are made in the run's staging and move with it; here
     // only the folders every version shares.
-    CreateProductFolders(installRoot);
-    if (fresh) WriteWidgetDefaults(installRoot, version_text::Prefix(request.release.version));
+    CreateProductFolders(runRoot);
+    if (fresh) WriteWidgetDefaults(runRoot, version_text::Prefix(request.release.version));
     install::SetupRunner runner(request);
     if (fresh)
         RunSetupWindow(runner);

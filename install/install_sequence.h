@@ -17,8 +17,10 @@ struct InstallRequest {
     std::string version;  // the whole version text: it names the version folder
     InstallVariant variant = InstallVariant::Fresh;
     // The version the switch goes from ("" for a fresh install): gone back to when
-    // the new suite does not start.
+    // the new suite does not start. It lies below `previousRoot` ("": below
+    // `installRoot`).
     std::string previousVersion;
+    std::string previousRoot;
 };
 
 enum class InstallOutcome {

@@ -146,7 +146,7 @@ void SetupRunner::StartChanges() {
     changes.packageUrl = request_.release.downloadUrl;
     changes.version = request_.release.version;
     changes.sha256 = request_.release.sha256;
-    changes.installedFolder = install_paths::VersionFolder(request_.installRoot, request_.installedVersion);
+    changes.installedFolder = install_paths::VersionFolder(request_.installedRoot, request_.installedVersion);
     changes.newFolder = tree_;
     changes.scratchPackage = UnusedPath(staging_, "ranges.cvz");
     if (!changes_.Start([changes](const StopRequest& stop, WorkProgress& progress) {
@@ -211,6 +211,7 @@ void SetupRunner::Install() {
     install.version = request_.release.version;
     install.variant = request_.mode == RunMode::Update ? InstallVariant::Update : InstallVariant::Fresh;
     install.previousVersion = request_.installedVersion;
+    install.previousRoot = request_.installedRoot;
     InstallCallbacks callbacks;
     callbacks.shortcutFailed = [this](const ShortcutResult& failure) { shortcutFailures_.push_back(failure); };
     InstallOutcome outcome = RunInstallSequence(install, callbacks);
@@ -229,7 +230,7 @@ void SetupRunner::GiveUp() {
 
 void SetupRunner::StartInstalledSuite() const {
     // The run only makes sure the user has a suite: one that runs is left as it is.
-    install::StartInstalledSuite(request_.installRoot, request_.startable, WhenRunning::LeaveIt);
+    install::StartInstalledSuite(request_.installedRoot, request_.startable, WhenRunning::LeaveIt);
 }
 
 }  // namespace install

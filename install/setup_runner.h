@@ -23,7 +23,11 @@ namespace install {
 // What start-up decided to install, and from where.
 struct RunRequest {
     RunMode mode = RunMode::FreshInstall;
+    // Where this run builds and records the new version.
     std::string installRoot;
+    // Where the installed suite is: the same, unless this run moves the suite out of
+    // a folder it cannot write (an install made under Program Files).
+    std::string installedRoot;
     std::string installedVersion;  // "" when nothing is installed
     OfferedRelease release;        // the release to install, as start-up chose and checked it
     std::string fileListUrl;       // its signed file list, when an update may build from it; else ""

@@ -1,5 +1,5 @@
-// Shell shortcuts through the shell-link COM object. Only the target and the
-// description are set; everything else keeps the object's defaults.
+// Shell shortcuts through the shell-link COM object. Only the target, the working
+// folder and the description are set; everything else keeps the object's defaults.
 #pragma once
 
 #include <windows.h>
@@ -18,10 +18,17 @@ struct ShortcutResult {
     bool Failed() const { return classNotRegistered || pathNotSet || descriptionNotSet || notSaved; }
 };
 
-ShortcutResult CreateShortcut(const std::string& targetPath, const std::string& linkPath,
-                              const std::string& description);
+ShortcutResult CreateShortcut(const std::string& targetPath, const std::string& workingFolder,
+                              const std::string& linkPath, const std::string& description);
 
-// The program a shortcut starts; "" when there is no shortcut there or it cannot be read.
+// What a shortcut starts, and where; both "" when there is no shortcut there or it
+// cannot be read.
+struct ShortcutFields {
+    std::string target;
+    std::string workingFolder;
+};
+ShortcutFields ReadShortcut(const std::string& linkPath);
+// The program a shortcut starts (ReadShortcut's target).
 std::string ShortcutTarget(const std::string& linkPath);
 
 // Where the suite's shortcuts lie: the Start menu's, the desktop's, Quick Launch's.

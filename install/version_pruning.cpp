@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/install_paths.h"
+#include "app/version_text.h"
 #include "framework/file.h"
 #include "framework/text.h"
 
@@ -66,6 +67,14 @@ std::vector<std::string> WholeVersionsNewestFirst(const std::vector<std::string>
     std::sort(whole.begin(), whole.end(),
               [](const std::string& a, const std::string& b) { return text::MbsCompare(a, b) > 0; });
     return whole;
+}
+
+std::string VersionToLaunch(const std::string& recorded, const std::vector<std::string>& folderNames,
+                            const std::function<bool(const std::string&)>& hasLauncher) {
+    // A recorded text that could leave the product folder names nothing.
+    if (version_text::IsPlainFileName(recorded) && hasLauncher(recorded)) return recorded;
+    std::vector<std::string> present = WholeVersionsNewestFirst(folderNames, hasLauncher);
+    return present.empty() ? std::string() : present.front();
 }
 
 }  // namespace install

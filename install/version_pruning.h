@@ -27,6 +27,13 @@ std::string VersionNamedBy(const std::string& target, const std::string& product
 std::vector<std::string> WholeVersionsNewestFirst(const std::vector<std::string>& folderNames,
                                                   const std::function<bool(const std::string&)>& isWhole);
 
+// The version whose launcher the stable launcher starts: the recorded one while its
+// folder has a launcher (`hasLauncher`), the newest folder that has one otherwise, so
+// that a recorded version that vanished still starts a launcher that repairs it;
+// "" when no folder has one.
+std::string VersionToLaunch(const std::string& recorded, const std::vector<std::string>& folderNames,
+                            const std::function<bool(const std::string&)>& hasLauncher);
+
 // The folders inside the product folder below `installRoot`.
 std::vector<std::string> ProductFolderNames(const std::string& installRoot);
 

@@ -36,8 +36,8 @@ TEST_CASE(install_paths, empty_program_files_puts_the_tree_at_the_drive_root) {
 TEST_CASE(install_paths, commands_quote_the_program_path_so_a_blank_cannot_split_it) {
     CHECK_EQ(install_paths::SuiteCommand("C:\\Program Files", "2.09"),
              std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\Cubelet.exe\" kqvwtzrnbpxyjdgfh"));
-    CHECK_EQ(install_paths::AutoRunCommand("C:\\Program Files", "2.09"),
-             std::string("\"C:\\Program Files\\Corvalen\\Velmora2\\2.09\\BIN\\InitVL2.exe\""));
+    CHECK_EQ(install_paths::AutoRunCommand(install_paths::StableLauncherPath("C:\\Users\\k m\\Programs")),
+             std::string("\"C:\\Users\\k m\\Programs\\Corvalen\\Velmora2\\Velmora2.exe\""));
     CHECK_EQ(install_paths::UninstallCommand("C:\\Program Files"), std::string("\"C:\\Program Files\\Corvalen\\VL2Del.exe\""));
     // One package, one staged file, however the manifest spells its digest.
     CHECK_EQ(install_paths::StagedPackagePath("C:\\P", "00AB" + std::string(60, 'E')),

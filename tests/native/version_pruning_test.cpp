@@ -64,3 +64,23 @@ TEST_CASE(pruning_choice, the_whole_versions_come_newest_first) {
                                                     [](const std::string& name) { return name != "2.09"; });
     CHECK(whole == (Names{"2.10", "2.02", "2.00"}));
 }
+
+TEST_CASE(pruning_choice, the_stable_launcher_starts_the_recorded_version_or_else_the_newest_it_finds) {
+    Names folders = {"IMAGE", "2.01", "2.03", "2.02", "~staging"};
+    // A path that leaves the folder may well lead to a launcher: it must still not be taken.
+    auto hasLauncher = [](const std::string& name) { return name == "2.01" || name == "2.02" || name == "..\\2.01"; };
+    struct Row {
+        const char* recorded;
+        const char* started;
+    } rows[] = {
+        {"2.01", "2.01"},
+        // Recorded but vanished (2.04) or without a launcher (2.03): the newest that has one.
+        {"2.04", "2.02"},
+        {"2.03", "2.02"},
+        {"", "2.02"},
+        // A record that would leave the product folder starts nothing it names.
+        {"..\\2.01", "2.02"},
+    };
+    for (const Row& row : rows) CHECK_EQ(install::VersionToLaunch(row.recorded, folders, hasLauncher), std::string(row.started));
+    CHECK_EQ(install::VersionToLaunch("2.01", {"IMAGE"}, [](const std::string&) { return false; }), std::string());
+}

@@ -21,7 +21,7 @@ bool NoneExist(const std::vector<std::string>& folders, size_t from, size_t to) 
 }  // namespace
 
 TEST_CASE(folder_tree, program_files_resolves_without_trailing_backslash) {
-    CHECK_EQ(ResolveSpecialFolders(), std::string("C:\\Program Files"));
+    CHECK_EQ(ProgramFilesRoot(), std::string("C:\\Program Files"));
 }
 
 TEST_CASE(folder_tree, a_clean_disk_gets_the_shared_folders_in_one_call_and_a_second_call_is_harmless) {

@@ -25,7 +25,7 @@ std::string RegistryText(HKEY root, const char* key, const char* name) {
 struct RegistryRestored {
     ~RegistryRestored() {
         SHDeleteKeyA(HKEY_CURRENT_USER, suite::kCompanyKey);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+        SHDeleteKeyA(HKEY_CURRENT_USER, suite::kUninstallKey);
         HKEY run;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, suite::kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
             RegDeleteValueA(run, suite::kAutoRunValue);
@@ -57,14 +57,20 @@ TEST_CASE(install_sequence, a_fresh_install_records_the_version_autostart_shortc
     CHECK(outcome == install::InstallOutcome::Completed);
     CHECK_EQ(shortcutFailures, 0);
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.01"));
-    // Quoted, so that a blank in the path cannot make Windows run a planted program.
-    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue),
-             "\"" + install_paths::LauncherPath(request.installRoot, "2.01") + "\"");
-    CHECK(test_support::FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk"));
-    CHECK(test_support::FileExists(ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk"));
+    // Every pointer names the stable launcher, which is in place; quoted, so that a
+    // blank in the path cannot make Windows run a planted program.
+    std::string launcher = install_paths::StableLauncherPath(request.installRoot);
+    CHECK(test_support::FileExists(launcher));
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kRunKey, suite::kAutoRunValue), "\"" + launcher + "\"");
+    for (const std::string& link : {ShellFolder(CSIDL_PROGRAMS) + "\\Corvalen\\Velmora2.lnk",
+                                    ShellFolder(CSIDL_DESKTOP) + "\\Velmora2.lnk"}) {
+        install::ShortcutFields fields = install::ReadShortcut(link);
+        CHECK_EQ(fields.target, launcher);
+        CHECK_EQ(fields.workingFolder, install_paths::ProductFolder(request.installRoot));
+    }
     std::string uninstaller = install_paths::UninstallerPath(request.installRoot);
     CHECK(test_support::FileExists(uninstaller));
-    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"");
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"");
 }
 
 TEST_CASE(install_sequence, a_shortcut_that_cannot_be_saved_is_told_to_the_caller_and_the_sequence_goes_on) {
@@ -99,8 +105,8 @@ TEST_CASE(install_sequence, an_uninstaller_that_cannot_be_replaced_keeps_the_old
     CHECK(outcome == install::InstallOutcome::UninstallerKept);
     CHECK_EQ(test_support::ReadFile(uninstaller), std::string("the old uninstaller"));
     CHECK(!test_support::FileExists(uninstaller + ".new"));
-    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), uninstaller);
-    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "DisplayName"), std::string("<no value>"));
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kUninstallKey, "UninstallString"), uninstaller);
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kUninstallKey, "DisplayName"), std::string("<no value>"));
     // Every other step ran: the update is recorded.
     CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kInfoKey, "VERSION"), std::string("2.03"));
 }
@@ -113,5 +119,5 @@ TEST_CASE(install_sequence, a_folder_in_the_uninstallers_place_is_reported_and_n
     install::InstallOutcome outcome = install::RunInstallSequence(request, {});
     CHECK(outcome == install::InstallOutcome::UninstallerKept);
     CHECK(!test_support::FileExists(uninstaller + ".new"));
-    CHECK_EQ(RegistryText(HKEY_LOCAL_MACHINE, suite::kUninstallKey, "UninstallString"), std::string("<no key>"));
+    CHECK_EQ(RegistryText(HKEY_CURRENT_USER, suite::kUninstallKey, "UninstallString"), std::string("<no key>"));
 }

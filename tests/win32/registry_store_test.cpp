@@ -55,11 +55,28 @@ TEST_CASE(registry_store, fresh_install_defaults_of_all_nine_modules) {
     CHECK(!Query(HKEY_CURRENT_USER, "Software\\CORVALEN\\VELMORA2\\INFO", "VERSION").present);
 }
 
-TEST_CASE(registry_store, an_empty_text_is_a_present_value_of_length_zero) {
-    WriteSetting(SettingKind::AxCancel, "ignored", "");
-    StoredValue v = Query(HKEY_CURRENT_USER, "Software\\CORVALEN", "VL2AXCANCEL");
-    CHECK(v.present);
-    CHECK_EQ(v.bytes.size(), size_t(0));
+TEST_CASE(registry_store, texts_are_stored_with_their_terminator_the_empty_one_too) {
+    // A reader that takes the stored size for the text's must find the zero.
+    struct Row {
+        SettingKind kind;
+        const char* key;
+        const char* name;
+        std::string text;
+    } rows[] = {
+        {SettingKind::AxCancel, "Software\\CORVALEN", "VL2AXCANCEL", ""},
+        {SettingKind::InstallPath, "Software\\CORVALEN\\VELMORA2\\INFO", "INSTALLPATH", "C:\\x\\Corvalen\\Velmora2"},
+    };
+    for (const Row& row : rows) {
+        WriteSetting(row.kind, "ignored", row.text);
+        HKEY key;
+        CHECK_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, row.key, 0, KEY_QUERY_VALUE, &key), LONG(ERROR_SUCCESS));
+        char stored[300] = {1};
+        DWORD size = sizeof(stored), type = 0;
+        CHECK_EQ(RegQueryValueExA(key, row.name, nullptr, &type, reinterpret_cast<BYTE*>(stored), &size), LONG(ERROR_SUCCESS));
+        RegCloseKey(key);
+        CHECK_EQ(size, DWORD(row.text.size() + 1));
+        CHECK_EQ(std::string(stored, size), row.text + std::string(1, '\0'));
+    }
     CHECK(!Query(HKEY_CURRENT_USER, "Software\\CORVALEN", "ignored").present);
 }
 
@@ -85,12 +102,15 @@ TEST_CASE(registry_store, only_the_readable_kinds_are_read) {
     CHECK_EQ(ReadSetting(SettingKind::UpdateDate), std::string("20061231"));
 }
 
-TEST_CASE(registry_store, a_module_value_takes_the_callers_name_and_the_uninstall_key_is_machine_wide) {
+TEST_CASE(registry_store, a_module_value_takes_the_callers_name_and_the_uninstall_entry_is_the_users) {
     WriteSetting(SettingKind::ModuleDials, "CUSTOM", "7");
     CheckString("Software\\CORVALEN\\VELMORA2\\DIALS", "CUSTOM", "7");
+    const char* entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2";
     WriteSetting(SettingKind::Uninstall, "DisplayName", "x");
-    StoredValue v = Query(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2",
-                          "DisplayName");
-    CHECK(v.present);
-    CHECK_EQ(v.bytes, std::string("x"));
+    WriteNumberSetting(SettingKind::Uninstall, "NoModify", 1);
+    CheckString(entry, "DisplayName", "x");
+    StoredValue number = Query(HKEY_CURRENT_USER, entry, "NoModify");
+    CHECK_EQ(number.type, DWORD(REG_DWORD));
+    // Nothing outside the user's own registry: an ordinary user cannot write there.
+    CHECK(!Query(HKEY_LOCAL_MACHINE, entry, "DisplayName").keyPresent);
 }
