@@ -5,6 +5,7 @@ place of the links to $HOME, a Quick Launch folder); every test works in its own
 of it, so no test sees another's registry or files.
 """
 import os
+import pwd
 import re
 import shutil
 import struct
@@ -70,6 +71,13 @@ def make_template(path):
     else:
         raise RuntimeError("wineboot failed: %s" % boot.stderr.decode(errors="replace")[-2000:])
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    _make_test_ready(path)
+    shutil.rmtree(home, ignore_errors=True)
+    (path / "ready").write_text(TEMPLATE_VERSION + "\n")
+
+
+def _make_test_ready(path):
+    """What a booted prefix needs before the tests use it."""
     # wineboot links Desktop, Documents and the like to $HOME; tests need real folders.
     for link in list(user_folder(path).rglob("*")):
         if link.is_symlink():
@@ -77,12 +85,10 @@ def make_template(path):
             link.mkdir()
     quick_launch = user_folder(path) / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch"
     quick_launch.mkdir(parents=True, exist_ok=True)
-    shutil.rmtree(home, ignore_errors=True)
     # There is no window manager on the test displays: windows must not wait for one
     # (Wine would wait two seconds for every hide of a window it thinks is managed).
     with open(path / "user.reg", "a", encoding="utf-8") as f:
         f.write('\n[Software\\\\Wine\\\\X11 Driver] %d\n"Managed"="N"\n' % int(time.time()))
-    (path / "ready").write_text(TEMPLATE_VERSION + "\n")
 
 
 def _escape_reg_string(value):
@@ -101,6 +107,8 @@ class Prefix:
         self.display = display
         self.keep = keep
         self.env = base_env(self.path, self.home, display)
+        # What every Wine command of the prefix is run through (the account it runs as).
+        self.runner = []
 
     def __enter__(self):
         return self
@@ -139,17 +147,17 @@ class Prefix:
 
     # --- processes ---------------------------------------------------------
     def run(self, args, timeout=60, check=False, **kwargs):
-        return subprocess.run(["wine"] + [str(a) for a in args], env=self.env, timeout=timeout,
+        return subprocess.run(self.runner + ["wine"] + [str(a) for a in args], env=self.env, timeout=timeout,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=check, **kwargs)
 
     def start(self, args, **kwargs):
-        return subprocess.Popen(["wine"] + [str(a) for a in args], env=self.env,
+        return subprocess.Popen(self.runner + ["wine"] + [str(a) for a in args], env=self.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
 
     def wait_idle(self, timeout=60):
         """Waits until every process of the prefix has ended."""
         try:
-            subprocess.run(["wineserver", "-w"], env=self.env, timeout=timeout)
+            subprocess.run(self.runner + ["wineserver", "-w"], env=self.env, timeout=timeout)
         except subprocess.TimeoutExpired:
             return False
         return True
@@ -160,7 +168,7 @@ class Prefix:
         once this one is deleted: a server still ending would then take in the next
         test's programs, with this test's processes in them."""
         for flag in ("-k", "-w"):
-            subprocess.run(["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL,
+            subprocess.run(self.runner + ["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=60)
 
     def set_windows_version(self, version):
@@ -184,6 +192,65 @@ class Prefix:
         for hive, root in (("user.reg", "HKCU\\"), ("system.reg", "HKLM\\")):
             values.update(parse_reg_file(self.path / hive, root))
         return values
+
+
+ORDINARY_USER = "vl2user"
+
+
+def ordinary_user():
+    """The unprivileged account that the ordinary-user tests run Wine as, made when
+    missing; None when this process cannot run programs as another user."""
+    if os.geteuid() != 0 or not shutil.which("setpriv") or not shutil.which("useradd"):
+        return None
+    try:
+        return pwd.getpwnam(ORDINARY_USER)
+    except KeyError:
+        subprocess.run(["useradd", "--create-home", ORDINARY_USER], check=True)
+        return pwd.getpwnam(ORDINARY_USER)
+
+
+class OrdinaryUserPrefix(Prefix):
+    """A prefix booted for, owned by and run as an unprivileged account, whose Program
+    Files belongs to root and is read-only to it: what an ordinary user of Windows
+    since Vista meets (Wine has no VirtualStore: as for a program with a manifest)."""
+
+    def __init__(self, display=None, keep=False):
+        account = ordinary_user()
+        if account is None:
+            raise RuntimeError("running as another user needs root, setpriv and useradd")
+        self.root = Path(tempfile.mkdtemp(prefix="vl2user-"))
+        os.chmod(self.root, 0o755)
+        self.path = self.root / "prefix"
+        self.home = self.root / "home"
+        for folder in (self.path, self.home):
+            folder.mkdir()
+            os.chown(folder, account.pw_uid, account.pw_gid)
+        self.display = display
+        self.keep = keep
+        self.env = base_env(self.path, self.home, display)
+        self.env.update({"USER": account.pw_name, "LOGNAME": account.pw_name})
+        self.runner = ["setpriv", "--reuid=%d" % account.pw_uid, "--regid=%d" % account.pw_gid, "--init-groups"]
+        boot = self.run(["wineboot", "-i"], timeout=300)
+        if boot.returncode != 0:
+            raise RuntimeError("wineboot as %s failed: %s" % (account.pw_name, boot.stderr[-2000:]))
+        self.wait_idle(120)
+        _make_test_ready(self.path)
+        self.account = account
+        # The folders made above as root become the account's, as its profile is.
+        self._own_tree(user_folder(self.path), account.pw_uid, account.pw_gid)
+        program_files = self.drive_c / "Program Files"
+        self._own_tree(program_files, 0, 0)
+        os.chmod(program_files, 0o755)
+
+    @staticmethod
+    def _own_tree(top, uid, gid):
+        for folder, folders, files in os.walk(top):
+            for name in [folder] + [os.path.join(folder, f) for f in folders + files]:
+                os.lchown(name, uid, gid)
+
+    def give(self, path):
+        """Makes a file or folder a test wrote into the prefix the account's own."""
+        os.lchown(path, self.account.pw_uid, self.account.pw_gid)
 
 
 def _decode_reg_string(body):
