@@ -51,11 +51,17 @@ bool StartCopyInTemp() {
     PROCESS_INFORMATION process = {};
     // Started in TEMP: a working folder inside the Corvalen folder would keep Windows
     // from removing that folder while the copy runs.
-    if (!CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
-                        &process)) {
+    if (!CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, folder.c_str(),
+                        &startup, &process)) {
         if (!deleteOnClose) DeleteFileA(copy.c_str());
         return false;
     }
+    // This program was started by the window the user clicked in and may bring its
+    // own window forward; it has none, so it hands that right to the copy, whose
+    // confirmation would otherwise open behind that window. Before the copy runs,
+    // so that its first box already has it.
+    AllowSetForegroundWindow(process.dwProcessId);
+    ResumeThread(process.hThread);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
