@@ -7,7 +7,6 @@
 
 #include <vector>
 
-#include "app/install_paths.h"
 #include "app/shell_folders.h"
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
@@ -15,10 +14,11 @@
 #include "framework/about_dialog.h"
 #include "framework/scoped.h"
 #include "framework/text.h"
-#include "install/folder_removal.h"
+#include "install/removal_plan.h"
 #include "install/suite_quit.h"
 #include "net/http_text_client.h"
 #include "net/install_report.h"
+#include "uninstaller/carry_out_removal.h"
 #include "uninstaller/uninstaller_resources.h"
 
 namespace {
@@ -27,32 +27,11 @@ const char* const kCaption = "Velmora2삭제";
 const UINT_PTR kRemovalTimer = 1000;
 // The removal starts this long after the confirmation, once the dialog is hidden.
 const UINT kRemovalDelayMilliseconds = 10;
-// Version 1 wrote its Quick Launch shortcut with this spelling.
-const char* const kVersion1QuickLaunchShortcutName = "Velmora.LNK";
-
-// Deletes a key with all its subkeys: subkey 0 again and again until none is left.
-void DeleteKeyTree(HKEY parent, const std::string& path) {
-    {
-        ScopedRegKey key;
-        if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS) return;
-        char name[260];
-        for (;;) {
-            DWORD length = sizeof(name);
-            if (RegEnumKeyExA(key.Get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            std::string child = path + "\\" + name;
-            DeleteKeyTree(parent, child);
-            // A subkey that cannot be deleted would be found again at index 0.
-            ScopedRegKey check;
-            if (RegOpenKeyExA(parent, child.c_str(), 0, KEY_READ, check.Receive()) == ERROR_SUCCESS) break;
-        }
-    }
-    RegDeleteKeyA(parent, path.c_str());
-}
 
 }  // namespace
 
-UninstallDialog::UninstallDialog() : Dialog(IDD_UNINSTALL, nullptr) {}
+UninstallDialog::UninstallDialog(const std::string& uninstallerPath)
+    : Dialog(IDD_UNINSTALL, nullptr), uninstallerPath_(uninstallerPath) {}
 
 BOOL UninstallDialog::OnInitDialog() {
     HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
@@ -108,36 +87,29 @@ void UninstallDialog::FindInstallRecord() {
     }
 }
 
-void UninstallDialog::RemoveEverything() {
-    DeleteKeyTree(HKEY_CURRENT_USER, suite::kProductKey);
-    // Only the product folder this suite was installed to is ever deleted: a
-    // damaged or foreign INSTALLPATH must not empty a folder of the user's.
-    if (installPath.size() >= 10 && install_paths::IsProductFolder(installPath)) RemoveFolderTree(installPath);
-    DeleteFileA((ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder + "\\" + suite::kShortcutName).c_str());
-    DeleteFileA((ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\" + suite::kShortcutName).c_str());
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
-    {
-        ScopedRegKey run;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, suite::kRunKey, run.Receive()) == ERROR_SUCCESS)
-            RegDeleteValueA(run.Get(), suite::kAutoRunValue);
-    }
-    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\" + suite::kQuickLaunchFolder;
-    DeleteFileA((quickLaunch + "\\" + kVersion1QuickLaunchShortcutName).c_str());
-    // The installer names its Quick Launch shortcut Velmora2.lnk; it goes as well.
-    DeleteFileA((quickLaunch + "\\" + suite::kShortcutName).c_str());
+std::vector<std::string> UninstallDialog::RemoveEverything() {
+    removal::Findings findings;
+    findings.installPath = installPath;
+    findings.uninstallerPath = uninstallerPath_;
+    findings.startMenuPrograms = ShellFolder(CSIDL_PROGRAMS);
+    findings.desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+    findings.applicationData = ShellFolder(CSIDL_APPDATA);
+    std::vector<std::string> left = CarryOutRemoval(removal::PlanRemoval(findings));
 
     HttpTextClient client;
     client.SetDefaultText("");
     text::Trim(client.Fetch(FormatRemovalReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(),
                                                 installedVersion)));
+    return left;
 }
 
 bool UninstallDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     if (message == WM_TIMER && wParam == kRemovalTimer) {
         KillTimer(hwnd_, kRemovalTimer);
-        RemoveEverything();
+        std::vector<std::string> left = RemoveEverything();
         ShowWindow(hwnd_, SW_HIDE);
-        MessageBoxA(hwnd_, "삭제 완료!", "알림", MB_OK | MB_ICONINFORMATION);
+        MessageBoxA(hwnd_, removal::LeftoverMessage(left).c_str(), "알림",
+                    MB_OK | (left.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
         EndDialog(IDOK);
         result = 0;
         return true;

@@ -1,15 +1,18 @@
 // VL2Del.exe's only window: a hidden 1x1 dialog that asks for confirmation, makes
-// the running suite quit, and then removes the suite's settings, folder, shortcuts,
-// uninstall entry and autostart value, and reports the removal.
+// the running suite quit, and then removes the suite's settings, folders, shortcuts,
+// uninstall entries, autostart value and the uninstaller that was started, reports
+// the removal, and tells the user what it could not remove.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "framework/dialog.h"
 
 class UninstallDialog : public Dialog {
  public:
-    UninstallDialog();
+    // `uninstallerPath`: the uninstaller the user started, which goes too when it is ours.
+    explicit UninstallDialog(const std::string& uninstallerPath);
 
     std::string installPath;
     std::string installedVersion;
@@ -20,5 +23,8 @@ class UninstallDialog : public Dialog {
 
  private:
     void FindInstallRecord();
-    void RemoveEverything();
+    // What stayed, as the user is to read it; empty when everything went.
+    std::vector<std::string> RemoveEverything();
+
+    std::string uninstallerPath_;
 };

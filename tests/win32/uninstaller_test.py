@@ -1,5 +1,6 @@
-"""VL2Del.exe under Wine: confirmation answered by real input, the quit requests to
-the running suite, every removal, the removal report, and what must survive."""
+"""VL2Del.exe under Wine: its start from a copy in TEMP, confirmation answered by real
+input, the quit requests to the running suite, every removal (the uninstaller itself
+included), the removal report, what must survive, and the box naming what stayed."""
 import os
 import sys
 import time
@@ -14,6 +15,7 @@ from vl2test import PROGRAM_FILES, ServerTestCase, build_file  # noqa: E402
 CAPTION = "Velmora2삭제"
 UNINSTALL_KEY = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
+LEFT_HEADING = "다음 항목을 삭제하지 못했습니다:"
 # What the install sequence registers: quoted, since the path holds a blank.
 UNINSTALL_COMMAND = '"%s\\Corvalen\\VL2Del.exe"' % PROGRAM_FILES
 
@@ -42,8 +44,10 @@ class Uninstaller(ServerTestCase):
         self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\CORE", {"VERSION": "2.01"})
         self.prefix.add_registry("user", "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                  {"Velmora2": PROGRAM_FILES + "\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe"})
-        self.prefix.add_registry("machine", UNINSTALL_KEY, {"DisplayName": "Velmora 2.0 제거",
-                                                            "UninstallString": UNINSTALL_COMMAND})
+        # The user's entry, and the machine's that an earlier install left.
+        for hive in ("user", "machine"):
+            self.prefix.add_registry(hive, UNINSTALL_KEY, {"DisplayName": "Velmora 2.0 제거",
+                                                           "UninstallString": UNINSTALL_COMMAND})
         self.links = [self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk",
                       self.prefix.desktop() / "Velmora2.lnk",
                       self.prefix.quick_launch() / "Velmora.LNK",
@@ -78,19 +82,39 @@ class Uninstaller(ServerTestCase):
         wait_until(lambda: box not in self.display.find_windows(only_visible=False), 10)
         return box
 
+    def temp_copies(self):
+        return list((self.prefix.user() / "Temp").glob("VL2Del-*.exe"))
+
     def run_uninstaller(self):
-        """Started from the uninstall entry's command, as Windows starts it."""
+        """Started from the uninstall entry's command, as Windows starts it: the
+        command ends at once, leaving the work to the uninstaller's copy in TEMP."""
         self.uninstaller = self.prefix.start([build_file("tests/run_uninstall_entry.exe")])
+        self.assertEqual(self.uninstaller.wait(timeout=30), 0)
+        self.assertTrue(wait_until(self.temp_copies, 10), "no copy of the uninstaller in TEMP")
         return self.uninstaller
 
-    def assert_everything_removed(self, registry):
-        self.assertFalse([k for k in registry if k.startswith("hkcu\\software\\corvalen\\velmora2")])
+    def wait_for_the_copy_to_end(self):
+        # Its file goes with its last handle: the copy has then ended.
+        self.assertTrue(wait_until(lambda: not self.temp_copies(), 30), "the copy in TEMP stays")
+
+    def box_text(self, caption):
+        shown = self.prefix.run([build_file("tests/box_text.exe"), caption])
+        self.assertEqual(shown.returncode, 0, "no box %s to read" % caption)
+        return shown.stdout.decode("cp949").replace("\r\n", "\n")
+
+    def assert_registry_and_shortcuts_removed(self, registry):
+        self.assertFalse([k for k in registry if k.startswith("hkcu\\software\\corvalen")])
         self.assertNotIn(UNINSTALL_KEY.lower().replace("software", "hklm\\software", 1), registry)
+        self.assertNotIn(UNINSTALL_KEY.lower().replace("software", "hkcu\\software", 1), registry)
         self.assertNotIn("Velmora2", registry.get(RUN_KEY, {}))
         for link in self.links:
             self.assertFalse(link.exists(), link)
-        self.assertTrue((self.prefix.start_menu_programs() / "Corvalen").is_dir(), "the start menu folder stays")
-        self.assertTrue((self.product.parent / "VL2Del.exe").exists(), "it does not delete itself")
+        self.assertFalse((self.prefix.start_menu_programs() / "Corvalen").exists(), "the start menu folder stays")
+
+    def assert_everything_removed(self, registry):
+        self.assert_registry_and_shortcuts_removed(registry)
+        self.assertFalse(self.product.parent.exists(), "the Corvalen folder (the uninstaller itself) stays")
+        self.assertEqual(self.temp_copies(), [])
 
     def assert_nothing_removed(self):
         registry = self.prefix.registry()
@@ -104,7 +128,7 @@ class Uninstaller(ServerTestCase):
     def test_confirmed_removal_quits_the_suite_removes_everything_and_reports(self):
         self.hide_folder(self.product / "2.01" / "SKIN" / "CORE")
         self.start_suite()
-        process = self.run_uninstaller()
+        self.run_uninstaller()
         self.answer(CAPTION, "Return")
         started = time.time()
         done = self.display.wait_window("알림", timeout=60)
@@ -112,52 +136,82 @@ class Uninstaller(ServerTestCase):
         # One quit request, and no more waiting once the suite's process has ended.
         self.assertLess(time.time() - started, 6)
         self.display.screenshot(self.artefact("png"))
+        self.assertEqual(self.box_text("알림"), "삭제 완료!")
         self.answer("알림", "Return")
-        process.wait(timeout=30)
+        self.wait_for_the_copy_to_end()
         self.assertEqual(self.display.find_windows(name="Velmora 2.0"), [], "the suite is still running")
         registry = self.prefix.registry()
         self.assert_everything_removed(registry)
-        self.assertFalse(self.product.exists(), "the product folder (read-only file, hidden folder) stayed")
         self.assertEqual(self.server.requests_for(setup_flow.REPORT_PATH)[0].split("jaehuid=")[1], "VL2BDEL2.01")
 
     def test_a_suite_that_never_quits_leaves_everything_in_place(self):
         self.start_suite("--stubborn")
-        process = self.run_uninstaller()
+        self.run_uninstaller()
         self.answer(CAPTION, "Return")
         self.answer(CAPTION, "Return", timeout=30)  # quit the program first, then remove it
-        process.wait(timeout=30)
+        self.wait_for_the_copy_to_end()
         self.assertEqual(self.suite_log("2.01").count("quit-request ignored"), 1)
         self.assert_nothing_removed()
 
     def test_cancel_at_the_confirmation_removes_nothing(self):
-        process = self.run_uninstaller()
+        self.run_uninstaller()
         self.answer(CAPTION, "Escape")
-        process.wait(timeout=30)
+        self.wait_for_the_copy_to_end()
         self.assert_nothing_removed()
+        self.assertTrue((self.product.parent / "VL2Del.exe").exists())
 
     def test_a_junction_inside_the_tree_is_not_followed(self):
         outside = self.prefix.drive_c / "user data"
         outside.mkdir()
         (outside / "precious.txt").write_text("keep me")
         os.symlink(outside, self.product / "2.01" / "linked")
-        process = self.run_uninstaller()
+        self.run_uninstaller()
         self.answer(CAPTION, "Return")
         self.answer("알림", "Return", timeout=60)
-        process.wait(timeout=30)
+        self.wait_for_the_copy_to_end()
         self.assertEqual((outside / "precious.txt").read_text(), "keep me")
         self.assertFalse((self.product / "2.01" / "BIN").exists())
 
-    def test_a_foreign_install_path_is_left_alone_and_the_rest_removed(self):
+    def test_a_foreign_install_path_and_a_foreign_program_path_are_left_alone_and_the_rest_removed(self):
         mine = self.prefix.drive_c / "users" / "Documents of mine"
         mine.mkdir(parents=True)
         (mine / "letter.txt").write_text("mine")
+        (mine / "tool.exe").write_bytes(b"MZ mine")
         self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"INSTALLPATH": "C:\\users\\Documents of mine"})
-        process = self.run_uninstaller()
+        # A copy told a path that is not an uninstaller of ours, as if the original were there.
+        copy = self.prefix.user() / "Temp" / "VL2Del-1.exe"
+        copy.parent.mkdir(parents=True, exist_ok=True)
+        copy.write_bytes(build_file("VL2Del.exe").read_bytes())
+        process = self.prefix.start([copy, "C:\\users\\Documents of mine\\tool.exe"])
         self.answer(CAPTION, "Return")
         self.answer("알림", "Return", timeout=60)
         process.wait(timeout=30)
         self.assertEqual((mine / "letter.txt").read_text(), "mine")
-        self.assert_everything_removed(self.prefix.registry())
+        self.assertEqual((mine / "tool.exe").read_bytes(), b"MZ mine")
+        self.assertTrue((self.product / "2.01" / "BIN" / "Cubelet.exe").exists(), "a folder INSTALLPATH does not name")
+        self.assert_registry_and_shortcuts_removed(self.prefix.registry())
+
+    def test_a_held_file_is_named_in_the_last_box_and_everything_else_goes(self):
+        held = self.product / "2.01" / "BIN" / "Cubelet.exe"
+        held_path = PROGRAM_FILES + "\\Corvalen\\Velmora2\\2.01\\BIN\\Cubelet.exe"
+        holder = self.prefix.start([build_file("tests/hold_file.exe"), held_path, "120"])
+        try:
+            self.assertEqual(holder.stdout.readline().strip(), b"held")
+            self.run_uninstaller()
+            self.answer(CAPTION, "Return")
+            # The held file is tried again for about twenty seconds before it is named.
+            self.assertIsNotNone(self.display.wait_window("알림", timeout=60), "no last box")
+            text = self.box_text("알림")
+            self.display.screenshot(self.artefact("png"))
+            self.assertEqual(text.split("\n"), [LEFT_HEADING, held_path])
+            self.answer("알림", "Return")
+            self.wait_for_the_copy_to_end()
+        finally:
+            holder.kill()
+        self.assertTrue(held.exists())
+        self.assertEqual([p.name for p in self.product.rglob("*") if p.is_file()], ["Cubelet.exe"])
+        self.assertFalse((self.product.parent / "VL2Del.exe").exists())
+        self.assert_registry_and_shortcuts_removed(self.prefix.registry())
 
 
 if __name__ == "__main__":
