@@ -51,10 +51,18 @@ class WineTestCase(unittest.TestCase):
     def version_bin(self, version):
         return self.prefix.program_files() / "Corvalen" / "Velmora2" / version / "BIN"
 
-    def staged(self, relative):
+    def user_root(self):
+        """Where a fresh install puts the suite: below the user's local application data."""
+        return self.prefix.user() / "AppData" / "Local" / "Programs"
+
+    def user_root_windows(self):
+        return "C:\\users\\%s\\AppData\\Local\\Programs" % self.prefix.user().name
+
+    def staged(self, relative, root=None):
         """Where the first version a run builds keeps `relative` ("BIN/Cubelet.exe"):
-        in the run's staging, until the switch names it as its version folder."""
-        return self.prefix.program_files() / "Corvalen" / "Velmora2" / "~staging" / "new" / relative
+        in the run's staging, until the switch names it as its version folder; below
+        the per-user root unless `root` says otherwise."""
+        return (root or self.user_root()) / "Corvalen" / "Velmora2" / "~staging" / "new" / relative
 
     def place_suite(self, version):
         bin_folder = self.version_bin(version)

@@ -62,8 +62,9 @@ class StartUpDecision(ServerTestCase):
         return self.prefix.program_files() / "Corvalen" / "Velmora2" / version
 
     def update_began(self):
-        """Whether a run began to build a version in the staging (its tree is made there)."""
-        return self.staged("SKIN/PINBAR").is_dir()
+        """Whether a run began to build a version in the staging (its tree is made
+        there): where the installed suite is, which Wine as root can write."""
+        return self.staged("SKIN/PINBAR", self.prefix.program_files()).is_dir()
 
     def test_current_version_launches_the_suite_and_opens_no_window(self):
         self.install_record("2.01")
@@ -136,12 +137,13 @@ class StartUpDecision(ServerTestCase):
     def test_nothing_installed_creates_the_shared_folders_and_the_defaults(self):
         self.server.manifest(manifest("2.01"))
         # The defaults are written before the setup window opens.
+        product = self.user_root() / "Corvalen" / "Velmora2"
         self.start_and_wait_for(lambda: bool(self.display.find_windows(class_name="initvl2")) and
-                                (self.version_folder("IMAGE")).is_dir())
-        self.assertFalse(self.version_folder("2.01").exists())
+                                (product / "IMAGE").is_dir())
+        self.assertFalse((product / "2.01").exists())
         registry = self.prefix.registry()
         info = registry["hkcu\\software\\corvalen\\velmora2\\info"]
-        self.assertEqual(info["INSTALLPATH"], PROGRAM_FILES + "\\Corvalen\\Velmora2")
+        self.assertEqual(info["INSTALLPATH"], self.user_root_windows() + "\\Corvalen\\Velmora2")
         self.assertNotIn("VERSION", info)
         for module in MODULES:
             values = registry["hkcu\\software\\corvalen\\velmora2\\" + module.lower()]
@@ -276,6 +278,7 @@ class OldWindowsRefused(WineTestCase):
             if process.poll() is None:
                 process.kill()
         self.assertFalse((self.prefix.program_files() / "Corvalen").exists())
+        self.assertFalse((self.user_root() / "Corvalen").exists())
 
 
 class NothingInstalledOffline(WineTestCase):
@@ -290,6 +293,7 @@ class NothingInstalledOffline(WineTestCase):
         process.wait(timeout=30)
         self.assertEqual(process.returncode, 0)
         self.assertFalse((self.prefix.program_files() / "Corvalen").exists())
+        self.assertFalse((self.user_root() / "Corvalen").exists())
 
 
 if __name__ == "__main__":
