@@ -4,6 +4,10 @@
 # Windows looks the strings up under the block that the Translation entry names
 # (language and code page as four hexadecimal digits each): the key is made here
 # from the same two numbers as the entry, so that the two always agree.
+# What Windows reads of a program before it runs it comes with it: every program
+# that gets a version resource can take its manifest with one call too.
+include(${CMAKE_CURRENT_LIST_DIR}/ProgramManifest.cmake)
+
 set(VL2_RESOURCE_LANGUAGE_ID 0x0412)  # Korean, as the LANGUAGE statements of the resource scripts
 set(VL2_RESOURCE_CODE_PAGE 949)
 

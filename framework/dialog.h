@@ -51,11 +51,19 @@ inline bool IsEnterOrEscapeKey(const MSG* msg) {
            (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
 }
 
-// Takes the caption away and makes the window a tool window (no taskbar button).
-inline void MakeCaptionlessToolWindow(HWND window) {
+// Whether a window has a button on the taskbar and an entry in Alt-Tab.
+enum class TaskbarEntry {
+    Shown,  // a window of its own that the user may lose behind others and look for
+    None,   // a part of another window, which that window's entry stands for
+};
+
+// Takes the caption away and gives the window its taskbar entry, or none (a tool
+// window). The taskbar reads the styles when the window is shown: call it while
+// the window is still hidden.
+inline void MakeCaptionlessWindow(HWND window, TaskbarEntry entry) {
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_CAPTION);
-    LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    SetWindowLongA(window, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+    LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE) & ~(WS_EX_APPWINDOW | WS_EX_TOOLWINDOW);
+    SetWindowLongA(window, GWL_EXSTYLE, exStyle | (entry == TaskbarEntry::Shown ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW));
 }
 
 // One row of a message map: a message, for WM_COMMAND a range of control ids (for

@@ -49,18 +49,18 @@ void PushLayeredFrame(const SkinFrame& frame, HWND window, int width, int height
     SelectObject(memory.Get(), old);
 }
 
-void SetZOrderMode(SkinFrame& frame, HWND window, int mode) {
-    frame.zOrderMode = mode;
+void SetWindowLayer(SkinFrame& frame, HWND window, WindowLayer layer) {
+    frame.layer = layer;
     HWND parent = GetAncestor(window, GA_PARENT);
-    HWND insertAfter = HWND_NOTOPMOST;
-    if (mode == 3) {
+    if (layer == WindowLayer::OnDesktop) {
         HWND desktop = FindWindowA("Progman", "Program Manager");
         if (!desktop || desktop == parent) return;
         SetParent(window, desktop);
-    } else {
-        if (mode == 0 || mode == 4) insertAfter = HWND_TOPMOST;
-        if (mode == 2) insertAfter = HWND_BOTTOM;
-        if (parent != GetDesktopWindow()) SetParent(window, nullptr);
+    } else if (parent != GetDesktopWindow()) {
+        SetParent(window, nullptr);
     }
+    HWND insertAfter = HWND_NOTOPMOST;
+    if (layer == WindowLayer::Topmost) insertAfter = HWND_TOPMOST;
+    if (layer == WindowLayer::Bottom) insertAfter = HWND_BOTTOM;
     SetWindowPos(window, insertAfter, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }

@@ -12,6 +12,14 @@ class Bitmap;
 class CachedBitmap;
 }  // namespace Gdiplus
 
+// Where a window stands among the others.
+enum class WindowLayer {
+    Normal,     // among the user's windows: over them as it opens, under whichever the user brings up later
+    Topmost,    // over every window that is not topmost, whichever is active
+    Bottom,     // under every other window
+    OnDesktop,  // a child of the desktop's window, with the icons
+};
+
 // The window's picture: the frame being composed, the decoded base image every frame
 // starts from, and how the frame is shown. Owned by the window it draws.
 class SkinFrame {
@@ -26,7 +34,7 @@ class SkinFrame {
     std::unique_ptr<Gdiplus::Bitmap> compositeImage;
     std::unique_ptr<Gdiplus::CachedBitmap> baseImageCache;
     int windowAlpha = 255;
-    int zOrderMode = 0;
+    WindowLayer layer = WindowLayer::Normal;
     HMODULE user32Module;
 };
 
@@ -34,5 +42,5 @@ class SkinFrame {
 void BeginFrame(SkinFrame& frame, int width, int height);
 // Shows the current frame as the window's picture, where the window now stands.
 void PushLayeredFrame(const SkinFrame& frame, HWND window, int width, int height);
-// Places the window in the z-order: 0 and 4 topmost, 2 bottom, 3 on the desktop.
-void SetZOrderMode(SkinFrame& frame, HWND window, int mode);
+// Places the window in the z-order.
+void SetWindowLayer(SkinFrame& frame, HWND window, WindowLayer layer);

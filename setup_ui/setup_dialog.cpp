@@ -22,6 +22,20 @@ RECT WindowRect(HWND window) {
     return rect;
 }
 
+// The work area of the monitor that holds the cursor: the one the user started
+// setup from, with the taskbar and docked bars left out. The primary monitor's when
+// the cursor cannot be read (no input desktop).
+RECT WorkAreaUnderCursor() {
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    POINT cursor;
+    if (!GetCursorPos(&cursor)) return work;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoA(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor)) work = monitor.rcWork;
+    return work;
+}
+
 POINT ClientPoint(LPARAM point) { return {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))}; }
 
 }  // namespace
@@ -63,7 +77,9 @@ BOOL SetupDialog::PreTranslateMessage(MSG* msg) {
 }
 
 void SetupDialog::OnCreate() {
-    MakeCaptionlessToolWindow(hwnd_);
+    // Setup runs for minutes: a user who switches to another window must find it
+    // again on the taskbar and with Alt-Tab.
+    MakeCaptionlessWindow(hwnd_, TaskbarEntry::Shown);
     ShowWindow(hwnd_, SW_HIDE);
 }
 
@@ -75,14 +91,16 @@ BOOL SetupDialog::OnInitDialog() {
     frameHeight_ = base.height;
     // The first frame gives the window its size where it stands: put it in the
     // middle of the work area first.
-    RECT work;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT work = WorkAreaUnderCursor();
     SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - frameWidth_) / 2,
                  work.top + (work.bottom - work.top - frameHeight_) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     controls_.Create(hwnd_);
     InvalidateRect(hwnd_, nullptr, TRUE);
-    SetZOrderMode(frame_, hwnd_, 0);
+    // Among the user's windows, not over them: whatever the user brings up while
+    // the package downloads covers setup. The terms window and the message boxes
+    // are owned by this window and stay over it.
+    SetWindowLayer(frame_, hwnd_, WindowLayer::Normal);
     SetTimer(hwnd_, kTermsPageTimer, kTermsPageDelayMilliseconds, nullptr);
     return TRUE;
 }

@@ -35,7 +35,8 @@ BOOL TermsDialog::Create(HWND parent) {
 }
 
 void TermsDialog::OnCreate() {
-    MakeCaptionlessToolWindow(hwnd_);
+    // The terms window is a part of the setup window, which has the entry.
+    MakeCaptionlessWindow(hwnd_, TaskbarEntry::None);
 }
 
 BOOL TermsDialog::OnInitDialog() {

@@ -1,9 +1,17 @@
 """A Windows program's resources as Windows finds them: each by type, name and
 language, and the version resource's strings under each of its string blocks, with
-the language and code page pairs of its Translation entry."""
+the language and code page pairs of its Translation entry; and the flags of its
+optional header that the loader acts on."""
 import struct
 
-RT_DIALOG, RT_STRING, RT_RCDATA, RT_VERSION = 5, 6, 10, 16
+RT_DIALOG, RT_STRING, RT_RCDATA, RT_VERSION, RT_MANIFEST = 5, 6, 10, 16, 24
+IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE = 0x8000
+
+
+def dll_characteristics(data):
+    """The DllCharacteristics field of the optional header (32- and 64-bit alike)."""
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    return struct.unpack_from("<H", data, header + 24 + 70)[0]
 
 
 def resources(data):

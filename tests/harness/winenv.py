@@ -109,6 +109,14 @@ class Prefix:
         self.env = base_env(self.path, self.home, display)
         # What every Wine command of the prefix is run through (the account it runs as).
         self.runner = []
+        # The processes started here, each waited for when the prefix is ended.
+        self.started = []
+        # Wine finds a prefix's server by the folder's inode, which this copy may
+        # have from a prefix deleted a moment ago. Should that prefix's server still
+        # run, with its processes, this test's programs would join it: the installer
+        # would find the earlier installer there and hand over to it, ending with 0
+        # and no window. Whatever runs under this inode is ended first.
+        self.kill()
 
     def __enter__(self):
         return self
@@ -118,6 +126,11 @@ class Prefix:
 
     def close(self):
         self.kill()
+        for process in self.started:
+            for pipe in (process.stdin, process.stdout, process.stderr):
+                if pipe:
+                    pipe.close()
+        self.started = []
         if not self.keep:
             shutil.rmtree(self.root, ignore_errors=True)
 
@@ -151,8 +164,10 @@ class Prefix:
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=check, **kwargs)
 
     def start(self, args, **kwargs):
-        return subprocess.Popen(self.runner + ["wine"] + [str(a) for a in args], env=self.env,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
+        process = subprocess.Popen(self.runner + ["wine"] + [str(a) for a in args], env=self.env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
+        self.started.append(process)
+        return process
 
     def wait_idle(self, timeout=60):
         """Waits until every process of the prefix has ended."""
@@ -170,6 +185,17 @@ class Prefix:
         for flag in ("-k", "-w"):
             subprocess.run(self.runner + ["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=60)
+        # The server is gone, and with it every process it knew; a process started
+        # here that had not reached it yet (still loading) is ended by its id. Each
+        # is waited for, so that none is still there, or joins a server of this
+        # name, when the folder is deleted.
+        for process in self.started:
+            if process.poll() is None:
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait(timeout=10)
 
     def set_windows_version(self, version):
         self.add_registry("user", "Software\\Wine", {"Version": version})
@@ -230,6 +256,7 @@ class OrdinaryUserPrefix(Prefix):
         self.env = base_env(self.path, self.home, display)
         self.env.update({"USER": account.pw_name, "LOGNAME": account.pw_name})
         self.runner = ["setpriv", "--reuid=%d" % account.pw_uid, "--regid=%d" % account.pw_gid, "--init-groups"]
+        self.started = []
         boot = self.run(["wineboot", "-i"], timeout=300)
         if boot.returncode != 0:
             raise RuntimeError("wineboot as %s failed: %s" % (account.pw_name, boot.stderr[-2000:]))

@@ -1,6 +1,7 @@
 """What the shipped program files carry, read from the files as Windows reads them:
 version resources whose strings lie under the block the Translation entry names,
-in the language of the resources; and Authenticode signatures, made by a build that
+in the language of the resources; the application manifest and the header flags
+the loader acts on; and Authenticode signatures, made by a build that
 signs with a certificate authority made for the run and checked with osslsigncode."""
 import re
 import shutil
@@ -8,6 +9,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "harness"))
@@ -61,6 +63,60 @@ class VersionResources(unittest.TestCase):
             # The dialogs and string tables are Korean, and say so.
             self.assertEqual({key[2] for key in pe_resources.resources(data)
                               if key[0] in (pe_resources.RT_DIALOG, pe_resources.RT_STRING)}, {0x0412}, name)
+
+
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+# Windows takes trustInfo and what is in it in either namespace.
+TRUST_NAMESPACES = ("{urn:schemas-microsoft-com:asm.v2}", "{urn:schemas-microsoft-com:asm.v3}")
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+WINDOWS_SETTINGS = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+# Vista, 7, 8, 8.1, 10 and 11.
+SUPPORTED_SYSTEMS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                     "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+
+
+def what_the_loader_reads(data):
+    """What Windows takes from a program before running it, by name: the languages
+    of its manifest resource 1, and from that manifest the execution level, the
+    systems it names, its Common Controls dependency and its DPI awareness; and the
+    terminal-server flag of its header."""
+    found = pe_resources.resources(data)
+    languages = sorted(key[2] for key in found if key[:2] == (pe_resources.RT_MANIFEST, 1))
+    text = found[(pe_resources.RT_MANIFEST, 1, languages[0])] if languages else b"<assembly/>"
+    root = ElementTree.fromstring(text)
+    levels = [(level.get("level"), level.get("uiAccess")) for namespace in TRUST_NAMESPACES
+              for level in root.iter(namespace + "requestedExecutionLevel")]
+    dependencies = [(identity.get("name"), identity.get("version"), identity.get("publicKeyToken"))
+                    for identity in root.findall("%sdependency/%sdependentAssembly/%sassemblyIdentity"
+                                                 % (ASM_V1, ASM_V1, ASM_V1))]
+    return {
+        "manifest languages": languages,
+        "execution levels": levels,
+        "supported systems": {system.get("Id").lower() for system in root.iter(COMPATIBILITY + "supportedOS")},
+        "dependencies": dependencies,
+        "DPI awareness": [setting.text.strip() for setting in root.iter(WINDOWS_SETTINGS + "dpiAware")],
+        "terminal-server aware": bool(pe_resources.dll_characteristics(data)
+                                      & pe_resources.IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE),
+    }
+
+
+class ProgramManifests(unittest.TestCase):
+    def test_each_program_runs_as_its_user_names_the_systems_and_controls_it_wants_and_is_dpi_and_ts_aware(self):
+        expected = {
+            # Language neutral, where the loader looks for it.
+            "manifest languages": [0],
+            "execution levels": [("asInvoker", "false")],
+            "supported systems": SUPPORTED_SYSTEMS,
+            "dependencies": [("Microsoft.Windows.Common-Controls", "6.0.0.0", "6595b64144ccf1df")],
+            # System-aware: the setup window's skins and places are pixels.
+            "DPI awareness": ["true"],
+            "terminal-server aware": True,
+        }
+        with tempfile.TemporaryDirectory() as folder:
+            # The shipped programs, and the uninstaller as the installer drops it.
+            for program in (p for p in with_embedded_uninstaller(BUILD_DIR, folder) if p.name != "Cubelet.exe"):
+                self.assertEqual(what_the_loader_reads(program.read_bytes()), expected, program.name)
 
 
 class SignerCheck(unittest.TestCase):
