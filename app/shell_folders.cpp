@@ -57,5 +57,8 @@ bool CanWriteIn(const std::string& folder) {
 std::string ShellFolder(int csidl) { return text::TrimRight(text::TrimRightAny(ShellPath(csidl), "\\")); }
 
 void CreateProductFolders(const std::string& installRoot) {
+    // The per-user root ("...\\Local\\Programs") is not there on a profile where
+    // nothing was installed per user before.
+    CreateDirectoryA(installRoot.c_str(), nullptr);
     for (const std::string& folder : install_paths::SharedFolders(installRoot)) CreateDirectoryA(folder.c_str(), nullptr);
 }

@@ -25,8 +25,8 @@ bool CanWriteIn(const std::string& folder);
 // none: the Start menu's programs, the desktop and Application Data for shortcuts.
 std::string ShellFolder(int csidl);
 
-// Creates the folders every version shares (the company and product folders,
-// IMAGE, MEMO, MYLINK), parents first. Existing folders and failures alike are
+// Creates the install root when it is missing and the folders every version shares
+// (the company and product folders, IMAGE, MEMO, MYLINK), parents first. Existing folders and failures alike are
 // passed over, so each call can succeed on a clean disk and a later step reports
 // what is missing. A version's own folders are made where it is built.
 void CreateProductFolders(const std::string& installRoot);

@@ -10,6 +10,7 @@
 #include "app/system_probes.h"
 #include "app/version_text.h"
 #include "build_settings.h"
+#include "framework/file.h"
 #include "framework/system_library.h"
 #include "framework/worker.h"
 #include "install/process_finder.h"
@@ -125,8 +126,10 @@ BOOL SetupApp::InitInstance() {
     bool fresh = installedVersion.empty();
     // Only a run that installs asks where it may write: the per-user root, unless the
     // installed suite's own folder can be written (an administrator's install on XP).
-    std::string runRoot = install_root::RootForRun(
-        !fresh, installRoot, !fresh && CanWriteIn(install_paths::ProductFolder(installRoot)), PerUserInstallRoot());
+    // A product folder that has gone is asked of the folder it would be made in.
+    std::string product = install_paths::ProductFolder(installRoot);
+    bool installedWritable = !fresh && CanWriteIn(file_system::IsFolder(product) ? product : installRoot);
+    std::string runRoot = install_root::RootForRun(!fresh, installRoot, installedWritable, PerUserInstallRoot());
     if (runRoot.empty()) {
         // Nothing is written to a path the programs cannot name. A user who has the
         // suite gets it, unchanged; a fresh install says why it cannot go on.

@@ -97,6 +97,10 @@ std::vector<Step> PlanRemoval(const Findings& findings) {
     }
 
     steps.push_back({StepKind::RegistryTree, suite::kProductKey});
+    // The company key's own values that the installer writes: its (empty) default
+    // and the date the terms were declined. Another product's values keep the key.
+    steps.push_back({StepKind::RegistryValue, suite::kCompanyKey, Hive::CurrentUser, suite::kDeclineValue});
+    steps.push_back({StepKind::RegistryValue, suite::kCompanyKey, Hive::CurrentUser, ""});
     steps.push_back({StepKind::RegistryKeyWhenEmpty, suite::kCompanyKey});
     steps.push_back({StepKind::RegistryValue, suite::kRunKey, Hive::CurrentUser, suite::kAutoRunValue});
     steps.push_back({StepKind::RegistryTree, suite::kUninstallKey});

@@ -48,8 +48,10 @@ class WineTestCase(unittest.TestCase):
         return ARTEFACTS / ("%s.%s" % (self.id().split(".")[-1], name))
 
     # The installed suite as a test lays it out: launcher and stand-in suite in BIN.
-    def version_bin(self, version):
-        return self.prefix.program_files() / "Corvalen" / "Velmora2" / version / "BIN"
+    def version_bin(self, version, root=None):
+        """A version's BIN folder below `root` (the Program Files folder where the
+        tests plant an install by default)."""
+        return (root or self.prefix.program_files()) / "Corvalen" / "Velmora2" / version / "BIN"
 
     def user_root(self):
         """Where a fresh install puts the suite: below the user's local application data."""
@@ -71,12 +73,12 @@ class WineTestCase(unittest.TestCase):
             (bin_folder / program).write_bytes(build_file(program).read_bytes())
         return bin_folder
 
-    def suite_log(self, version):
-        log = self.version_bin(version) / "Cubelet.log"
+    def suite_log(self, version, root=None):
+        log = self.version_bin(version, root) / "Cubelet.log"
         return log.read_text(encoding="cp949", errors="replace") if log.exists() else ""
 
-    def wait_for_suite_log(self, version, timeout=20):
-        return winenv.wait_until(lambda: self.suite_log(version), timeout)
+    def wait_for_suite_log(self, version, root=None, timeout=20):
+        return winenv.wait_until(lambda: self.suite_log(version, root), timeout)
 
     def installer(self):
         """The installer copied into the prefix, as a user would start it."""

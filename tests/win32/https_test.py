@@ -21,7 +21,7 @@ from vl2test import BUILD_DIR, PROGRAM_FILES, SUITE_TOKEN, WineTestCase, build_f
 from winenv import wait_until  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
-UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
+UNINSTALL_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
 LAUNCHER = PROGRAM_FILES + "\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe"
 # A plain HTTP server here gets whatever steps down from https; nothing should.
 PLAIN_PORT = vendor_server.PORT + 1
@@ -119,19 +119,19 @@ class LifeCycleOverTls(TlsCase):
         self.publish(server.site, "2.01", "first skins")
         server.start()
         self.assertEqual(InstallerRun(self).start().finish_fresh_install(), 0)
-        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01", self.user_root()))
         self.assertEqual(self.prefix.registry()[UNINSTALL_KEY]["URLInfoAbout"], BASE_URL + "/")  # ends the suite
 
         self.publish(server.site, "2.02", "second skins")
-        run = InstallerRun(self, program=LAUNCHER % "2.01").start(wait_window=False)
-        self.assertEqual(run.wait_ended_watching_windows(150), (0, []))
-        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.02"))
+        run = InstallerRun(self, program=self.user_root_windows() + "\\Corvalen\\Velmora2\\2.01\\BIN\\InitVL2.exe")
+        self.assertEqual(run.start(wait_window=False).wait_ended_watching_windows(150), (0, []))
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.02", self.user_root()))
 
         removal = self.prefix.start([build_file("tests/run_uninstall_entry.exe")])
         self.answer("Velmora2삭제")
         self.answer("알림")
         self.assertEqual(removal.wait(timeout=30), 0)
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2").exists())
+        self.assertFalse((self.user_root() / "Corvalen").exists())
 
         reports = wait_until(lambda: [line.split("jaehuid=")[1] for line in server.report_lines()]
                              if len(server.report_lines()) >= 3 else None, 10)
@@ -232,6 +232,7 @@ class RefusedOverTls(TlsCase):
         self.assertEqual(process.wait(timeout=30), 0)
         self.assertEqual(server.access_lines(), [])
         self.assertFalse((self.prefix.program_files() / "Corvalen").exists())
+        self.assertFalse((self.user_root() / "Corvalen").exists())
 
 
 if __name__ == "__main__":

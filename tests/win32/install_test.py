@@ -15,13 +15,14 @@ from setup_flow import SetupRun  # noqa: E402
 from vendor_server import BASE_URL  # noqa: E402
 from vl2test import PROGRAM_FILES, SUITE_TOKEN, ServerTestCase, build_file  # noqa: E402
 
-UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
+UNINSTALL_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
 
 
-def launcher(version):
-    return "%s\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe" % (PROGRAM_FILES, version)
+def stable_launcher(root):
+    """What every shortcut and the autostart value start, whatever the version."""
+    return "%s\\Corvalen\\Velmora2\\Velmora2.exe" % root
 
 
 def first_physical_address():
@@ -74,26 +75,37 @@ class FreshInstall(InstallCase):
         run = SetupRun(self).start()
         self.assertEqual(run.finish_fresh_install(), 0)
         # The suite's log first: reading the registry stops every process of the prefix.
-        log = self.wait_for_suite_log("2.01")
+        log = self.wait_for_suite_log("2.01", self.user_root())
         registry = self.prefix.registry()
+        root = self.user_root_windows()
+        launcher = stable_launcher(root)
 
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
-        self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % launcher("2.01"))
-        uninstaller = PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"
-        self.assertEqual(registry[UNINSTALL_KEY], {
-            "": "", "DisplayName": "Velmora 2.0 제거", "DisplayIcon": uninstaller,
-            "UninstallString": '"%s"' % uninstaller,
-            "URLInfoAbout": BASE_URL + "/"})
+        self.assertEqual(registry[INFO_KEY]["INSTALLPATH"], root + "\\Corvalen\\Velmora2")
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % launcher)
+        uninstaller = root + "\\Corvalen\\VL2Del.exe"
+        entry = registry[UNINSTALL_KEY]
+        size = entry.pop("EstimatedSize")
+        self.assertEqual(entry, {
+            "DisplayName": "Velmora 2.0 제거", "DisplayVersion": "2.01", "Publisher": "Corvalen",
+            "DisplayIcon": uninstaller, "InstallLocation": root + "\\Corvalen\\Velmora2",
+            "UninstallString": '"%s"' % uninstaller, "URLInfoAbout": BASE_URL + "/", "NoModify": 1, "NoRepair": 1})
+        # KiB of the version's folder: the stand-in suite and launcher at least.
+        programs = sum(build_file(name).stat().st_size for name in ("Cubelet.exe", "InitVL2.exe"))
+        self.assertTrue(programs // 1024 <= size <= programs // 1024 + 64, size)
         self.assertEqual(registry["hkcu\\software\\corvalen"]["VL2AXCANCEL"], "")
 
         for link in (self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk",
                      self.prefix.desktop() / "Velmora2.lnk",
                      self.prefix.quick_launch() / "Velmora2.lnk"):
-            self.assertEqual(self.read_shortcut(link), (launcher("2.01"), "Velmora2"), link)
+            self.assertEqual(self.read_shortcut(link), (launcher, "Velmora2"), link)
         self.assertFalse((self.prefix.quick_launch() / "Velmora.lnk").exists())
 
-        dropped = self.prefix.program_files() / "Corvalen" / "VL2Del.exe"
+        dropped = self.user_root() / "Corvalen" / "VL2Del.exe"
         self.assertEqual(dropped.read_bytes(), build_file("VL2Del.exe").read_bytes())
+        placed = self.user_root() / "Corvalen" / "Velmora2" / "Velmora2.exe"
+        self.assertEqual(placed.read_bytes(), build_file("Velmora2.exe").read_bytes())
+        self.assertFalse((self.prefix.program_files() / "Corvalen").exists())
 
         self.assertIn(SUITE_TOKEN, log)
         self.assertIn("Velmora2\\2.01\\BIN\\Cubelet.exe", log)
@@ -112,13 +124,14 @@ class FreshInstall(InstallCase):
         (folder / "other.txt").write_text("the user's")
         run = SetupRun(self).start()
         self.assertEqual(run.finish_fresh_install(), 0)
-        self.assertEqual(self.read_shortcut(folder / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
+        self.assertEqual(self.read_shortcut(folder / "Velmora2.lnk"),
+                         (stable_launcher(self.user_root_windows()), "Velmora2"))
         self.assertTrue((folder / "other.txt").exists())
 
 
     def test_an_uninstaller_that_cannot_be_written_is_reported_and_the_install_completes_without_it(self):
         # A folder of that name is in the way of the file.
-        (self.prefix.program_files() / "Corvalen" / "VL2Del.exe").mkdir(parents=True)
+        (self.user_root() / "Corvalen" / "VL2Del.exe").mkdir(parents=True)
         run = SetupRun(self).start()
         run.click(setup_flow.BOX)
         run.click(setup_flow.OK)
@@ -129,8 +142,8 @@ class FreshInstall(InstallCase):
         self.display.screenshot(self.artefact("png"))
         self.display.press(box, "Return")
         self.assertEqual(run.wait_ended(60), 0, "the program did not end after the message")
-        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "VL2Del.exe.new").exists())
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01", self.user_root()))
+        self.assertFalse((self.user_root() / "Corvalen" / "VL2Del.exe.new").exists())
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
         self.assertNotIn(UNINSTALL_KEY, registry)
@@ -147,13 +160,13 @@ class UpdateInstall(InstallCase):
         self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
-        self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % launcher("2.01"))
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], "\"%s\"" % stable_launcher(PROGRAM_FILES))
         self.assertEqual(registry[UNINSTALL_KEY]["UninstallString"], '"%s\\Corvalen\\VL2Del.exe"' % PROGRAM_FILES)
         self.assertFalse((self.prefix.desktop() / "Velmora2.lnk").exists(), "a removed desktop shortcut came back")
         self.assertFalse((self.prefix.quick_launch() / "Velmora.lnk").exists())
-        self.assertEqual(self.read_shortcut(self.prefix.quick_launch() / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
+        self.assertEqual(self.read_shortcut(self.prefix.quick_launch() / "Velmora2.lnk"), (stable_launcher(PROGRAM_FILES), "Velmora2"))
         self.assertEqual(self.read_shortcut(self.prefix.start_menu_programs() / "Corvalen" / "Velmora2.lnk"),
-                         (launcher("2.01"), "Velmora2"))
+                         (stable_launcher(PROGRAM_FILES), "Velmora2"))
         self.assertEqual(len(self.reports()), 1)
         self.assertTrue(self.reports()[0].endswith("&jaehuid=VL2U2.01CORVALEN"), self.reports())
 
@@ -161,7 +174,7 @@ class UpdateInstall(InstallCase):
         self.install_record("2.00")
         (self.prefix.desktop() / "Velmora2.lnk").write_bytes(b"points at 2.00")
         self.run_update()
-        self.assertEqual(self.read_shortcut(self.prefix.desktop() / "Velmora2.lnk"), (launcher("2.01"), "Velmora2"))
+        self.assertEqual(self.read_shortcut(self.prefix.desktop() / "Velmora2.lnk"), (stable_launcher(PROGRAM_FILES), "Velmora2"))
         self.assertFalse((self.prefix.quick_launch() / "Velmora2.lnk").exists())
 
     def test_an_update_prunes_the_oldest_of_three_version_folders_and_nothing_shared(self):

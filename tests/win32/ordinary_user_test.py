@@ -6,45 +6,14 @@ leave nothing of the product behind."""
 import os
 import shutil
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "harness"))
 import winenv  # noqa: E402
+from prefix_changes import changes, file_listing, outside, registry_listing  # noqa: E402
 from setup_flow import REPORT_PATH, SetupRun  # noqa: E402
 from vl2test import ARTEFACTS, SUITE_TOKEN, ServerTestCase, build_file  # noqa: E402
 from winenv import wait_until  # noqa: E402
-
-# What Wine itself rewrites as any program runs: not the programs' doing.
-WINE_OWN = ("windows/", "users/Public/")
-
-
-def file_listing(prefix):
-    """{path below drive_c: (size, modification time)} of every file and folder."""
-    listing = {}
-    for folder, folders, files in os.walk(prefix.drive_c):
-        for name in folders + files:
-            path = os.path.join(folder, name)
-            if os.path.islink(path):
-                continue
-            relative = os.path.relpath(path, prefix.drive_c) + ("/" if name in folders else "")
-            stat = os.stat(path)
-            listing[relative] = (0 if name in folders else stat.st_size, stat.st_mtime_ns)
-    return listing
-
-
-def registry_listing(prefix):
-    """{(key, value name): value} of both hives; stops every process of the prefix."""
-    return {(key, name): value for key, values in prefix.registry().items() for name, value in values.items()}
-
-
-def changes(before, after):
-    """What differs between two listings: [(kind, entry)]."""
-    found = [("added", k) for k in after if k not in before]
-    found += [("removed", k) for k in before if k not in after]
-    found += [("changed", k) for k in after if k in before and after[k] != before[k]]
-    return sorted(found, key=str)
-
 
 @unittest.skipIf(winenv.ordinary_user() is None, "needs root to run Wine as an unprivileged account")
 class OrdinaryUser(ServerTestCase):
@@ -74,13 +43,8 @@ class OrdinaryUser(ServerTestCase):
         with open(ARTEFACTS / ("ordinary-user-%s.txt" % step), "w", encoding="utf-8") as out:
             for kind, entry in file_changes + registry_changes:
                 out.write("%s\t%s\n" % (kind, entry))
-        outside = [(kind, path) for kind, path in file_changes
-                   if not path.startswith(self.profile()) and not path.startswith(WINE_OWN)]
-        self.assertEqual(outside, [], "files changed outside the profile after the %s" % step)
-        machine = [(kind, key) for kind, key in registry_changes
-                   if not key[0].startswith("hkcu\\") and not key[0].startswith("hklm\\software\\wine")
-                   and not key[0].startswith("hklm\\system\\")]
-        self.assertEqual(machine, [], "machine-wide registry changed after the %s" % step)
+        self.assertEqual(outside(file_changes, registry_changes, self.profile()), [],
+                         "changed outside the profile and HKCU after the %s" % step)
         return file_changes, registry_changes
 
     def installer(self):
@@ -95,10 +59,6 @@ class OrdinaryUser(ServerTestCase):
     def start_shortcut(self, link):
         """As Explorer does: the shell opens the link, which starts its target."""
         self.prefix.start(["start", self.windows_path(link)])
-
-    def only_suite_runs(self):
-        listed = self.prefix.run(["tasklist"], timeout=30).stdout.decode("cp949", errors="replace")
-        return "InitVL2.exe" not in listed
 
     def answer(self, caption, key="Return", timeout=60):
         box = self.display.wait_window(caption, timeout=timeout)
@@ -132,7 +92,9 @@ class OrdinaryUser(ServerTestCase):
                             "the update to %s did not start its suite" % version)
             # Its report is the update's last step.
             self.assertTrue(wait_until(lambda: len(self.server.requests_for(REPORT_PATH)) >= reports, 30))
-            self.assertTrue(wait_until(lambda: self.prefix.wait_idle(1) or self.only_suite_runs(), 30))
+            # The installer the launcher started ends after its pruning.
+            self.assertEqual(self.prefix.run([build_file("tests/wait_for_exit.exe"), "InitVL2.exe", "60"],
+                                             timeout=90).returncode, 0)
         versions = sorted(p.name for p in (self.product() / "Velmora2").iterdir()
                           if p.is_dir() and p.name.startswith("2"))
         # The folders the copy's first target lay in are gone: it names none of them.
@@ -159,6 +121,33 @@ class OrdinaryUser(ServerTestCase):
         left = [entry for _, entry in file_changes + registry_changes
                 if any(word in str(entry).lower() for word in ("corvalen", "velmora", "vl2del"))]
         self.assertEqual(left, [], "the removal left these")
+
+    def test_an_install_under_program_files_keeps_starting_and_its_update_moves_per_user(self):
+        # What an earlier installer left, run by an administrator: root's files.
+        self.place_suite("2.00")
+        old_product = "C:\\Program Files\\Corvalen\\Velmora2"
+        self.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
+                                 {"VERSION": "2.00", "INSTALLPATH": old_product})
+        self.prefix.add_registry("system", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2",
+                                 {"UninstallString": old_product[:-9] + "\\VL2Del.exe"})
+        SetupRun(self, version="2.01")
+        self.prefix.start([old_product + "\\2.00\\BIN\\InitVL2.exe"])
+        self.assertTrue(wait_until(lambda: self.started_suites("2.01"), 120), "the update did not start 2.01")
+        self.assertEqual(self.prefix.run([build_file("tests/wait_for_exit.exe"), "InitVL2.exe", "60"],
+                                         timeout=90).returncode, 0)
+        registry = self.prefix.registry()
+        root = "C:\\users\\%s\\AppData\\Local\\Programs" % self.prefix.account.pw_name
+        info = registry["hkcu\\software\\corvalen\\velmora2\\info"]
+        self.assertEqual((info["VERSION"], info["INSTALLPATH"]), ("2.01", root + "\\Corvalen\\Velmora2"))
+        self.assertEqual(registry["hkcu\\software\\microsoft\\windows\\currentversion\\run"]["Velmora2"],
+                         '"%s\\Corvalen\\Velmora2\\Velmora2.exe"' % root)
+        entry = "software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
+        self.assertEqual(registry["hkcu\\" + entry]["UninstallString"], '"%s\\Corvalen\\VL2Del.exe"' % root)
+        # The old place cannot be written by this user: it stays as it was, for an
+        # administrator's removal, and the new place is whole.
+        self.assertIn("UninstallString", registry["hklm\\" + entry])
+        self.assertTrue((self.version_bin("2.00") / "Cubelet.exe").exists())
+        self.assertTrue((self.product() / "Velmora2" / "2.01" / "BIN" / "InitVL2.exe").exists())
 
 
 if __name__ == "__main__":

@@ -126,7 +126,7 @@ class FreshInstallWindow(SetupWindowCase):
         # Whole and checked, the new version waits in the staging for Finish, which
         # names it; no version folder exists before.
         self.assertTrue(self.staged("BIN/Cubelet.exe").exists())
-        self.assertFalse((self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01").exists())
+        self.assertFalse((self.user_root() / "Corvalen" / "Velmora2" / "2.01").exists())
         self.assertEqual(list(self.staged("").parent.glob("*.cvz")), [], "the package was not deleted")
 
     def test_without_a_known_size_the_download_shows_the_first_slide_and_the_shortest_bar(self):
@@ -402,7 +402,7 @@ class DownloadAndUnpacking(SetupWindowCase):
         self.display.screenshot(self.artefact("png"))
         self.dismiss(box)
         self.assertEqual(run.wait_ended(30), 0)
-        version = self.prefix.program_files() / "Corvalen" / "Velmora2" / "2.01"
+        version = self.user_root() / "Corvalen" / "Velmora2" / "2.01"
         self.assertFalse(version.exists(), "a version folder of the damaged package")
         self.assertEqual(list(self.staged("").parent.glob("*.cvz")), [], "the damaged package stayed in the way")
         self.assert_nothing_installed()

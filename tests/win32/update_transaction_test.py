@@ -22,8 +22,10 @@ from winenv import wait_until  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
-UNINSTALL_KEY = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
+UNINSTALL_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\uninstall\\velmora2"
 OLD_LAUNCHER = PROGRAM_FILES + "\\Corvalen\\Velmora2\\2.00\\BIN\\InitVL2.exe"
+# What the pointers of an install made by this installer start, whatever the version.
+STABLE_LAUNCHER = PROGRAM_FILES + "\\Corvalen\\Velmora2\\Velmora2.exe"
 
 
 class UpdateCase(ServerTestCase):
@@ -163,7 +165,7 @@ class SuiteDownOnlyForTheSwitch(UpdateCase):
         started = time.time()
         run.start(wait_window=False)
         self.assertTrue(wait_until(lambda: self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), 30))
-        self.assertTrue(wait_until(self.staged("DATA/slow.bin").exists, 60, interval=0.05),
+        self.assertTrue(wait_until(self.staged("DATA/slow.bin", self.prefix.program_files()).exists, 60, interval=0.05),
                         "the unpacking never reached the slow entry")
         self.assertNotIn("quit-request", self.suite_log("2.00"), "the suite was asked to quit before the folder was whole")
         # The new version is built in the staging: its folder appears only whole.
@@ -212,7 +214,7 @@ class CutOffUpdates(UpdateCase):
 
     def test_an_update_cut_off_at_any_point_leaves_a_suite_and_completes_later(self):
         points = [
-            ("while unpacking", lambda: self.staged("DATA/slow.bin").exists()),
+            ("while unpacking", lambda: self.staged("DATA/slow.bin", self.prefix.program_files()).exists()),
             ("right after the quit request", lambda: "quit-request" in self.suite_log("2.00")),
             ("right after the new suite's start", lambda: SUITE_TOKEN in self.suite_log("2.01")),
         ]
@@ -238,7 +240,7 @@ class CutOffUpdates(UpdateCase):
         self.installed(running=False)
         old = self.prefix.program_files() / "Corvalen" / "VL2Del.exe"
         old.write_bytes(b"MZ the old uninstaller")
-        self.prefix.add_registry("machine", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2",
+        self.prefix.add_registry("user", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2",
                                  {"UninstallString": PROGRAM_FILES + "\\Corvalen\\VL2Del.exe"})
         holder = self.prefix.start([build_file("tests/hold_file.exe"), PROGRAM_FILES + "\\Corvalen\\VL2Del.exe", "120"])
         self.assertEqual(holder.stdout.readline().strip(), b"held")
@@ -288,10 +290,11 @@ class ReleasesThatDoNotStart(UpdateCase):
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.00")
         self.assertEqual(registry[INFO_KEY]["FAILEDVERSION"], "2.01")
-        self.assertEqual(registry[RUN_KEY]["Velmora2"], '"%s"' % OLD_LAUNCHER)
+        # The pointers name the stable launcher, which now starts the recorded 2.00.
+        self.assertEqual(registry[RUN_KEY]["Velmora2"], '"%s"' % STABLE_LAUNCHER)
         # The next start, as a shortcut makes it: the suite it has, and no download.
         downloads = len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"))
-        self.prefix.start([OLD_LAUNCHER]).wait(timeout=60)
+        self.prefix.start([STABLE_LAUNCHER]).wait(timeout=60)
         self.assertTrue(wait_until(lambda: self.suite_starts("2.00") == 3, 20))
         self.assertEqual(len(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01")), downloads)
 

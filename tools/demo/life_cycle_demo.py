@@ -33,6 +33,7 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests" / "harness"))
 import authenticode  # noqa: E402
 import nginx_server  # noqa: E402
+import prefix_changes  # noqa: E402
 import setup_flow  # noqa: E402
 import suite_release  # noqa: E402
 import tls_certificates  # noqa: E402
@@ -46,12 +47,12 @@ DEMO_PARTS = 40
 INFO_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2\\INFO"
 SETTINGS_KEY = "HKCU\\Software\\CORVALEN\\VELMORA2"
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
-UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2"
+UNINSTALL_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2"
 ROOT_NAMES = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
-# The values shown. Not the uninstall entry's empty default value: Wine's reg prints
-# a value of no bytes as whatever its buffer held.
-SHOWN_VALUES = ("INSTALLPATH", "VERSION", "UPDATEDATE", "Velmora2", "DisplayName", "DisplayIcon",
-                "UninstallString", "URLInfoAbout")
+# The values shown.
+SHOWN_VALUES = ("INSTALLPATH", "VERSION", "UPDATEDATE", "Velmora2", "DisplayName", "DisplayVersion", "Publisher",
+                "DisplayIcon", "InstallLocation", "UninstallString", "URLInfoAbout", "EstimatedSize", "NoModify",
+                "NoRepair")
 CONFIRM_CAPTION = "Velmora2삭제"
 DONE_CAPTION = "알림"
 
@@ -99,10 +100,26 @@ class Person(unittest.TestCase):
         pass
 
     def installer(self):
-        downloads = self.prefix.drive_c / "Downloads"
+        """Where a browser saves it: the user's own Downloads."""
+        downloads = self.prefix.user() / "Downloads"
         downloads.mkdir(exist_ok=True)
-        (downloads / "InitVL2.exe").write_bytes((self.build / "InitVL2.exe").read_bytes())
-        return "C:\\Downloads\\InitVL2.exe"
+        installer = downloads / "InitVL2.exe"
+        installer.write_bytes((self.build / "InitVL2.exe").read_bytes())
+        if hasattr(self.prefix, "give"):
+            self.prefix.give(installer)
+        return windows_path(self.prefix, installer)
+
+
+def corvalen(prefix):
+    """The company folder of a per-user install: below the user's local application data."""
+    return prefix.user() / "AppData" / "Local" / "Programs" / "Corvalen"
+
+
+def wait_for_installer(person, timeout):
+    """Waits for the installer that the stable launcher started (the launcher itself
+    ends at once); True once none runs."""
+    helper = person.build / "tests" / "wait_for_exit.exe"
+    return person.prefix.run([helper, "InitVL2.exe", str(timeout)], timeout=timeout + 30).returncode == 0
 
 
 # --- what a step left -------------------------------------------------------
@@ -182,9 +199,9 @@ def show_shortcuts(prefix):
 
 
 def show_files(prefix):
-    corvalen = prefix.program_files() / "Corvalen"
-    files = sorted(p for p in corvalen.rglob("*") if p.is_file()) if corvalen.exists() else []
-    show("files under C:\\Program Files\\Corvalen:" + ("" if files else " (none)"))
+    folder = corvalen(prefix)
+    files = sorted(p for p in folder.rglob("*") if p.is_file()) if folder.exists() else []
+    show("files under %s:" % windows_path(prefix, folder) + ("" if files else " (none)"))
     for path in files:
         if "SKIN" not in path.parts:
             show("%s (%d bytes)" % (windows_path(prefix, path), path.stat().st_size), 2)
@@ -193,8 +210,29 @@ def show_files(prefix):
         show("and %d skin files in the versions' SKIN folders" % len(skins), 2)
 
 
+def show_where_it_went(prefix, before, profile):
+    """Every file the life cycle has written or removed so far, as the topmost folder
+    that is new (with how many files it holds) or the file itself, and what of it lies
+    outside the user's profile."""
+    found = prefix_changes.changes(before, prefix_changes.file_listing(prefix))
+    added_folders = [path for kind, path in found if kind == "added" and path.endswith("/")]
+    shown = []
+    for kind, path in found:
+        within = next((folder for folder in added_folders if path != folder and path.startswith(folder)), None)
+        if within is None and not (kind == "changed" and path.endswith("/")):
+            files = sum(1 for _, other in found if other.startswith(path) and not other.endswith("/"))
+            shown.append("%s %s%s" % (kind, "C:\\" + path.replace("/", "\\"),
+                                      " (%d files)" % files if path.endswith("/") else ""))
+    show("what the programs wrote in the prefix, against the prefix before the install:" + ("" if shown else " (nothing)"))
+    for line in shown:
+        show(line, 2)
+    elsewhere = prefix_changes.outside(found, [], profile)
+    show("of it outside %s: %s" % ("C:\\" + profile.replace("/", "\\"), elsewhere or "(nothing)"))
+    expect(not elsewhere, "the programs wrote outside the user's profile: %s" % elsewhere)
+
+
 def suite_log(prefix, version):
-    log = prefix.program_files() / "Corvalen" / "Velmora2" / version / "BIN" / "Cubelet.log"
+    log = corvalen(prefix) / "Velmora2" / version / "BIN" / "Cubelet.log"
     return log.read_text(encoding="cp949", errors="replace") if log.exists() else ""
 
 
@@ -292,8 +330,7 @@ def show_signatures(prefix, build):
     """What osslsigncode finds of each installed program's signature, against the
     demo's authority."""
     root = trusted_root(build)
-    corvalen = prefix.program_files() / "Corvalen"
-    programs = sorted(p for p in corvalen.rglob("*.exe") if "SKIN" not in p.parts)
+    programs = sorted(p for p in corvalen(prefix).rglob("*.exe") if "SKIN" not in p.parts)
     show("osslsigncode verify -CAfile %s -TSA-CAfile (the same) of the installed programs:" % shown_path(root))
     for program in programs:
         verified, digest, stamped, text = authenticode.verify(program, root)
@@ -308,7 +345,7 @@ def show_signatures(prefix, build):
 
 
 def fresh_install(person, display):
-    step("fresh install: InitVL2.exe started from C:\\Downloads with nothing installed")
+    step("fresh install: InitVL2.exe started from the user's Downloads folder with nothing installed")
     run = setup_flow.InstallerRun(person).start()
     run.frame().save(OUT / "01-terms.png")
     step("terms page shown; ticking the acceptance box and pressing OK")
@@ -335,6 +372,7 @@ def held_back(person, server, launcher):
     run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
     code = run.wait_ended(60)
     expect(code == 0, "the launcher ended with %d" % code)
+    expect(wait_for_installer(person, 60), "the installer did not end")
     expect(winenv.wait_until(lambda: suite_log(person.prefix, "2.01").count(SUITE_TOKEN) > starts, 20),
            "the 2.01 suite was not started")
     for fetched in ("/velmora2/files/2.02.cvz", "/velmora2/files/2.02.list"):
@@ -373,7 +411,7 @@ def update(person, display, launcher):
         shown.update((w, h) for _, _, _, w, h in run.windows() if (w, h) != setup_flow.EMPTY_DIALOG_SIZE)
         if not snapshot and time.monotonic() - started > 1.5:
             snapshot.append(display.screenshot(OUT / "06-update-running.png"))
-        return run.process.poll() is not None
+        return run.process.poll() is not None and wait_for_installer(person, 0)
     expect(winenv.wait_until(ended, 150), "the update did not end within 150 s")
     expect(run.process.returncode == 0, "the launcher ended with %d" % run.process.returncode)
     expect(not shown, "the update showed windows of these sizes: %s" % sorted(shown))
@@ -404,7 +442,7 @@ def failed_start(person, server, launcher):
                                {"ROLLOUTID": rollout_id_taking("2.03", 50)})
     starts = suite_log(person.prefix, "2.02").count(SUITE_TOKEN)
     run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
-    expect(run.wait_ended(150) == 0, "the launcher did not end well")
+    expect(run.wait_ended(150) == 0 and wait_for_installer(person, 150), "the launcher did not end well")
     expect(winenv.wait_until(lambda: "ended at once" in suite_log(person.prefix, "2.03"), 20),
            "the 2.03 suite was not started")
     expect(winenv.wait_until(lambda: suite_log(person.prefix, "2.02").count(SUITE_TOKEN) > starts, 20),
@@ -413,7 +451,7 @@ def failed_start(person, server, launcher):
          "it. Starting the launcher once more:")
     downloads = len(server.requests_for("/velmora2/files/2.03.cvz")) + len(server.requests_for("/velmora2/files/2.03.list"))
     run = setup_flow.InstallerRun(person, program=launcher).start(wait_window=False)
-    expect(run.wait_ended(60) == 0, "the launcher did not end well")
+    expect(run.wait_ended(60) == 0 and wait_for_installer(person, 60), "the launcher did not end well")
     again = len(server.requests_for("/velmora2/files/2.03.cvz")) + len(server.requests_for("/velmora2/files/2.03.list"))
     expect(again == downloads, "2.03 was downloaded again")
     step("2.02 started again and 2.03 was not downloaded again: it is taken only when a newer release comes")
@@ -432,7 +470,12 @@ def removal(prefix, display, uninstaller):
     display.press(done, "Return")
     process.wait(timeout=30)
     expect(process.returncode == 0, "VL2Del.exe ended with %d" % process.returncode)
-    step("VL2Del.exe ended (code 0). What the removal left:")
+    # The work is done by the uninstaller's copy in the user's TEMP folder, which
+    # removes the uninstaller itself; the copy's own file goes when it ends.
+    temp = prefix.user() / "AppData" / "Local" / "Temp"
+    expect(winenv.wait_until(lambda: not list(temp.glob("VL2Del*")), 30), "the uninstaller's copy stayed in TEMP")
+    step("VL2Del.exe ended (code 0), and the copy of it that did the work in %s is gone. What the removal left:"
+         % windows_path(prefix, temp))
 
 
 def life_cycle(args, build, prefix, display, server, base_url):
@@ -442,11 +485,15 @@ def life_cycle(args, build, prefix, display, server, base_url):
     step("nginx serves %s at %s (vendor_server/serve.sh; configuration, logs in %s)"
          % (shown_path(OUT / "site"), server.url("/"), shown_path(server.run_folder)))
 
+    profile = "users/%s/" % prefix.user().name
+    files_before = prefix_changes.file_listing(prefix)
+    registry_before = prefix_changes.registry_listing(prefix)
     fresh_install(person, display)
     keys = registry(prefix)
     show_registry(keys)
     show_shortcuts(prefix)
     show_files(prefix)
+    show_where_it_went(prefix, files_before, profile)
     show_signatures(prefix, build)
     show_suite_logs(prefix, ["2.01"])
     seen = show_reports(server, 0)
@@ -463,6 +510,7 @@ def life_cycle(args, build, prefix, display, server, base_url):
     show_registry(keys)
     show_shortcuts(prefix)
     show_files(prefix)
+    show_where_it_went(prefix, files_before, profile)
     show_suite_logs(prefix, ["2.01", "2.02"])
     seen = show_reports(server, seen)
     show("nginx's access log (every request, with its TLS protocol at the end):")
@@ -493,12 +541,20 @@ def life_cycle(args, build, prefix, display, server, base_url):
     show_registry(keys)
     show_shortcuts(prefix)
     show_files(prefix)
+    show_where_it_went(prefix, files_before, profile)
+    left = [entry for _, entry in prefix_changes.changes(registry_before, prefix_changes.registry_listing(prefix))]
+    show("registry values the life cycle left, against the prefix before the install:" + ("" if left else " (none)"))
+    for key, name in left:
+        show("%s  %s" % (key, name), 2)
     show_reports(server, seen)
     expect(not any(values(keys, key) for key in (INFO_KEY, SETTINGS_KEY, UNINSTALL_KEY)),
            "the suite's registry keys stayed")
     expect("Velmora2" not in (values(keys, RUN_KEY) or {}), "the autostart value stayed")
     expect(not shortcuts(prefix), "shortcuts stayed")
-    expect(not (prefix.program_files() / "Corvalen" / "Velmora2").exists(), "the suite's folder stayed")
+    expect(not corvalen(prefix).exists(), "the Corvalen folder stayed")
+    expect(not (prefix.start_menu_programs() / "Corvalen").exists(), "the Start-menu folder stayed")
+    expect(not [entry for entry in left if "corvalen" in entry[0] or "velmora" in entry[0]
+                or entry[1] == "Velmora2"], "registry values of the suite stayed")
     found = markers(server)
     expect(len(found) == 4 and found[0].startswith("VL2B2.01") and found[1].startswith("VL2U2.02")
            and found[2].startswith("VL2F2.03") and found[3] == "VL2BDEL2.02",
@@ -539,11 +595,16 @@ def main():
         path = OUT / stale
         shutil.rmtree(path) if path.is_dir() else path.unlink(missing_ok=True)
 
-    step("preparing a 32-bit Wine prefix with code page 949")
-    winenv.make_template(build / "wine-template")
     code = 1
     with winenv.Display() as display:
-        prefix = winenv.Prefix(build / "wine-template", display=display.name, keep=True)
+        if winenv.ordinary_user():
+            step("preparing a 32-bit Wine prefix with code page 949 for the ordinary user %s, who cannot write "
+                 "its Program Files (root's, read-only to it), as on Windows since Vista" % winenv.ORDINARY_USER)
+            prefix = winenv.OrdinaryUserPrefix(display=display.name, keep=True)
+        else:
+            step("preparing a 32-bit Wine prefix with code page 949")
+            winenv.make_template(build / "wine-template")
+            prefix = winenv.Prefix(build / "wine-template", display=display.name, keep=True)
         server = nginx_server.NginxServer(OUT / "site", OUT / "vendor-run", int(port))
         try:
             if args.https:
