@@ -12,11 +12,12 @@ import nginx_server  # noqa: E402
 import suite_release  # noqa: E402
 from setup_flow import PACKAGE_PATH, InstallerRun  # noqa: E402
 from vendor_server import BASE_URL, PORT  # noqa: E402
-from vl2test import BUILD_DIR, PROGRAM_FILES, SUITE_TOKEN, WineTestCase  # noqa: E402
+from vl2test import BUILD_DIR, SUITE_TOKEN, WineTestCase  # noqa: E402
 
 INFO_KEY = "hkcu\\software\\corvalen\\velmora2\\info"
 RUN_KEY = "hkcu\\software\\microsoft\\windows\\currentversion\\run"
-LAUNCHER = PROGRAM_FILES + "\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe"
+LAUNCHER = "%s\\Corvalen\\Velmora2\\%s\\BIN\\InitVL2.exe"
+STABLE_LAUNCHER = "%s\\Corvalen\\Velmora2\\Velmora2.exe"
 
 
 @unittest.skipUnless(suite_release.NATIVE_CVZTOOL.exists(),
@@ -44,20 +45,20 @@ class ReleasesServedByNginx(WineTestCase):
         return [line.split("jaehuid=", 1)[1] for line in self.server.report_lines()]
 
     def installed_skin(self, version):
-        return (self.version_bin(version).parent / "SKIN" / "CORE" / "skin.txt").read_text(encoding="utf-8")
+        return (self.version_bin(version, self.user_root()).parent / "SKIN" / "CORE" / "skin.txt").read_text(encoding="utf-8")
 
     def test_a_release_published_over_an_installed_one_is_installed_by_the_next_start(self):
         self.publish("2.01", "first skins", "첫 배포")
         self.server.start()
         self.assertEqual(InstallerRun(self).start().finish_fresh_install(), 0)
-        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01"))
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.01", self.user_root()))
         self.assertEqual(self.installed_skin("2.01"), "CORE first skins\n")
         markers = self.report_markers()
         self.assertEqual(len(markers), 1, markers)
         self.assertTrue(markers[0].startswith("VL2B2.01"), markers)
         registry = self.prefix.registry()  # ends the suite as well
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.01")
-        self.assertEqual(registry[RUN_KEY]["Velmora2"].strip('"'), LAUNCHER % "2.01")
+        self.assertEqual(registry[RUN_KEY]["Velmora2"].strip('"'), STABLE_LAUNCHER % self.user_root_windows())
 
         manifest = suite_release.manifest(self.site)
         first, first_stat = manifest.read_bytes(), manifest.stat()
@@ -71,12 +72,12 @@ class ReleasesServedByNginx(WineTestCase):
         self.assertEqual(len(newer), len(first))
         os.utime(manifest, ns=(first_stat.st_atime_ns, first_stat.st_mtime_ns))
 
-        run = InstallerRun(self, program=LAUNCHER % "2.01").start(wait_window=False)
+        run = InstallerRun(self, program=LAUNCHER % (self.user_root_windows(), "2.01")).start(wait_window=False)
         code, shown = run.wait_ended_watching_windows(150)
         self.assertEqual(code, 0)
         self.assertEqual(shown, [], "the update showed windows")
-        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.02"))
-        self.assertEqual(self.suite_log("2.01").count(SUITE_TOKEN), 1, "the old suite was started again")
+        self.assertIn(SUITE_TOKEN, self.wait_for_suite_log("2.02", self.user_root()))
+        self.assertEqual(self.suite_log("2.01", self.user_root()).count(SUITE_TOKEN), 1, "the old suite was started again")
         self.assertEqual(self.installed_skin("2.02"), "CORE second skins\n")
         markers = self.report_markers()
         self.assertEqual(len(markers), 2, markers)
@@ -91,7 +92,7 @@ class ReleasesServedByNginx(WineTestCase):
         self.assertTrue(package_requests and all('" 206 ' in line for line in package_requests), package_requests)
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.02")
-        self.assertEqual(registry[RUN_KEY]["Velmora2"].strip('"'), LAUNCHER % "2.02")
+        self.assertEqual(registry[RUN_KEY]["Velmora2"].strip('"'), STABLE_LAUNCHER % self.user_root_windows())
 
 
 if __name__ == "__main__":

@@ -150,12 +150,12 @@ class StartUpDecision(ServerTestCase):
             self.assertEqual(values["VERSION"], "2.01")
             self.assertEqual(values["TRANSPARENT"], "255")
             self.assertEqual(values["SKINPATH"], "")
-        # Texts are stored without a terminating zero, so an empty one is present
-        # with no bytes at all (Wine itself terminates the non-empty ones).
+        # Texts are stored with their terminating zero, the empty one too: Wine writes
+        # a value of no bytes as hex(1): instead.
         user_reg = (self.prefix.path / "user.reg").read_text(encoding="utf-8")
         start = user_reg.index("[Software\\\\CORVALEN\\\\VELMORA2\\\\CORE]")
         core = user_reg[start:user_reg.index("\n\n", start)]
-        self.assertTrue('"SKINPATH"=hex(1):\n' in core + "\n", core)
+        self.assertIn('"SKINPATH"=""\n', core + "\n", core)
 
     def test_an_ftp_download_launches_the_installed_suite(self):
         self.install_record("2.00")
