@@ -437,7 +437,8 @@ def rollout_id_taking(version, percentage):
 def failed_start(person, server, launcher):
     step("this machine is among the half that takes 2.03 (its ROLLOUTID set to one that does); starting the "
          "launcher as the shortcuts do: %s" % launcher)
-    registry(person.prefix)  # ends the prefix's processes, so that its registry may be written
+    # Every process of the prefix ends (the suite too), so that its registry may be written.
+    person.prefix.kill()
     person.prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO",
                                {"ROLLOUTID": rollout_id_taking("2.03", 50)})
     starts = suite_log(person.prefix, "2.02").count(SUITE_TOKEN)
