@@ -18,11 +18,18 @@ bool Narrow(const std::u16string& wide, const ToCodePage& toCodePage, std::strin
 
 }  // namespace
 
+std::string FormTheCodePageHolds(const std::u16string& longForm, const std::u16string& shortForm,
+                                 const ToCodePage& toCodePage) {
+    std::string folder;
+    if (Narrow(longForm, toCodePage, folder) || Narrow(shortForm, toCodePage, folder)) return folder;
+    return "";
+}
+
 PerUserChoice PerUserRoot(const std::u16string& localAppData, const std::u16string& shortForm,
                           const ToCodePage& toCodePage) {
     PerUserChoice choice;
-    std::string folder;
-    if (Narrow(localAppData, toCodePage, folder) || Narrow(shortForm, toCodePage, folder)) {
+    std::string folder = FormTheCodePageHolds(localAppData, shortForm, toCodePage);
+    if (!folder.empty()) {
         choice.root = folder + kProgramsFolder;
         choice.usable = true;
     }

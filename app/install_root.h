@@ -13,6 +13,13 @@ namespace install_root {
 // its place, and that path would name another file or none).
 using ToCodePage = std::function<bool(const std::u16string& wide, std::string& narrow)>;
 
+// The form of a folder that the code page holds, from its long form and its short
+// (8.3) form ("" when the volume makes none): the long one when it converts
+// exactly, the short one otherwise; "" when neither does. Cleaned as the shell's
+// paths are (install_paths::CleanShellPath).
+std::string FormTheCodePageHolds(const std::u16string& longForm, const std::u16string& shortForm,
+                                 const ToCodePage& toCodePage);
+
 struct PerUserChoice {
     std::string root;     // "...\Programs", in the code page; "" when !usable
     bool usable = false;  // false: no form of the folder that the programs can hold

@@ -8,19 +8,6 @@
 
 #include <vector>
 
-namespace {
-
-// The shell's path for `csidl` as it gives it, "" when it has none.
-std::string ShellPath(int csidl) {
-    char buffer[MAX_PATH] = "";
-    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE)) buffer[0] = '\0';
-    return buffer;
-}
-
-}  // namespace
-
-std::string ProgramFilesRoot() { return install_paths::CleanShellPath(ShellPath(CSIDL_PROGRAM_FILES)); }
-
 bool ToCodePage(const std::u16string& wide, std::string& narrow) {
     const wchar_t* source = reinterpret_cast<const wchar_t*>(wide.c_str());
     BOOL usedDefault = FALSE;
@@ -35,14 +22,40 @@ bool ToCodePage(const std::u16string& wide, std::string& narrow) {
     return true;
 }
 
-install_root::PerUserChoice PerUserInstallRoot() {
+namespace {
+
+// The shell's folder for `csidl`, long and short (8.3) form; both empty when the
+// shell has none, the short one when the volume makes none.
+struct ShellForms {
+    std::u16string longForm;
+    std::u16string shortForm;
+};
+
+ShellForms FormsOf(int csidl, bool create) {
+    ShellForms forms;
     wchar_t folder[MAX_PATH] = L"";
-    if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_LOCAL_APPDATA, TRUE)) folder[0] = L'\0';
+    if (!SHGetSpecialFolderPathW(nullptr, folder, csidl, create ? TRUE : FALSE)) return forms;
+    forms.longForm = reinterpret_cast<const char16_t*>(folder);
     wchar_t shortForm[MAX_PATH] = L"";
-    DWORD length = folder[0] ? GetShortPathNameW(folder, shortForm, MAX_PATH) : 0;
-    if (length == 0 || length >= MAX_PATH) shortForm[0] = L'\0';
-    return install_root::PerUserRoot(reinterpret_cast<const char16_t*>(folder),
-                                     reinterpret_cast<const char16_t*>(shortForm), ToCodePage);
+    DWORD length = GetShortPathNameW(folder, shortForm, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) forms.shortForm = reinterpret_cast<const char16_t*>(shortForm);
+    return forms;
+}
+
+// The shell's path for `csidl` in a form the code page holds, "" when it has none:
+// a path with '?' in it would name no folder or another.
+std::string ShellPath(int csidl) {
+    ShellForms forms = FormsOf(csidl, false);
+    return install_root::FormTheCodePageHolds(forms.longForm, forms.shortForm, ToCodePage);
+}
+
+}  // namespace
+
+std::string ProgramFilesRoot() { return install_paths::CleanShellPath(ShellPath(CSIDL_PROGRAM_FILES)); }
+
+install_root::PerUserChoice PerUserInstallRoot() {
+    ShellForms forms = FormsOf(CSIDL_LOCAL_APPDATA, true);
+    return install_root::PerUserRoot(forms.longForm, forms.shortForm, ToCodePage);
 }
 
 bool CanWriteIn(const std::string& folder) {
@@ -57,7 +70,7 @@ bool CanWriteIn(const std::string& folder) {
 std::string ShellFolder(int csidl) { return text::TrimRight(text::TrimRightAny(ShellPath(csidl), "\\")); }
 
 void CreateProductFolders(const std::string& installRoot) {
-    // The per-user root ("...\\Local\\Programs") is not there on a profile where
+    // The per-user root ("...\Local\Programs") is not there on a profile where
     // nothing was installed per user before.
     CreateDirectoryA(installRoot.c_str(), nullptr);
     for (const std::string& folder : install_paths::SharedFolders(installRoot)) CreateDirectoryA(folder.c_str(), nullptr);

@@ -21,8 +21,10 @@ bool ToCodePage(const std::u16string& wide, std::string& narrow);
 // itself): Program Files, for an ordinary user of Windows since Vista, is not.
 bool CanWriteIn(const std::string& folder);
 
-// A special folder (CSIDL_...) without a trailing backslash, "" when the shell has
-// none: the Start menu's programs, the desktop and Application Data for shortcuts.
+// A special folder (CSIDL_...) without a trailing backslash, in a form the code page
+// holds (its short form where the long one has characters the code page lacks); ""
+// when the shell has none or there is no such form: the Start menu's programs, the
+// desktop and Application Data for shortcuts.
 std::string ShellFolder(int csidl);
 
 // Creates the install root when it is missing and the folders every version shares

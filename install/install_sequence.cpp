@@ -83,6 +83,13 @@ Carried PlaceCarriedProgram(int id, const std::string& path) {
 // that already starts `target` in `workingFolder` is left as it is.
 void RenewShortcut(const std::string& target, const std::string& workingFolder, const std::string& link,
                    const ShortcutFailed& shortcutFailed) {
+    if (link.empty()) {
+        // No folder the programs can name: told as a link that could not be saved.
+        ShortcutResult result;
+        result.notSaved = true;
+        if (shortcutFailed) shortcutFailed(result);
+        return;
+    }
     ShortcutFields present = ReadShortcut(link);
     if (text::MbsUpper(present.target) == text::MbsUpper(target) &&
         text::MbsUpper(present.workingFolder) == text::MbsUpper(workingFolder))

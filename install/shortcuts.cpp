@@ -62,13 +62,19 @@ ShortcutFields ReadShortcut(const std::string& linkPath) {
 std::string ShortcutTarget(const std::string& linkPath) { return ReadShortcut(linkPath).target; }
 
 ShortcutPlaces SuiteShortcutPlaces() {
+    // A folder the shell cannot name in the code page gives no place at all, never
+    // one at the root of the drive.
+    auto below = [](int csidl, const std::string& rest) {
+        std::string folder = ShellFolder(csidl);
+        return folder.empty() ? std::string() : folder + "\\" + rest;
+    };
     ShortcutPlaces places;
-    places.startMenuFolder = ShellFolder(CSIDL_PROGRAMS) + "\\" + suite::kStartMenuFolder;
-    places.startMenu = places.startMenuFolder + "\\" + suite::kShortcutName;
-    places.desktop = ShellFolder(CSIDL_DESKTOP) + "\\" + suite::kShortcutName;
-    std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\" + suite::kQuickLaunchFolder;
-    places.quickLaunch = quickLaunch + "\\" + suite::kShortcutName;
-    places.oldQuickLaunch = quickLaunch + "\\" + suite::kOldQuickLaunchShortcutName;
+    places.startMenuFolder = below(CSIDL_PROGRAMS, suite::kStartMenuFolder);
+    places.startMenu = below(CSIDL_PROGRAMS, std::string(suite::kStartMenuFolder) + "\\" + suite::kShortcutName);
+    places.desktop = below(CSIDL_DESKTOP, suite::kShortcutName);
+    std::string quickLaunch = std::string(suite::kQuickLaunchFolder) + "\\";
+    places.quickLaunch = below(CSIDL_APPDATA, quickLaunch + suite::kShortcutName);
+    places.oldQuickLaunch = below(CSIDL_APPDATA, quickLaunch + suite::kOldQuickLaunchShortcutName);
     return places;
 }
 
