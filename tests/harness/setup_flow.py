@@ -84,9 +84,11 @@ class InstallerRun:
             if self.origin is None:
                 # What was there instead: a box, another window, or nothing at all.
                 self.display.screenshot(self.test.artefact("no-setup-window.png"))
-                self.test.fail("the setup window did not appear; the program %s; windows: %s" % (
+                listed = self.prefix.run([vl2test.build_file("tests/wait_for_exit.exe"), "--list"], timeout=60)
+                self.test.fail("the setup window did not appear; the program %s; windows: %s; processes: %s" % (
                     "ended with %s" % self.process.poll() if self.process.poll() is not None else "runs",
-                    [self.display.window_name(w) for w in self.display.find_windows()]))
+                    [self.display.window_name(w) for w in self.display.find_windows()],
+                    listed.stdout.decode("cp949", errors="replace").split("\n")))
             time.sleep(0.5)
         return self
 

@@ -104,6 +104,14 @@ class Prefix:
         self.home = self.root / "home"
         self.home.mkdir()
         subprocess.run(["cp", "-a", str(template), str(self.path)], check=True)
+        # Debian's Wine keeps, in the prefix's "wineserver" file, the name of the
+        # folder below TMPDIR where its server's socket lies (server-DEV-INODE). A
+        # copy of the template would share the template's folder with every other
+        # copy, and a copy whose folder has the inode of one deleted a moment ago
+        # would join that one's server if it still ran: the installer would find the
+        # earlier test's installer there and hand over to it, ending with 0 and no
+        # window. Without the file, the first server makes a folder of its own.
+        (self.path / "wineserver").unlink(missing_ok=True)
         self.display = display
         self.keep = keep
         self.env = base_env(self.path, self.home, display)
@@ -111,12 +119,6 @@ class Prefix:
         self.runner = []
         # The processes started here, each waited for when the prefix is ended.
         self.started = []
-        # Wine finds a prefix's server by the folder's inode, which this copy may
-        # have from a prefix deleted a moment ago. Should that prefix's server still
-        # run, with its processes, this test's programs would join it: the installer
-        # would find the earlier installer there and hand over to it, ending with 0
-        # and no window. Whatever runs under this inode is ended first.
-        self.kill()
 
     def __enter__(self):
         return self
@@ -126,6 +128,7 @@ class Prefix:
 
     def close(self):
         self.kill()
+        self.remove_server_folder()
         for process in self.started:
             for pipe in (process.stdin, process.stdout, process.stderr):
                 if pipe:
@@ -133,6 +136,15 @@ class Prefix:
         self.started = []
         if not self.keep:
             shutil.rmtree(self.root, ignore_errors=True)
+
+    def remove_server_folder(self):
+        """The folder the prefix's server kept its socket in, once the server is gone."""
+        try:
+            name = (self.path / "wineserver").read_text().strip()
+        except OSError:
+            return
+        if name.startswith("wine-") and "/" not in name:
+            shutil.rmtree(Path(os.environ.get("TMPDIR", "/tmp")) / name, ignore_errors=True)
 
     # --- paths -------------------------------------------------------------
     @property

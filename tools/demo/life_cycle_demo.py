@@ -623,6 +623,7 @@ def main():
         finally:
             server.stop()
             prefix.kill()
+            prefix.remove_server_folder()
             shutil.move(str(prefix.path), str(OUT / "prefix"))
             shutil.rmtree(prefix.root, ignore_errors=True)
     step("nginx stopped. %s; screenshots and the chart in %s, the Wine prefix in %s"
