@@ -6,7 +6,8 @@ served from 127.0.0.1: the median time to the stand-in suite's start when it is
 started directly, through a null launcher (a stub that only starts the same command
 line and ends), through a WinInet launcher (a stub that first makes only the update
 check's own WinInet calls: the connection test and one fetch of the manifest) and
-through InitVL2.exe, interleaved; InitVL2's median against each stub's as a ratio
+through InitVL2.exe and through the stable launcher every shortcut names
+(Velmora2.exe, which starts InitVL2.exe), interleaved; InitVL2's median against each stub's as a ratio
 (against the WinInet launcher: what InitVL2 adds to the calls it must make); the median time of each step of InitVL2's launch path as the
 program itself measures it (VL2_LAUNCH_TIMING); the time to the suite's start when
 the file server accepts the connection and never answers; and, when it answers
@@ -80,6 +81,7 @@ def main():
         (bin_folder / "InitVL2.exe").write_bytes((BUILD / "InitVL2.exe").read_bytes())
         (bin_folder / "NullLauncher.exe").write_bytes(stub.read_bytes())
         (bin_folder / "WinInetLauncher.exe").write_bytes(wininet_stub.read_bytes())
+        (bin_folder.parent.parent / "Velmora2.exe").write_bytes((BUILD / "Velmora2.exe").read_bytes())
         prefix.add_registry("user", "Software\\CORVALEN\\VELMORA2\\INFO", {"VERSION": "2.01"})
         server.manifest("version=2.01\ndownload=%s/p.cvz\n" % vendor_server.BASE_URL)
         log = bin_folder / "Cubelet.log"
@@ -89,8 +91,10 @@ def main():
         through_wininet = [folder + "WinInetLauncher.exe", vendor_server.BASE_URL + "/velmora2/update/update.inf",
                            folder + "Cubelet.exe", TOKEN]
         launcher = [folder + "InitVL2.exe"]
+        stable = ["C:\\Program Files\\Corvalen\\Velmora2\\Velmora2.exe"]
         prefix.run(["cmd", "/c", "exit"])  # a warm wineserver for every series
-        commands = {"direct": suite, "stub": through_stub, "wininet": through_wininet, "InitVL2": launcher}
+        commands = {"direct": suite, "stub": through_stub, "wininet": through_wininet, "InitVL2": launcher,
+                    "stable": stable}
         series = {name: [] for name in commands}
         # Each round starts with the next series, so that no series always follows
         # the same one (the previous suite's end may still be settling).
@@ -143,12 +147,14 @@ def main():
 
     medians = {name: statistics.median(values) for name, values in series.items()}
     for name, label in (("direct", "suite started directly"), ("stub", "through a null launcher"),
-                        ("wininet", "through a WinInet launcher"), ("InitVL2", "through InitVL2.exe")):
+                        ("wininet", "through a WinInet launcher"), ("InitVL2", "through InitVL2.exe"),
+                        ("stable", "through Velmora2.exe (shortcuts)")):
         print("%-32s median %.3f s over %d runs" % (label + ":", medians[name], RUNS))
     print("%-32s %.2f" % ("ratio InitVL2 / null launcher:", medians["InitVL2"] / medians["stub"]))
     print("%-32s %.2f" % ("ratio WinInet / null launcher:", medians["wininet"] / medians["stub"]))
     print("%-32s %.2f" % ("ratio InitVL2 / WinInet launcher:", medians["InitVL2"] / medians["wininet"]))
     print("%-32s %.2f" % ("ratio InitVL2 / direct:", medians["InitVL2"] / medians["direct"]))
+    print("%-32s %+.3f s" % ("the stable launcher adds:", medians["stable"] - medians["InitVL2"]))
     print("InitVL2's launch path, median per step (ms):")
     for step in order:
         print("    %-34s %7.2f" % (step, statistics.median(steps[step])))
