@@ -1,6 +1,7 @@
 #include "framework/dialog.h"
 
 #include "framework/application.h"
+#include "framework/common_controls.h"
 
 Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
@@ -12,6 +13,7 @@ BOOL Dialog::DestroyWindow() {
 }
 
 INT_PTR Dialog::DoModal() {
+    StartCommonControls();
     HWND owner = parent_;
     if (owner) EnableWindow(owner, FALSE);
     modalEnded_ = false;
@@ -39,6 +41,7 @@ INT_PTR Dialog::DoModal() {
 }
 
 BOOL Dialog::CreateModeless(HWND parent) {
+    StartCommonControls();
     parent_ = parent;
     HINSTANCE instance = Application::Current() ? Application::Current()->instance : GetModuleHandleA(nullptr);
     return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId_), parent, DialogProc,

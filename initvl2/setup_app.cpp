@@ -10,6 +10,7 @@
 #include "app/system_probes.h"
 #include "app/version_text.h"
 #include "build_settings.h"
+#include "framework/common_controls.h"
 #include "framework/file.h"
 #include "framework/system_library.h"
 #include "framework/worker.h"
@@ -56,12 +57,12 @@ const DWORD kUpdateTickMilliseconds = 250;
 BOOL SetupApp::InitInstance() {
     osClass = GetOsClass();
     if (osClass == 0 || osClass == 1) {
-        MessageBoxA(nullptr, "윈도우 2000 이상에서만 설치 됩니다.", "설치 안내", MB_OK);
+        ShowMessageBox(nullptr, "윈도우 2000 이상에서만 설치 됩니다.", "설치 안내", MB_OK);
         return FALSE;
     }
     timing_.Mark("start-up probes");
     if (!InitSockets()) {
-        MessageBoxA(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
+        ShowMessageBox(nullptr, "SOCKET을 생성할 수 없습니다.", "", MB_ICONERROR);
         return FALSE;
     }
     socketsStarted_ = true;
@@ -213,7 +214,7 @@ void SetupApp::RunUpdate(install::SetupRunner& runner) {
 void SetupApp::RunSetupWindow(install::SetupRunner& runner) {
     gdiplusToken = StartGdiplus();
     if (!gdiplusToken) {
-        MessageBoxA(nullptr, "그래픽 라이브러리를 초기화할 수 없습니다.", "", MB_ICONERROR);
+        ShowMessageBox(nullptr, "그래픽 라이브러리를 초기화할 수 없습니다.", "", MB_ICONERROR);
         return;
     }
     user32Module.Reset(LoadSystemLibrary("user32.dll"));
@@ -242,7 +243,7 @@ void SetupApp::TellWhyNothingInstalls(const char* reason) {
     // With nothing installed the user started this program to install, and is told
     // why nothing happens; with a suite, it simply runs and the next start asks again.
     std::string message = std::string("Velmora 2.0 설치를 시작할 수 없습니다.\n") + reason;
-    MessageBoxA(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONERROR);
+    ShowMessageBox(nullptr, message.c_str(), kCaption, MB_OK | MB_ICONERROR);
 }
 
 void SetupApp::LaunchInstalledSuite() {

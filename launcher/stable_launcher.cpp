@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/suite_contract.h"
+#include "framework/common_controls.h"
 #include "install/version_pruning.h"
 
 namespace {
@@ -74,7 +75,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return GetFileAttributesA(LauncherOf(folder, name).c_str()) != INVALID_FILE_ATTRIBUTES;
     });
     if (folder.empty() || version.empty()) {
-        MessageBoxA(nullptr, "Velmora 2.0 프로그램을 찾을 수 없습니다. Velmora 2.0을 다시 설치해 주십시오.", "Velmora 2.0",
+        ShowMessageBox(nullptr, "Velmora 2.0 프로그램을 찾을 수 없습니다. Velmora 2.0을 다시 설치해 주십시오.", "Velmora 2.0",
                     MB_OK | MB_ICONERROR);
         return 1;
     }

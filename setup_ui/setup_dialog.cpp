@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 
 #include "framework/about_dialog.h"
+#include "framework/common_controls.h"
 #include "framework/text.h"
 #include "resources/resource_ids.h"
 #include "setup_ui/setup_messages.h"
@@ -335,7 +336,7 @@ bool SetupDialog::OnCommand(WPARAM wParam, LPARAM, LRESULT& result) {
         case kStartButton:
             if (!onTerms) break;
             if (!termsTicked_) {
-                MessageBoxA(hwnd_, "사용 약관에 동의 하신 후 Velmora 2.0 설치를 시작합니다.", "사용 약관 동의", MB_OK);
+                ShowMessageBox(hwnd_, "사용 약관에 동의 하신 후 Velmora 2.0 설치를 시작합니다.", "사용 약관 동의", MB_OK);
                 RestoreTermsWindow();
                 break;
             }

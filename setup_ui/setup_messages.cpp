@@ -1,5 +1,7 @@
 #include "setup_ui/setup_messages.h"
 
+#include "framework/common_controls.h"
+
 namespace {
 
 const char* const kCaption = "Velmora 2.0 설치";
@@ -37,19 +39,19 @@ void ShowRunMessage(HWND window, install::RunMessage message) {
         case install::RunMessage::None:
             return;
     }
-    MessageBoxA(window, text, caption, MB_OK | MB_ICONERROR);
+    ShowMessageBox(window, text, caption, MB_OK | MB_ICONERROR);
 }
 
 void ShowShortcutFailure(HWND window, const install::ShortcutResult& failure) {
     if (failure.classNotRegistered) {
-        MessageBoxA(window,
+        ShowMessageBox(window,
                     "A specified class is not registered in the registration database. Also can indicate that the "
                     "type of server you requested in the CLSCTX enumeration is not registered or the values for the "
                     "server types in the registry are corrupt.",
                     "BRISKNET 바로가기", MB_ICONHAND);
         return;
     }
-    if (failure.pathNotSet) MessageBoxA(window, "파일 경로 설정 실패!", "아이콘 생성 에러", MB_ICONHAND);
-    if (failure.descriptionNotSet) MessageBoxA(window, "아이콘 상세 정보 설정 실패!", "아이콘 생성 에러", MB_ICONHAND);
-    if (failure.notSaved) MessageBoxA(window, "아이콘 저장 실패!", "아이콘 생성 에러", MB_ICONHAND);
+    if (failure.pathNotSet) ShowMessageBox(window, "파일 경로 설정 실패!", "아이콘 생성 에러", MB_ICONHAND);
+    if (failure.descriptionNotSet) ShowMessageBox(window, "아이콘 상세 정보 설정 실패!", "아이콘 생성 에러", MB_ICONHAND);
+    if (failure.notSaved) ShowMessageBox(window, "아이콘 저장 실패!", "아이콘 생성 에러", MB_ICONHAND);
 }

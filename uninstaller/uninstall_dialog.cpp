@@ -12,6 +12,7 @@
 #include "app/system_probes.h"
 #include "build_settings.h"
 #include "framework/about_dialog.h"
+#include "framework/common_controls.h"
 #include "framework/scoped.h"
 #include "framework/text.h"
 #include "install/removal_plan.h"
@@ -45,13 +46,13 @@ BOOL UninstallDialog::OnInitDialog() {
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    if (MessageBoxA(hwnd_, "컴퓨터에서 Velmora2를 제거하시겠습니까?", kCaption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+    if (ShowMessageBox(hwnd_, "컴퓨터에서 Velmora2를 제거하시겠습니까?", kCaption, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
         EndDialog(IDCANCEL);
         return TRUE;
     }
     // A suite that neither answers nor ends within the bound is not removed under its feet.
     if (install::AskSuiteToQuit() == install::SuiteQuit::StillRuns) {
-        MessageBoxA(hwnd_, "Velmora2 프로그램을 종료 후 삭제하세요!", kCaption, MB_OK | MB_ICONINFORMATION);
+        ShowMessageBox(hwnd_, "Velmora2 프로그램을 종료 후 삭제하세요!", kCaption, MB_OK | MB_ICONINFORMATION);
         EndDialog(IDCANCEL);
         return TRUE;
     }
@@ -108,7 +109,7 @@ bool UninstallDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT
         KillTimer(hwnd_, kRemovalTimer);
         std::vector<std::string> left = RemoveEverything();
         ShowWindow(hwnd_, SW_HIDE);
-        MessageBoxA(hwnd_, removal::LeftoverMessage(left).c_str(), "알림",
+        ShowMessageBox(hwnd_, removal::LeftoverMessage(left).c_str(), "알림",
                     MB_OK | (left.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
         EndDialog(IDOK);
         result = 0;
