@@ -360,6 +360,7 @@ class Display:
     """An Xvfb server of its own for windowed tests."""
 
     def __init__(self, width=1024, height=768):
+        self.size = (width, height)
         read_fd, write_fd = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),

@@ -180,6 +180,14 @@ class FreshInstallWindow(SetupWindowCase):
         self.assertIsNotNone(run.terms_window())
         self.assertEqual(self.server.requests_for(setup_flow.PACKAGE_PATH % "2.01"), [])
 
+    def test_the_window_has_a_taskbar_button_is_not_topmost_and_opens_in_the_middle_of_the_screen(self):
+        run = SetupRun(self).start()
+        shown = self.prefix.run([vl2test.build_file("tests/window_style.exe")], timeout=60)
+        self.assertEqual(shown.stdout.decode().split(), ["appwindow", "1", "toolwindow", "0", "topmost", "0"])
+        # One monitor, the cursor on it, no taskbar: its whole screen is the work area.
+        width, height = self.display.size
+        self.assertEqual(run.origin, ((width - 454) // 2, (height - 304) // 2))
+
     def test_ok_before_ticking_shows_the_agreement_message_and_starts_nothing(self):
         run = SetupRun(self).start()
         run.click(OK)
