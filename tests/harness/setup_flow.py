@@ -78,17 +78,29 @@ class InstallerRun:
         self.origin = None
 
     def start(self, wait_window=True):
-        self.process = self.prefix.start([self.program or self.test.installer()])
+        # The steps the installer's start went through (what the start-up benchmark
+        # reads), for a failure to say where a start that showed nothing stopped.
+        self.steps = self.prefix.user() / "launch-steps.txt"
+        self.steps.unlink(missing_ok=True)
+        self.prefix.env["VL2_LAUNCH_TIMING"] = "C:\\" + str(self.steps.relative_to(self.prefix.drive_c)).replace("/", "\\")
+        try:
+            self.process = self.prefix.start([self.program or self.test.installer()])
+        finally:
+            del self.prefix.env["VL2_LAUNCH_TIMING"]
         if wait_window:
             self.origin = self.wait_geometry(454, 304)
             if self.origin is None:
                 # What was there instead: a box, another window, or nothing at all.
                 self.display.screenshot(self.test.artefact("no-setup-window.png"))
                 listed = self.prefix.run([vl2test.build_file("tests/wait_for_exit.exe"), "--list"], timeout=60)
-                self.test.fail("the setup window did not appear; the program %s; windows: %s; processes: %s" % (
-                    "ended with %s" % self.process.poll() if self.process.poll() is not None else "runs",
-                    [self.display.window_name(w) for w in self.display.find_windows()],
-                    listed.stdout.decode("cp949", errors="replace").split("\n")))
+                ended = self.process.poll() is not None
+                said = self.process.stderr.read()[-1500:].decode(errors="replace") if ended else ""
+                steps = self.steps.read_text(errors="replace").split("\n") if self.steps.exists() else []
+                self.test.fail("the setup window did not appear; the program %s; windows: %s; its steps: %s; "
+                               "processes: %s; Wine said: %s" % (
+                                   "ended with %s" % self.process.poll() if ended else "runs",
+                                   [self.display.window_name(w) for w in self.display.find_windows()], steps,
+                                   listed.stdout.decode("cp949", errors="replace").split("\n"), said))
             time.sleep(0.5)
         return self
 
