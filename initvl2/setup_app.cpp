@@ -226,8 +226,10 @@ void SetupApp::RunSetupWindow(install::SetupRunner& runner) {
         dialogClass.lpszClassName = suite::kLauncherWindowClass;
         RegisterClassA(&dialogClass);
     }
+    timing_.Mark("graphics and window class");
     SetupDialog dialog(runner, user32Module.Get());
     dialog.DoModal();
+    timing_.Mark("setup window");
 }
 
 int SetupApp::ExitInstance() {
