@@ -34,6 +34,8 @@ std::vector<std::string> WholeVersionsNewestFirst(const std::vector<std::string>
 std::string VersionToLaunch(const std::string& recorded, const std::vector<std::string>& folderNames,
                             const std::function<bool(const std::string&)>& hasLauncher);
 
+// The folders inside `folder`, "." and ".." aside.
+std::vector<std::string> FolderNamesIn(const std::string& folder);
 // The folders inside the product folder below `installRoot`.
 std::vector<std::string> ProductFolderNames(const std::string& installRoot);
 

@@ -21,9 +21,9 @@ std::vector<std::string> PointerTargets() {
 
 }  // namespace
 
-std::vector<std::string> ProductFolderNames(const std::string& installRoot) {
+std::vector<std::string> FolderNamesIn(const std::string& folder) {
     std::vector<std::string> folders;
-    std::string pattern = install_paths::ProductFolder(installRoot) + "\\*.*";
+    std::string pattern = folder + "\\*.*";
     WIN32_FIND_DATAA found;
     ScopedFindHandle search(FindFirstFileA(pattern.c_str(), &found));
     if (!search) return folders;
@@ -33,6 +33,10 @@ std::vector<std::string> ProductFolderNames(const std::string& installRoot) {
         folders.push_back(name);
     } while (FindNextFileA(search.Get(), &found));
     return folders;
+}
+
+std::vector<std::string> ProductFolderNames(const std::string& installRoot) {
+    return FolderNamesIn(install_paths::ProductFolder(installRoot));
 }
 
 void PruneOldVersions(const std::string& installRoot, const std::string& installedVersion) {

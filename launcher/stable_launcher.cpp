@@ -7,8 +7,8 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
+#include "app/registry_store.h"
 #include "app/suite_contract.h"
 #include "framework/common_controls.h"
 #include "install/version_pruning.h"
@@ -21,32 +21,6 @@ std::string OwnFolder() {
     if (length == 0 || length >= MAX_PATH) return "";
     std::string folder(path, length);
     return folder.substr(0, folder.rfind('\\'));
-}
-
-std::string RecordedVersion() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, suite::kInfoKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
-    char value[260] = {};
-    DWORD size = sizeof(value) - 1;
-    DWORD type = 0;
-    LONG status = RegQueryValueExA(key, "VERSION", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ) return "";
-    std::string version(value);
-    while (!version.empty() && (version.back() == ' ' || version.back() == '\t')) version.pop_back();
-    return version;
-}
-
-std::vector<std::string> FolderNames(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
 }
 
 std::string LauncherOf(const std::string& folder, const std::string& version) {
@@ -71,7 +45,7 @@ const char* Arguments(const char* commandLine) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string folder = OwnFolder();
-    std::string version = install::VersionToLaunch(RecordedVersion(), FolderNames(folder), [&](const std::string& name) {
+    std::string version = install::VersionToLaunch(LoadInstallInfo(), install::FolderNamesIn(folder), [&](const std::string& name) {
         return GetFileAttributesA(LauncherOf(folder, name).c_str()) != INVALID_FILE_ATTRIBUTES;
     });
     if (folder.empty() || version.empty()) {
