@@ -39,8 +39,8 @@ PerUserChoice PerUserRoot(const std::u16string& localAppData, const std::u16stri
 std::string InstalledRoot(const std::string& installPath, const std::string& legacyRoot) {
     if (!install_paths::IsProductFolder(installPath)) return legacyRoot;
     std::string product = text::TrimRightAny(installPath, "\\");
-    // IsProductFolder has checked the two last components: "\Corvalen\Velmora2".
-    return product.substr(0, product.size() - std::string("\\Corvalen\\Velmora2").size());
+    // IsProductFolder has checked the two last components, the product folder's own.
+    return product.substr(0, product.size() - install_paths::ProductFolder("").size());
 }
 
 std::string RootForRun(bool installed, const std::string& installedRoot, bool installedWritable,

@@ -25,7 +25,9 @@ bool ToCodePage(const std::u16string& wide, std::string& narrow) {
 namespace {
 
 // The shell's folder for `csidl`, long and short (8.3) form; both empty when the
-// shell has none, the short one when the volume makes none.
+// shell has none, the short one when the volume makes none or the long one converts
+// as it is (Program Files is read at every start: the disk is not asked for a form
+// that would not be taken).
 struct ShellForms {
     std::u16string longForm;
     std::u16string shortForm;
@@ -36,6 +38,8 @@ ShellForms FormsOf(int csidl, bool create) {
     wchar_t folder[MAX_PATH] = L"";
     if (!SHGetSpecialFolderPathW(nullptr, folder, csidl, create ? TRUE : FALSE)) return forms;
     forms.longForm = reinterpret_cast<const char16_t*>(folder);
+    std::string converted;
+    if (ToCodePage(forms.longForm, converted)) return forms;
     wchar_t shortForm[MAX_PATH] = L"";
     DWORD length = GetShortPathNameW(folder, shortForm, MAX_PATH);
     if (length > 0 && length < MAX_PATH) forms.shortForm = reinterpret_cast<const char16_t*>(shortForm);
