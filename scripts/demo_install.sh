@@ -21,7 +21,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
-build=build/demo-win32 servers=() targets=(InitVL2 Cubelet wait_for_exit) demo=()
+build=build/demo-win32 servers=() targets=(InitVL2 Cubelet wait_for_exit desktop_holder) demo=()
 if [[ ${1:-} == --https ]]; then
     shift
     build=build/demo-win32-https demo=(--https)

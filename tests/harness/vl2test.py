@@ -22,6 +22,9 @@ def build_file(name):
     return BUILD_DIR / name
 
 
+winenv.DESKTOP_HOLDER = build_file("tests/desktop_holder.exe")
+
+
 def pe_machine(path):
     data = Path(path).read_bytes()
     offset = struct.unpack_from("<I", data, 0x3C)[0]

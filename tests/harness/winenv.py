@@ -7,6 +7,7 @@ of it, so no test sees another's registry or files.
 import os
 import pwd
 import re
+import select
 import shutil
 import struct
 import subprocess
@@ -95,6 +96,11 @@ def _escape_reg_string(value):
     return value.replace("\\", "\\\\").replace('"', '\\"')
 
 
+# The program that holds a prefix's desktop open (tests/desktop_holder.exe) while
+# programs run in a prefix with a display; set by whoever knows the build folder.
+DESKTOP_HOLDER = None
+
+
 class Prefix:
     """A private copy of the template prefix with its own HOME."""
 
@@ -119,6 +125,7 @@ class Prefix:
         self.runner = []
         # The processes started here, each waited for when the prefix is ended.
         self.started = []
+        self.holder = None
 
     def __enter__(self):
         return self
@@ -171,11 +178,25 @@ class Prefix:
         return self.user() / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch"
 
     # --- processes ---------------------------------------------------------
+    def hold_desktop(self):
+        """Starts the desktop holder, unless one runs or the prefix has no display, and
+        waits until the desktop stands. Every program of a windowed test then starts
+        on a desktop that stays, however soon after the last one it comes."""
+        if not self.display or not DESKTOP_HOLDER or (self.holder and self.holder.poll() is None):
+            return
+        self.holder = subprocess.Popen(self.runner + ["wine", str(DESKTOP_HOLDER)], env=self.env,
+                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ready, _, _ = select.select([self.holder.stdout], [], [], 60)
+        if not ready or self.holder.stdout.readline().strip() != b"ready":
+            raise RuntimeError("the desktop holder did not start")
+
     def run(self, args, timeout=60, check=False, **kwargs):
+        self.hold_desktop()
         return subprocess.run(self.runner + ["wine"] + [str(a) for a in args], env=self.env, timeout=timeout,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=check, **kwargs)
 
     def start(self, args, **kwargs):
+        self.hold_desktop()
         process = subprocess.Popen(self.runner + ["wine"] + [str(a) for a in args], env=self.env,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
         self.started.append(process)
@@ -183,6 +204,7 @@ class Prefix:
 
     def wait_idle(self, timeout=60):
         """Waits until every process of the prefix has ended."""
+        self.release_desktop()
         try:
             subprocess.run(self.runner + ["wineserver", "-w"], env=self.env, timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -194,6 +216,7 @@ class Prefix:
         is found by the prefix folder's inode, which the next prefix made may reuse
         once this one is deleted: a server still ending would then take in the next
         test's programs, with this test's processes in them."""
+        self.release_desktop()
         for flag in ("-k", "-w"):
             subprocess.run(self.runner + ["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=60)
@@ -208,6 +231,14 @@ class Prefix:
                 except subprocess.TimeoutExpired:
                     process.kill()
                     process.wait(timeout=10)
+
+    def release_desktop(self):
+        if self.holder is None:
+            return
+        self.holder.kill()
+        self.holder.wait(timeout=10)
+        self.holder.stdout.close()
+        self.holder = None
 
     def set_windows_version(self, version):
         self.add_registry("user", "Software\\Wine", {"Version": version})
@@ -263,7 +294,9 @@ class OrdinaryUserPrefix(Prefix):
         for folder in (self.path, self.home):
             folder.mkdir()
             os.chown(folder, account.pw_uid, account.pw_gid)
-        self.display = display
+        # No desktop holder while the prefix is booted: it runs in a booted prefix.
+        self.display = None
+        self.holder = None
         self.keep = keep
         self.env = base_env(self.path, self.home, display)
         self.env.update({"USER": account.pw_name, "LOGNAME": account.pw_name})
@@ -274,6 +307,7 @@ class OrdinaryUserPrefix(Prefix):
             raise RuntimeError("wineboot as %s failed: %s" % (account.pw_name, boot.stderr[-2000:]))
         self.wait_idle(120)
         _make_test_ready(self.path)
+        self.display = display
         self.account = account
         # The folders made above as root become the account's, as its profile is.
         self._own_tree(user_folder(self.path), account.pw_uid, account.pw_gid)

@@ -597,6 +597,7 @@ def main():
         shutil.rmtree(path) if path.is_dir() else path.unlink(missing_ok=True)
 
     code = 1
+    winenv.DESKTOP_HOLDER = build / "tests" / "desktop_holder.exe"
     with winenv.Display() as display:
         if winenv.ordinary_user():
             step("preparing a 32-bit Wine prefix with code page 949 for the ordinary user %s, who cannot write "
