@@ -13,6 +13,7 @@ class Dialog {
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
 
+    // The result EndDialog was given; -1 when the window could not be made.
     INT_PTR DoModal();
     // Creates the dialog modeless, owned by `parent`.
     BOOL CreateModeless(HWND parent);

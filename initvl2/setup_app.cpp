@@ -35,6 +35,7 @@ const char* const kNoAnswer =
     "업데이트 서버에 연결할 수 없습니다. 인터넷 연결을 확인한 후 잠시 뒤에 다시 실행해 주십시오.";
 const char* const kNoUsableFolder =
     "사용자 폴더의 경로에 이 프로그램이 쓸 수 없는 문자가 있어 설치할 수 없습니다. 관리자에게 문의해 주십시오.";
+const char* const kNoWindow = "설치 창을 열 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
 const char* const kUnusableAnswer =
     "업데이트 서버의 응답을 사용할 수 없습니다. 잠시 뒤에 다시 실행해 주십시오.";
 
@@ -228,7 +229,9 @@ void SetupApp::RunSetupWindow(install::SetupRunner& runner) {
     }
     timing_.Mark("graphics and window class");
     SetupDialog dialog(runner, user32Module.Get());
-    dialog.DoModal();
+    // A window that could not be made (no desktop to make it on, no resources left)
+    // would leave the user who started setup looking at nothing: say so instead.
+    if (dialog.DoModal() == -1) TellWhyNothingInstalls(kNoWindow);
     timing_.Mark("setup window");
 }
 
