@@ -245,7 +245,10 @@ class Prefix:
 
     # --- registry ----------------------------------------------------------
     def add_registry(self, hive, key, values):
-        """Adds string values to user.reg or system.reg; only while no process runs."""
+        """Adds string values to user.reg or system.reg. The prefix is ended first: a
+        server that runs (if only for the desktop holder) would write its own
+        registry over the files."""
+        self.kill()
         reg = self.path / ("user.reg" if hive == "user" else "system.reg")
         lines = ["", "[%s] %d" % (key.replace("\\", "\\\\"), int(time.time()))]
         for name, value in values.items():
