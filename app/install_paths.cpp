@@ -27,6 +27,8 @@ std::vector<std::string> VersionTreeFolders() {
     return std::vector<std::string>(std::begin(kVersionTree), std::end(kVersionTree));
 }
 
+std::vector<std::string> SuiteDataFolders() { return {"FAVORITE", "RESULT", "SUGGEST"}; }
+
 std::vector<std::string> SharedFolders(const std::string& installRoot) {
     static const char* const kShared[] = {
         "%s\\Corvalen",

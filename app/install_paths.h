@@ -53,6 +53,10 @@ std::string StagedPackagePath(const std::string& installRoot, const std::string&
 // The folders of a version's tree below the version folder, parents first ("BIN",
 // ..., "SKIN\PINBAR"): made in the staging folder, they move with it.
 std::vector<std::string> VersionTreeFolders();
+// The folders of a version's tree where the suite keeps what the user made in it
+// (FAVORITE, RESULT, SUGGEST): a version folder that is replaced in place, as a
+// repair does, hands what is in them on.
+std::vector<std::string> SuiteDataFolders();
 
 // True for an absolute path whose last two components are Corvalen and Velmora2 (in
 // any letter case): the only folder form the installer records as INSTALLPATH.

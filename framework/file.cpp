@@ -8,6 +8,7 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -179,6 +180,19 @@ bool IsFolder(const std::string& path) {
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
 
 namespace {
 
@@ -435,6 +449,18 @@ bool IsFolder(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(NativePath(path).c_str(), &st) == 0;
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* listing = opendir(NativePath(folder).c_str());
+    if (!listing) return names;
+    while (const dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(listing);
+    return names;
 }
 
 namespace {

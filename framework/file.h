@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/exceptions.h"
 
@@ -68,6 +69,9 @@ std::string NativePath(const std::string& path);
 
 bool IsFolder(const std::string& path);
 bool Exists(const std::string& path);
+// The names of the files and folders in `folder`, "." and ".." aside; none when it
+// cannot be listed.
+std::vector<std::string> NamesIn(const std::string& folder);
 
 // Runs `call` (a system call that sets the system's last error when it returns
 // false) under file_retry's rule: tried again while another process holds the file.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace install {
 
@@ -15,10 +16,11 @@ std::string UnusedPath(const std::string& folder, const std::string& base);
 // (BIN, SKIN\CORE, ...), which then move with it. False when it cannot be made.
 bool MakeVersionTree(const std::string& tree);
 
-// Gives the staged `tree` the name `versionFolder`. A folder already there (never
-// the installed version's: an earlier run's or a version that was gone back from)
-// is first moved out of the way into `staging`, to go with the staging's other
-// leftovers. False, with `versionFolder` as it was, when either rename fails.
+// Gives the staged `tree` the name `versionFolder`. A folder already there (the
+// recorded version a repair replaces, or a version that was gone back from) is
+// first moved out of the way into `staging`, to go with the staging's other
+// leftovers, and hands what the suite keeps in its data folders on to `tree`.
+// False, with `versionFolder` as it was, when any move fails.
 bool PlaceVersionFolder(const std::string& tree, const std::string& versionFolder, const std::string& staging);
 
 }  // namespace install

@@ -4,6 +4,7 @@
 
 #include "app/install_paths.h"
 #include "app/registry_store.h"
+#include "framework/file.h"
 #include "framework/scoped.h"
 #include "install/folder_removal.h"
 #include "install/shortcuts.h"
@@ -23,15 +24,8 @@ std::vector<std::string> PointerTargets() {
 
 std::vector<std::string> FolderNamesIn(const std::string& folder) {
     std::vector<std::string> folders;
-    std::string pattern = folder + "\\*.*";
-    WIN32_FIND_DATAA found;
-    ScopedFindHandle search(FindFirstFileA(pattern.c_str(), &found));
-    if (!search) return folders;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == ".." || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        folders.push_back(name);
-    } while (FindNextFileA(search.Get(), &found));
+    for (const std::string& name : file_system::NamesIn(folder))
+        if (file_system::IsFolder(folder + "\\" + name)) folders.push_back(name);
     return folders;
 }
 
