@@ -88,7 +88,14 @@ class WineTestCase(unittest.TestCase):
         target = self.prefix.drive_c / "Downloads"
         target.mkdir(exist_ok=True)
         exe = target / "InitVL2.exe"
-        exe.write_bytes(build_file("InitVL2.exe").read_bytes())
+        program = build_file("InitVL2.exe").read_bytes()
+        # Never written over while it may run: Wine maps a program from its file, and a
+        # first copy still running read its import table back from a file rewritten
+        # under it (unbound, its calls into user32 then went to nowhere).
+        if not exe.exists() or exe.read_bytes() != program:
+            fresh = exe.with_suffix(".new")
+            fresh.write_bytes(program)
+            os.replace(fresh, exe)
         return "C:\\Downloads\\InitVL2.exe"
 
     def run_installer(self, timeout=90):
