@@ -76,8 +76,10 @@ BOOL SetupApp::InitInstance() {
         DWORD other = install::RunningCopyToHandOver(finder.FindProcessIds(suite::kLauncherName),
                                                      GetCurrentProcessId(), ThisSessionQuery());
         if (other != 0) {
+            // Asked, not waited for: a setup window that is busy must not hold this
+            // start, which ends at once either way.
             HWND window = FindWindowA(suite::kLauncherWindowClass, nullptr);
-            if (window) ShowWindow(window, SW_RESTORE);
+            if (window) ShowWindowAsync(window, SW_RESTORE);
             return FALSE;
         }
         finder.Clear();
