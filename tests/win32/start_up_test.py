@@ -211,7 +211,7 @@ class StartUpDecision(ServerTestCase):
         self.start_and_wait_for(self.update_began)
         self.assertEqual(self.suite_log("2.00").count(SUITE_TOKEN), 1)
 
-    def test_a_server_that_never_answers_delays_the_start_by_at_most_about_ten_seconds(self):
+    def test_a_server_that_never_answers_holds_the_start_only_until_the_check_deadline(self):
         self.install_record("2.00")
         self.place_suite("2.00")
         self.server.manifest("", silent=True)
@@ -221,7 +221,9 @@ class StartUpDecision(ServerTestCase):
         elapsed = time.time() - started
         process.wait(timeout=30)
         self.assertIn(SUITE_TOKEN, log)
-        self.assertLess(elapsed, 15, "the suite started only after %.1f s" % elapsed)
+        # Well under the request's own 10 s deadline, which the start no longer waits
+        # for; the rest of the margin is Wine's own start-up under load.
+        self.assertLess(elapsed, 6, "the suite started only after %.1f s" % elapsed)
 
     def test_a_second_start_hands_over_to_the_open_setup_window_and_ends(self):
         self.server.manifest(manifest("2.01"))
