@@ -220,6 +220,12 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
                     IsWholeVersion(previousRoot, request.previousVersion);
     if (wentBack) {
         GoBack(previousRoot, version, request.previousVersion, shortcutFailed);
+        // Apps & Features must not go on naming the release that went. A place the run
+        // moved the suite out of keeps the entry it has there.
+        if (previousRoot == installRoot) {
+            RegisterUninstaller(installRoot, request.previousVersion);
+            FlushSettings();
+        }
         return InstallOutcome::WentBack;
     }
     // After the start: in an update the suite is down from its quit request until

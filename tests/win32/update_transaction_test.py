@@ -290,6 +290,8 @@ class ReleasesThatDoNotStart(UpdateCase):
         registry = self.prefix.registry()
         self.assertEqual(registry[INFO_KEY]["VERSION"], "2.00")
         self.assertEqual(registry[INFO_KEY]["FAILEDVERSION"], "2.01")
+        # Apps & Features names the version that runs.
+        self.assertEqual(registry[UNINSTALL_KEY]["DisplayVersion"], "2.00")
         # The pointers name the stable launcher, which now starts the recorded 2.00.
         self.assertEqual(registry[RUN_KEY]["Velmora2"], '"%s"' % STABLE_LAUNCHER)
         # The next start, as a shortcut makes it: the suite it has, and no download.
