@@ -181,17 +181,18 @@ bool IsFolder(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::vector<std::string> NamesIn(const std::string& folder) {
-    std::vector<std::string> names;
+std::vector<FolderEntry> EntriesIn(const std::string& folder) {
+    std::vector<FolderEntry> entries;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    if (search == INVALID_HANDLE_VALUE) return entries;
     do {
         std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..")
+            entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    return names;
+    return entries;
 }
 
 namespace {
@@ -451,16 +452,16 @@ bool Exists(const std::string& path) {
     return lstat(NativePath(path).c_str(), &st) == 0;
 }
 
-std::vector<std::string> NamesIn(const std::string& folder) {
-    std::vector<std::string> names;
+std::vector<FolderEntry> EntriesIn(const std::string& folder) {
+    std::vector<FolderEntry> entries;
     DIR* listing = opendir(NativePath(folder).c_str());
-    if (!listing) return names;
+    if (!listing) return entries;
     while (const dirent* entry = readdir(listing)) {
         std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..") entries.push_back({name, IsFolder(folder + "\\" + name)});
     }
     closedir(listing);
-    return names;
+    return entries;
 }
 
 namespace {

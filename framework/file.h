@@ -69,9 +69,14 @@ std::string NativePath(const std::string& path);
 
 bool IsFolder(const std::string& path);
 bool Exists(const std::string& path);
-// The names of the files and folders in `folder`, "." and ".." aside; none when it
-// cannot be listed.
-std::vector<std::string> NamesIn(const std::string& folder);
+// One entry of a folder's listing, and whether the listing called it a folder.
+struct FolderEntry {
+    std::string name;
+    bool isFolder;
+};
+// The files and folders in `folder`, "." and ".." aside; none when it cannot be
+// listed.
+std::vector<FolderEntry> EntriesIn(const std::string& folder);
 
 // Runs `call` (a system call that sets the system's last error when it returns
 // false) under file_retry's rule: tried again while another process holds the file.

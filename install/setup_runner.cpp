@@ -5,7 +5,6 @@
 #include "app/suite_contract.h"
 #include "app/system_probes.h"
 #include "framework/file.h"
-#include "framework/scoped.h"
 #include "framework/text.h"
 #include "install/folder_removal.h"
 #include "install/install_sequence.h"
@@ -110,19 +109,15 @@ void SetupRunner::EmptyStaging() const {
     // a folder that was replaced) go before anything is built; only a download this
     // run may finish stays. What cannot be removed now is passed by and tried again
     // by the next run.
-    WIN32_FIND_DATAA found;
-    ScopedFindHandle search(FindFirstFileA((staging_ + "\\*").c_str(), &found));
-    if (!search) return;
     std::string keep = NameIn(stagedPackage_);
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == ".." || name == keep) continue;
-        std::string path = staging_ + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    for (const file_system::FolderEntry& entry : file_system::EntriesIn(staging_)) {
+        if (entry.name == keep) continue;
+        std::string path = staging_ + "\\" + entry.name;
+        if (entry.isFolder)
             RemoveFolderTree(path);
         else
             file_system::RemoveFile(path);
-    } while (FindNextFileA(search.Get(), &found));
+    }
 }
 
 bool SetupRunner::NewTree() {

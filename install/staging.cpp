@@ -27,8 +27,8 @@ namespace {
 // that fails, for the caller to give back what was moved.
 bool HandOnSuiteData(const std::string& from, const std::string& to, std::vector<std::string>& moved) {
     for (const std::string& folder : install_paths::SuiteDataFolders()) {
-        for (const std::string& name : file_system::NamesIn(from + "\\" + folder)) {
-            std::string relative = folder + "\\" + name;
+        for (const file_system::FolderEntry& entry : file_system::EntriesIn(from + "\\" + folder)) {
+            std::string relative = folder + "\\" + entry.name;
             if (file_system::Exists(to + "\\" + relative)) continue;
             if (!file_system::Rename(from + "\\" + relative, to + "\\" + relative)) return false;
             moved.push_back(relative);

@@ -5,7 +5,6 @@
 #include "app/install_paths.h"
 #include "app/registry_store.h"
 #include "framework/file.h"
-#include "framework/scoped.h"
 #include "install/folder_removal.h"
 #include "install/shortcuts.h"
 
@@ -24,8 +23,8 @@ std::vector<std::string> PointerTargets() {
 
 std::vector<std::string> FolderNamesIn(const std::string& folder) {
     std::vector<std::string> folders;
-    for (const std::string& name : file_system::NamesIn(folder))
-        if (file_system::IsFolder(folder + "\\" + name)) folders.push_back(name);
+    for (const file_system::FolderEntry& entry : file_system::EntriesIn(folder))
+        if (entry.isFolder) folders.push_back(entry.name);
     return folders;
 }
 
