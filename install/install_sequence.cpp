@@ -137,23 +137,6 @@ void PointTo(const std::string& installRoot, const std::string& version, bool fr
         RenewShortcut(launcher, folder, places.quickLaunch, shortcutFailed);
 }
 
-// The new suite did not start: the version before it (below `installRoot`, which
-// may be the folder the run moved the suite out of) comes back, with every pointer,
-// and the new one is remembered so that it is not taken again until a newer release.
-// The failure is recorded first, so that a start cut off in between never prefers it.
-void GoBack(const std::string& installRoot, const std::string& failed, const std::string& previous,
-            const ShortcutFailed& shortcutFailed) {
-    WriteSetting(SettingKind::FailedVersion, "", failed);
-    ClearSetting(SettingKind::SwitchVersion);
-    WriteSetting(SettingKind::InstallPath, "", install_paths::ProductFolder(installRoot));
-    WriteSetting(SettingKind::InstalledVersion, "", previous);
-    FlushSettings();
-    PointTo(installRoot, previous, false, shortcutFailed);
-    FlushSettings();
-    StartInstalledSuite(installRoot, {previous}, WhenRunning::StartAnother);
-    Send(FormatFailedStartReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(), failed, PartnerCode()));
-}
-
 // The bytes of every file below `folder`.
 uint64_t FolderBytes(const std::string& folder) {
     uint64_t total = 0;
@@ -184,6 +167,27 @@ void RegisterUninstaller(const std::string& installRoot, const std::string& vers
         else
             WriteSetting(SettingKind::Uninstall, value.name, value.text);
     }
+}
+
+// The new suite did not start: the version before it (below `installRoot`, which
+// may be the folder the run moved the suite out of) comes back, with every pointer,
+// and the new one is remembered so that it is not taken again until a newer release.
+// The failure is recorded first, so that a start cut off in between never prefers it.
+// With `entryHere` (the run built in this same place) the uninstall entry names the
+// version that runs again; going back to a place the run moved the suite out of,
+// the entry is left as the run wrote it.
+void GoBack(const std::string& installRoot, const std::string& failed, const std::string& previous, bool entryHere,
+            const ShortcutFailed& shortcutFailed) {
+    WriteSetting(SettingKind::FailedVersion, "", failed);
+    ClearSetting(SettingKind::SwitchVersion);
+    WriteSetting(SettingKind::InstallPath, "", install_paths::ProductFolder(installRoot));
+    WriteSetting(SettingKind::InstalledVersion, "", previous);
+    FlushSettings();
+    PointTo(installRoot, previous, false, shortcutFailed);
+    if (entryHere) RegisterUninstaller(installRoot, previous);
+    FlushSettings();
+    StartInstalledSuite(installRoot, {previous}, WhenRunning::StartAnother);
+    Send(FormatFailedStartReport(VL2_REPORT_SERVER, GetAdapterAddressText(), GetLocalIp(), failed, PartnerCode()));
 }
 
 }  // namespace
@@ -219,13 +223,7 @@ InstallOutcome RunInstallSequence(const InstallRequest& request, const InstallCa
     bool wentBack = health != StartHealth::Started && !request.previousVersion.empty() &&
                     IsWholeVersion(previousRoot, request.previousVersion);
     if (wentBack) {
-        GoBack(previousRoot, version, request.previousVersion, shortcutFailed);
-        // Apps & Features must not go on naming the release that went. A place the run
-        // moved the suite out of keeps the entry it has there.
-        if (previousRoot == installRoot) {
-            RegisterUninstaller(installRoot, request.previousVersion);
-            FlushSettings();
-        }
+        GoBack(previousRoot, version, request.previousVersion, previousRoot == installRoot, shortcutFailed);
         return InstallOutcome::WentBack;
     }
     // After the start: in an update the suite is down from its quit request until
