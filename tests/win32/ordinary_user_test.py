@@ -115,7 +115,10 @@ class OrdinaryUser(ServerTestCase):
         self.prefix.start([build_file("tests/run_uninstall_entry.exe")])
         self.answer("Velmora2삭제")
         self.answer("알림")
-        self.assertTrue(self.prefix.wait_idle(60))
+        if not self.prefix.wait_idle(60):
+            # What kept running: the next failure says which program did not end.
+            listed = self.prefix.run([build_file("tests/wait_for_exit.exe"), "--list"], timeout=60)
+            self.fail("the removal's programs did not end: %s" % listed.stdout.decode("cp949", errors="replace"))
         file_changes, registry_changes = self.assert_only_own_places_changed(files_before, registry_before,
                                                                             "removal")
         left = [entry for _, entry in file_changes + registry_changes
